@@ -1,0 +1,7 @@
+find_package(Qt6 REQUIRED COMPONENTS Core Gui)
+find_package(Threads REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswresample libavutil)
+pkg_check_modules(RUBBERBAND REQUIRED IMPORTED_TARGET rubberband)
+pkg_check_modules(TAGLIB REQUIRED IMPORTED_TARGET taglib)
+pkg_check_modules(SQLITE REQUIRED IMPORTED_TARGET sqlite3)

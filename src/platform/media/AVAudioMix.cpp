@@ -1,0 +1,59 @@
+#include "AVAudioMix.h"
+
+#include <algorithm>
+
+namespace quorvel {
+
+std::shared_ptr<AVMutableAudioMixInputParameters>
+AVMutableAudioMixInputParameters::audioMixInputParametersWithTrack(int trackID) {
+    return std::shared_ptr<AVMutableAudioMixInputParameters>(new AVMutableAudioMixInputParameters(trackID));
+}
+
+void AVMutableAudioMixInputParameters::setVolume(float volume, const CMTime& atTime) {
+    Ramp r{CMTimeGetSeconds(atTime), 0.0, volume, volume};
+    auto pos = std::upper_bound(ramps_.begin(), ramps_.end(), r.start,
+                                [](double t, const Ramp& x) { return t < x.start; });
+    ramps_.insert(pos, r);
+}
+
+void AVMutableAudioMixInputParameters::setVolumeRamp(float startVolume, float endVolume,
+                                                     const CMTimeRange& timeRange) {
+    if (!timeRange.isValid()) return;
+    Ramp r{CMTimeGetSeconds(timeRange.start), CMTimeGetSeconds(timeRange.duration), startVolume, endVolume};
+    auto pos = std::upper_bound(ramps_.begin(), ramps_.end(), r.start,
+                                [](double t, const Ramp& x) { return t < x.start; });
+    ramps_.insert(pos, r);
+}
+
+float AVMutableAudioMixInputParameters::gainAt(double seconds) const {
+    float gain = 1.0f;
+    for (const Ramp& r : ramps_) {
+        if (seconds < r.start) break;
+        if (r.duration > 0 && seconds < r.start + r.duration)
+            return float(r.from + (r.to - r.from) * ((seconds - r.start) / r.duration));
+        gain = r.to;
+    }
+    return gain;
+}
+
+float AVAudioMix::gainAt(double seconds, int trackID) const {
+    if (inputParameters_.empty()) return 1.0f;
+    for (const auto& p : inputParameters_)
+        if (p && p->trackID() == trackID) return p->gainAt(seconds);
+    return inputParameters_.front() ? inputParameters_.front()->gainAt(seconds) : 1.0f;
+}
+
+QString AVAudioMix::description() const {
+    QString s = QStringLiteral("<AVAudioMix");
+    for (const auto& p : inputParameters_) {
+        if (!p) continue;
+        s += QStringLiteral(" track %1:").arg(p->trackID());
+        for (const auto& r : p->ramps())
+            s += QStringLiteral(" [%1+%2 %3->%4]").arg(r.start).arg(r.duration).arg(r.from).arg(r.to);
+    }
+    return s + QStringLiteral(">");
+}
+
+QString describe(const AVAudioMix& mix) { return mix.description(); }
+
+} // namespace quorvel

@@ -1,0 +1,57 @@
+#pragma once
+// An audio mix: per-track volume settings and linear volume ramps over media
+// time. gainAt() gives the volume at any time, so the export service and the
+// players apply the mix sample by sample.
+#include "CMTime.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace quorvel {
+
+class AVMutableAudioMixInputParameters {
+public:
+    static std::shared_ptr<AVMutableAudioMixInputParameters> audioMixInputParametersWithTrack(int trackID);
+
+    int trackID() const { return trackID_; }
+    void setVolume(float volume, const CMTime& atTime);
+    void setVolumeRamp(float startVolume, float endVolume, const CMTimeRange& timeRange);
+
+    // Volume at `seconds` of media time: 1.0 before the first setting, linear
+    // inside a ramp, the last value reached after it.
+    float gainAt(double seconds) const;
+
+    struct Ramp {
+        double start = 0;
+        double duration = 0; // 0 for a plain volume setting
+        float from = 1;
+        float to = 1;
+    };
+    const std::vector<Ramp>& ramps() const { return ramps_; }
+
+private:
+    explicit AVMutableAudioMixInputParameters(int trackID) : trackID_(trackID) {}
+    int trackID_;
+    std::vector<Ramp> ramps_; // kept sorted by start
+};
+
+class AVAudioMix {
+public:
+    using InputParameters = std::shared_ptr<AVMutableAudioMixInputParameters>;
+    static std::shared_ptr<AVAudioMix> audioMix() { return std::make_shared<AVAudioMix>(); }
+
+    const std::vector<InputParameters>& inputParameters() const { return inputParameters_; }
+    void setInputParameters(std::vector<InputParameters> parameters) { inputParameters_ = std::move(parameters); }
+
+    // Gain for a track (the first parameters when none names it), 1.0 without parameters.
+    float gainAt(double seconds, int trackID = -1) const;
+    QString description() const;
+
+private:
+    std::vector<InputParameters> inputParameters_;
+};
+
+QString describe(const AVAudioMix& mix);
+
+} // namespace quorvel

@@ -1,0 +1,131 @@
+#include "AVURLAsset.h"
+
+#include "AVAudioMix.h"
+#include "FFmpegHandles.h"
+#include "MainThread.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <thread>
+
+namespace quorvel {
+
+const QString AVMediaTypeAudio = QStringLiteral("soun");
+
+namespace {
+std::mutex resolverMutex;
+QHash<QString, AVURLAsset::URLResolver>& resolvers() {
+    static QHash<QString, AVURLAsset::URLResolver> table;
+    return table;
+}
+} // namespace
+
+void AVURLAsset::setURLResolver(const QString& scheme, URLResolver resolver) {
+    std::lock_guard lock(resolverMutex);
+    resolvers().insert(scheme, std::move(resolver));
+}
+
+std::shared_ptr<AVURLAsset> AVURLAsset::URLAssetWithURL(const QUrl& url) {
+    if (url.isEmpty()) return nullptr;
+    return std::shared_ptr<AVURLAsset>(new AVURLAsset(url));
+}
+
+AVURLAsset::AVURLAsset(const QUrl& url) : url_(url) {
+    if (url.isLocalFile()) {
+        path_ = url.toLocalFile();
+    } else {
+        URLResolver resolver;
+        {
+            std::lock_guard lock(resolverMutex);
+            resolver = resolvers().value(url.scheme());
+        }
+        if (resolver) path_ = resolver(url);
+    }
+}
+
+void AVURLAsset::loadNow() {
+    {
+        std::lock_guard lock(mutex_);
+        if (status_ == AVKeyValueStatusLoaded || status_ == AVKeyValueStatusFailed) return;
+        status_ = AVKeyValueStatusLoading;
+    }
+    NSError error;
+    std::vector<AVAssetTrack> tracks;
+    CMTime duration = kCMTimeInvalid;
+    int rc = 0;
+    ff::InputFormat format;
+    if (path_.isEmpty() || !QFileInfo(path_).isFile()) {
+        rc = AVERROR(ENOENT);
+    } else {
+        format = ff::openInput(path_, &rc);
+    }
+    if (format) {
+        for (unsigned i = 0; i < format->nb_streams; ++i) {
+            AVStream* s = format->streams[i];
+            if (s->codecpar->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+            AVAssetTrack t;
+            t.trackID = int(i);
+            t.mediaType = AVMediaTypeAudio;
+            t.codecName = QString::fromUtf8(avcodec_get_name(s->codecpar->codec_id));
+            t.sampleRate = s->codecpar->sample_rate;
+            t.channelCount = s->codecpar->ch_layout.nb_channels;
+            if (s->duration != AV_NOPTS_VALUE)
+                t.duration = CMTimeMakeWithSeconds(double(s->duration) * av_q2d(s->time_base), 44100);
+            tracks.push_back(t);
+        }
+        if (format->duration != AV_NOPTS_VALUE)
+            duration = CMTimeMakeWithSeconds(double(format->duration) / AV_TIME_BASE, 44100);
+        else if (!tracks.empty() && tracks.front().duration.isValid())
+            duration = tracks.front().duration;
+    }
+    std::lock_guard lock(mutex_);
+    if (!format) {
+        status_ = AVKeyValueStatusFailed;
+        error_ = NSError{QStringLiteral("AVFoundationErrorDomain"), rc,
+                         QStringLiteral("Cannot open %1: %2").arg(url_.toString(), ff::errorString(rc)),
+                         {}};
+        return;
+    }
+    status_ = AVKeyValueStatusLoaded;
+    tracks_ = std::move(tracks);
+    duration_ = duration;
+}
+
+void AVURLAsset::loadValuesAsynchronouslyForKeys(const QStringList&, std::function<void()> completion) {
+    auto self = shared_from_this();
+    std::thread([self, completion = std::move(completion)]() mutable {
+        self->loadNow();
+        if (completion) performOnMainThread(std::move(completion));
+    }).detach();
+}
+
+AVKeyValueStatus AVURLAsset::statusOfValueForKey(const QString&, NSError* error) const {
+    std::lock_guard lock(mutex_);
+    if (error && status_ == AVKeyValueStatusFailed) *error = error_;
+    return status_;
+}
+
+CMTime AVURLAsset::duration() {
+    loadNow();
+    std::lock_guard lock(mutex_);
+    return duration_;
+}
+
+std::vector<AVAssetTrack> AVURLAsset::tracks() {
+    loadNow();
+    std::lock_guard lock(mutex_);
+    return tracks_;
+}
+
+std::vector<AVAssetTrack> AVURLAsset::tracksWithMediaType(const QString& mediaType) {
+    std::vector<AVAssetTrack> result;
+    for (const auto& t : tracks())
+        if (t.mediaType == mediaType) result.push_back(t);
+    return result;
+}
+
+std::shared_ptr<AVPlayerItem> AVPlayerItem::playerItemWithAsset(std::shared_ptr<AVURLAsset> asset) {
+    return std::make_shared<AVPlayerItem>(std::move(asset));
+}
+
+} // namespace quorvel

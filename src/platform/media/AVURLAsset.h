@@ -1,0 +1,87 @@
+#pragma once
+// A media asset opened from a URL with libavformat. Values are loaded
+// asynchronously on a worker thread; the completion runs on the main thread.
+// Reading a value that has not been loaded loads it synchronously.
+//
+// Thread safety: all methods may be called from any thread.
+#include "CMTime.h"
+#include "NSError.h"
+
+#include <QStringList>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace quorvel {
+
+extern const QString AVMediaTypeAudio;
+
+enum AVKeyValueStatus {
+    AVKeyValueStatusUnknown = 0,
+    AVKeyValueStatusLoading = 1,
+    AVKeyValueStatusLoaded = 2,
+    AVKeyValueStatusFailed = 3,
+    AVKeyValueStatusCancelled = 4,
+};
+
+struct AVAssetTrack {
+    int trackID = 0; // the stream index in the container
+    QString mediaType;
+    QString codecName;
+    int sampleRate = 0;
+    int channelCount = 0;
+    CMTime duration;
+};
+
+class AVURLAsset : public std::enable_shared_from_this<AVURLAsset> {
+public:
+    // Turns a non-file URL (such as a music-library URL) into a local path,
+    // or returns an empty string when it names nothing.
+    using URLResolver = std::function<QString(const QUrl&)>;
+    static void setURLResolver(const QString& scheme, URLResolver resolver);
+
+    static std::shared_ptr<AVURLAsset> URLAssetWithURL(const QUrl& url);
+
+    const QUrl& URL() const { return url_; }
+    // The local file behind the URL, or empty when it cannot be resolved.
+    QString filePath() const { return path_; }
+
+    void loadValuesAsynchronouslyForKeys(const QStringList& keys, std::function<void()> completion);
+    AVKeyValueStatus statusOfValueForKey(const QString& key, NSError* error = nullptr) const;
+
+    CMTime duration();                // time scale 44100 precision, invalid on failure
+    std::vector<AVAssetTrack> tracks();
+    std::vector<AVAssetTrack> tracksWithMediaType(const QString& mediaType);
+
+private:
+    explicit AVURLAsset(const QUrl& url);
+    void loadNow();
+
+    QUrl url_;
+    QString path_;
+    mutable std::mutex mutex_;
+    AVKeyValueStatus status_ = AVKeyValueStatusUnknown;
+    NSError error_;
+    CMTime duration_ = kCMTimeInvalid;
+    std::vector<AVAssetTrack> tracks_;
+};
+
+class AVPlayerItem {
+public:
+    static std::shared_ptr<AVPlayerItem> playerItemWithAsset(std::shared_ptr<AVURLAsset> asset);
+    const std::shared_ptr<AVURLAsset>& asset() const { return asset_; }
+    std::vector<AVAssetTrack> tracks() const { return asset_ ? asset_->tracks() : std::vector<AVAssetTrack>{}; }
+
+    void setAudioMix(std::shared_ptr<class AVAudioMix> mix) { audioMix_ = std::move(mix); }
+    const std::shared_ptr<class AVAudioMix>& audioMix() const { return audioMix_; }
+
+    explicit AVPlayerItem(std::shared_ptr<AVURLAsset> asset) : asset_(std::move(asset)) {}
+
+private:
+    std::shared_ptr<AVURLAsset> asset_;
+    std::shared_ptr<class AVAudioMix> audioMix_;
+};
+
+} // namespace quorvel

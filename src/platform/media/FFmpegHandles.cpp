@@ -1,0 +1,61 @@
+#include "FFmpegHandles.h"
+
+namespace quorvel::ff {
+
+void OutputFormatDeleter::operator()(AVFormatContext* c) const {
+    if (!c) return;
+    if (c->pb && !(c->oformat->flags & AVFMT_NOFILE)) avio_closep(&c->pb);
+    avformat_free_context(c);
+}
+
+QString errorString(int averror) {
+    char buf[AV_ERROR_MAX_STRING_SIZE] = {0};
+    av_strerror(averror, buf, sizeof buf);
+    return QString::fromUtf8(buf);
+}
+
+InputFormat openInput(const QString& path, int* error) {
+    AVFormatContext* raw = nullptr;
+    QByteArray utf8 = path.toUtf8();
+    int rc = avformat_open_input(&raw, utf8.constData(), nullptr, nullptr);
+    if (rc < 0) {
+        if (error) *error = rc;
+        return nullptr;
+    }
+    InputFormat format(raw);
+    rc = avformat_find_stream_info(format.get(), nullptr);
+    if (rc < 0) {
+        if (error) *error = rc;
+        return nullptr;
+    }
+    if (error) *error = 0;
+    return format;
+}
+
+int bestAudioStream(AVFormatContext* format) {
+    return av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+}
+
+CodecContext openDecoder(AVStream* stream, int* error) {
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (!codec) {
+        if (error) *error = AVERROR_DECODER_NOT_FOUND;
+        return nullptr;
+    }
+    CodecContext ctx(avcodec_alloc_context3(codec));
+    if (!ctx) {
+        if (error) *error = AVERROR(ENOMEM);
+        return nullptr;
+    }
+    int rc = avcodec_parameters_to_context(ctx.get(), stream->codecpar);
+    if (rc >= 0) rc = avcodec_open2(ctx.get(), codec, nullptr);
+    if (rc < 0) {
+        if (error) *error = rc;
+        return nullptr;
+    }
+    ctx->pkt_timebase = stream->time_base;
+    if (error) *error = 0;
+    return ctx;
+}
+
+} // namespace quorvel::ff

@@ -1,0 +1,63 @@
+#pragma once
+// Move-only owners for FFmpeg objects. Every FFmpeg object the program makes
+// is held by one of these, so no path can leak or double-free it.
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+}
+#include <QString>
+#include <memory>
+
+namespace quorvel::ff {
+
+struct InputFormatDeleter {
+    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct OutputFormatDeleter {
+    // Closes the file if the muxer opened one, then frees the context.
+    void operator()(AVFormatContext* c) const;
+};
+struct CodecContextDeleter {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameDeleter {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketDeleter {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct SwrDeleter {
+    void operator()(SwrContext* s) const { swr_free(&s); }
+};
+struct AudioFifoDeleter {
+    void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
+};
+
+using InputFormat = std::unique_ptr<AVFormatContext, InputFormatDeleter>;
+using OutputFormat = std::unique_ptr<AVFormatContext, OutputFormatDeleter>;
+using CodecContext = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using Frame = std::unique_ptr<AVFrame, FrameDeleter>;
+using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
+using Resampler = std::unique_ptr<SwrContext, SwrDeleter>;
+using AudioFifo = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
+
+inline Frame makeFrame() { return Frame(av_frame_alloc()); }
+inline Packet makePacket() { return Packet(av_packet_alloc()); }
+
+// FFmpeg's text for an error code.
+QString errorString(int averror);
+
+// Opens a local file for demuxing and reads its stream information.
+// Returns nullptr and sets *error (an AVERROR) on failure.
+InputFormat openInput(const QString& path, int* error = nullptr);
+
+// Index of the best audio stream, or a negative AVERROR.
+int bestAudioStream(AVFormatContext* format);
+
+// A decoder opened for the given stream, or nullptr.
+CodecContext openDecoder(AVStream* stream, int* error = nullptr);
+
+} // namespace quorvel::ff

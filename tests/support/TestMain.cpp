@@ -1,0 +1,10 @@
+// Every test program runs inside a Qt application object, so that work
+// handed to the main thread runs when a test pumps the event loop.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
