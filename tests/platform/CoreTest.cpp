@@ -123,3 +123,24 @@ TEST(UserDefaults, ValuesPersistInTheApplicationHome) {
     EXPECT_TRUE(QFileInfo::exists(home.path() + QStringLiteral("/Preferences.ini")));
     d.reload();
 }
+
+#include "NSTimer.h"
+
+TEST(NSTimer, RepeatsUntilInvalidatedAndCarriesItsUserInfo) {
+    int ticks = 0;
+    int seen = 0;
+    auto timer = NSTimer::scheduledTimerWithTimeInterval(
+        0.01,
+        [&](NSTimer* t) {
+            seen = std::any_cast<int>(t->userInfo());
+            if (++ticks == 3) t->invalidate();
+        },
+        std::any(42), true);
+    std::weak_ptr<NSTimer> weak = timer;
+    timer.reset(); // the scheduled timer keeps itself alive
+    EXPECT_TRUE(test::waitUntil([&] { return ticks == 3; }, 5000));
+    test::waitUntil([] { return false; }, 60);
+    EXPECT_EQ(ticks, 3);
+    EXPECT_EQ(seen, 42);
+    EXPECT_TRUE(weak.expired());
+}

@@ -1,0 +1,31 @@
+#pragma once
+// What an export's producer (the platform export path or the AAC writer)
+// expects from the screen or program that follows the export.
+#include <QString>
+
+namespace quorvel {
+
+class AVAssetExportSession;
+class NSTimer;
+
+class ExportObserver {
+public:
+    virtual ~ExportObserver() = default;
+    // Called every 0.2 s on the thread that started the export. The timer's
+    // user info is either std::shared_ptr<ProgressValueArray> (AAC writer) or
+    // std::shared_ptr<AVAssetExportSession> (platform export). The observer
+    // invalidates the timer when it is done with it.
+    virtual void progressTimer(NSTimer* timer) = 0;
+    // Called with "status" each time the export session's status changes, on
+    // a thread of the export service.
+    virtual void observeValueForKeyPath(const QString& keyPath, AVAssetExportSession* session) = 0;
+};
+
+// The export screen's cancel delegate (the AAC writer implements it).
+class ExportViewControllerCancelDelegate {
+public:
+    virtual ~ExportViewControllerCancelDelegate() = default;
+    virtual void exportWasCancelled(const void* sender) = 0;
+};
+
+} // namespace quorvel
