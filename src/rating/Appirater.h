@@ -9,12 +9,12 @@
 // increment. The alert is shown, hidden and answered on the main thread only.
 // The instance lives until the process ends; its destructor joins every
 // counting thread still running.
+#include "NetworkReachability.h"
 #include "RatingPromptPresenter.h"
 
 #include <QString>
 #include <QUrl>
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <list>
 #include <memory>
@@ -27,6 +27,8 @@ class Appirater {
 public:
     // Seconds since 1970; tests replace it.
     using Clock = std::function<double()>;
+    // Reads the reachability flags of the zero address; false when unreadable.
+    using FlagsSource = std::function<bool(SCNetworkReachabilityFlags* flags)>;
 
     static Appirater& sharedInstance();
 
@@ -51,7 +53,9 @@ public:
     std::shared_ptr<RatingAlert> ratingAlert() const { return ratingAlert_; }
     // The presenter must be set on the main thread; nullptr restores the logging one.
     void setPresenter(std::shared_ptr<RatingPromptPresenter> presenter);
+    // nullptr restores the defaults (the system clock, the kernel's flags).
     void setClock(Clock clock);
+    void setFlagsSource(FlagsSource source);
     double now() const;
 
     // The review page address built from the store template.
@@ -83,8 +87,10 @@ private:
 
     std::shared_ptr<RatingAlert> ratingAlert_;
     std::shared_ptr<RatingPromptPresenter> presenter_;
-    mutable std::mutex clockMutex_;
+    mutable std::mutex sourcesMutex_;
     Clock clock_;
+    FlagsSource flagsSource_;
+    uint64_t resignObserver_ = 0;
     std::mutex threadsMutex_;
     std::list<Counting> threads_;
 };

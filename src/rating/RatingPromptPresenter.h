@@ -35,14 +35,4 @@ public:
     virtual bool openURL(const QUrl& url) = 0;
 };
 
-// Until the screens bring a real alert: logs the prompt and the address and
-// never shows anything.
-class LoggingRatingPromptPresenter : public RatingPromptPresenter {
-public:
-    void show(const RatingAlert& alert, ClickHandler clicked) override;
-    bool isVisible() const override { return false; }
-    void hide() override {}
-    bool openURL(const QUrl& url) override;
-};
-
 } // namespace quorvel
