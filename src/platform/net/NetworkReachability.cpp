@@ -192,17 +192,24 @@ int addressFlags(NetlinkSocket& socket, in_addr_t address, SCNetworkReachability
 
 } // namespace
 
+namespace {
+// The notifier whose signal this thread is handling now, if any.
+thread_local QSocketNotifier* dispatchingNotifier = nullptr;
+} // namespace
+
 struct NetworkReachability::Schedule {
     NetlinkSocket events{RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV4_ROUTE};
     QSocketNotifier* notifier = nullptr;
 
     ~Schedule() {
-        // Unscheduling may happen inside the notifier's own signal (a callback
-        // that stops the notifier): disable it now, delete it later.
-        if (notifier) {
-            notifier->setEnabled(false);
+        if (!notifier) return;
+        // A callback may unschedule from inside the notifier's own signal:
+        // then the notifier is disabled now and deleted once the signal is done.
+        notifier->setEnabled(false);
+        if (notifier == dispatchingNotifier)
             notifier->deleteLater();
-        }
+        else
+            delete notifier;
     }
 };
 
@@ -312,7 +319,9 @@ void NetworkReachability::kernelChanged() {
     // The callback may unschedule or destroy this object: touch nothing after it.
     if (callback_) {
         Callback callback = callback_;
+        dispatchingNotifier = schedule_->notifier;
         callback(flags);
+        dispatchingNotifier = nullptr;
     }
 }
 
