@@ -85,12 +85,12 @@ public:
         inner = QStringLiteral("qvin") + tag;
         outer = QStringLiteral("qvout") + tag;
         if (!haveTool(QStringLiteral("ip"))) return;
-        if (ip({"netns", "add", inner}).exitCode != 0) return;
-        made_ = ip({"netns", "add", outer}).exitCode == 0;
+        innerMade_ = ip({"netns", "add", inner}).exitCode == 0;
+        made_ = innerMade_ && ip({"netns", "add", outer}).exitCode == 0;
     }
     ~NamespacePair() {
-        ip({"netns", "del", inner});
-        ip({"netns", "del", outer});
+        if (innerMade_) ip({"netns", "del", inner});
+        if (made_) ip({"netns", "del", outer});
     }
     bool isMade() const { return made_; }
 
@@ -123,6 +123,7 @@ public:
     QString inner, outer;
 
 private:
+    bool innerMade_ = false;
     bool made_ = false;
 };
 
