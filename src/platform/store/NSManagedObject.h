@@ -9,6 +9,7 @@
 #include <QVariant>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quorvel {
@@ -44,6 +45,15 @@ public:
     QString description() const;
 
 protected:
+    // Typed access for subclasses: no value is std::nullopt.
+    template <class T> std::optional<T> optionalValueForKey(const QString& key) const {
+        QVariant value = valueForKey(key);
+        if (!value.isValid()) return std::nullopt;
+        return value.value<T>();
+    }
+    template <class T> void setOptionalValue(const std::optional<T>& value, const QString& key) {
+        setValue(value ? QVariant::fromValue(*value) : QVariant(), key);
+    }
     QVariant valueAt(int index) const;
     void setValueAt(int index, const QVariant& value);
 
