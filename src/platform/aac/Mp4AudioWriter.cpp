@@ -70,6 +70,14 @@ std::unique_ptr<Mp4AudioWriter> Mp4AudioWriter::create(const QString& path, QStr
     int rc = avformat_alloc_output_context2(&raw, nullptr, "ipod", utf8.constData());
     w->d->format.reset(raw);
     if (rc >= 0) rc = avio_open(&raw->pb, utf8.constData(), AVIO_FLAG_WRITE);
+    if (rc >= 0) {
+        // The muxer only names the file in a warning about any extension
+        // other than ".m4a" (ringtones are ".m4r" by design); it writes
+        // through the opened stream, so it is given a name it accepts.
+        av_freep(&raw->url);
+        raw->url = av_strdup("audio.m4a");
+        if (!raw->url) rc = AVERROR(ENOMEM);
+    }
     if (rc < 0) {
         if (error) *error = path + QStringLiteral(": ") + ff::errorString(rc);
         return nullptr;
