@@ -1,5 +1,6 @@
 #include "AVAssetExportSession.h"
 
+#include "AppleM4AExporter.h"
 #include "AssetExportJob.h"
 #include "FFmpegHandles.h"
 #include "PassthroughExporter.h"
@@ -188,8 +189,7 @@ void AVAssetExportSession::run() {
             result = AssetExportResult::Failed;
             job.outputPath.clear();
         } else if (d->preset == AVAssetExportPresetAppleM4A) {
-            error = AssetExportJob::formatError(QStringLiteral("AAC encoding is not available yet"));
-            result = AssetExportResult::Failed;
+            result = AppleM4AExporter::run(job, &error);
         } else {
             result = PassthroughExporter::run(job, &error);
         }

@@ -35,6 +35,10 @@ NSError AssetExportJob::outputError(const QString& path, int averror) {
                    {}};
 }
 
+NSError AssetExportJob::writerError(const QString& path, const QString& reason) {
+    return NSError{AVFoundationErrorDomain, AVERROR(EIO), QStringLiteral("Cannot write %1: %2").arg(path, reason), {}};
+}
+
 NSError AssetExportJob::formatError(const QString& text) {
     return NSError{AVFoundationErrorDomain, AVERROR_INVALIDDATA, text, {}};
 }

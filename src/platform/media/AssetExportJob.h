@@ -31,6 +31,7 @@ struct AssetExportJob {
     static NSError sourceError(const QString& path, int averror);
     static NSError outputError(const QString& path, int averror);
     static NSError formatError(const QString& text);
+    static NSError writerError(const QString& path, const QString& reason);
 };
 
 enum class AssetExportResult { Completed, Failed, Cancelled };

@@ -14,8 +14,13 @@ MediaTestSongs& MediaTestSongs::shared() {
     return songs;
 }
 
+MediaTestSongs::MediaTestSongs() {
+    folder_ = qEnvironmentVariable("QUORVEL_TEST_SONGS");
+    if (folder_.isEmpty()) folder_ = dir_.path();
+}
+
 QString MediaTestSongs::song(const QString& extension) {
-    const QString path = dir_.path() + QStringLiteral("/song.") + extension;
+    const QString path = folder_ + QStringLiteral("/song.") + extension;
     if (QFileInfo::exists(path)) return path;
     QStringList args = {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
                         QStringLiteral("-i"), QStringLiteral("sine=f=440:d=60"), QStringLiteral("-f"),
@@ -30,7 +35,7 @@ QString MediaTestSongs::song(const QString& extension) {
 }
 
 QString MediaTestSongs::tone() {
-    const QString path = dir_.path() + QStringLiteral("/tone.wav");
+    const QString path = folder_ + QStringLiteral("/tone.wav");
     if (!QFileInfo::exists(path)) writeWav16(path, sine(1000.0, 20.0, 44100, 0.5), 44100, 1);
     return path;
 }

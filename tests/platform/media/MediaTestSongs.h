@@ -4,6 +4,7 @@
 // library lists, and a mono constant tone for measuring the mix.
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 
 namespace quorvel::test {
 
@@ -14,11 +15,13 @@ public:
     QString song(const QString& extension);
     // A 20 s mono 1 kHz tone at half scale, 16-bit WAV.
     QString tone();
-    QString folder() const { return dir_.path(); }
+    // $QUORVEL_TEST_SONGS when set (a child process reusing its parent's songs).
+    QString folder() const { return folder_; }
 
 private:
-    MediaTestSongs() = default;
+    MediaTestSongs();
     QTemporaryDir dir_;
+    QString folder_;
 };
 
 // Blocks until `done` is true, up to `ms`, without an event loop.
