@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -207,4 +208,39 @@ TEST(MusicLibraryFolders, ComeFromTheEnvironmentOrTheUserDirs) {
     dirs.write("# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_MUSIC_DIR=\"$HOME/Songs\"\n");
     dirs.close();
     EXPECT_EQ(MPMediaLibrary::libraryFolders(), QStringList{QDir::homePath() + QStringLiteral("/Songs")});
+}
+
+TEST(DemoSongs, ShipWithTheProgram) {
+    QTemporaryDir emptyMusic;
+    ScopedEnv music("QUORVEL_MUSIC", emptyMusic.path());
+    ScopedEnv demo("QUORVEL_DEMO_DIR", QString());
+    auto& library = MPMediaLibrary::defaultMediaLibrary();
+    library.scanNow();
+    const auto items = library.items();
+    ASSERT_GE(items.size(), 2u) << MPMediaLibrary::demoFolder().toStdString();
+    ASSERT_LE(items.size(), 3u);
+    QStringList kinds;
+    for (const auto& item : items) {
+        SCOPED_TRACE(item.filePath().toStdString());
+        kinds << item.libraryExtension();
+        // Tagged, as ffprobe reads them.
+        const ToolResult tags = runTool(QStringLiteral("ffprobe"),
+                                        {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
+                                         QStringLiteral("format_tags=title,artist"), QStringLiteral("-of"),
+                                         QStringLiteral("default=nw=1:nk=1"), item.filePath()});
+        EXPECT_TRUE(tags.out.contains(item.title()));
+        EXPECT_TRUE(tags.out.contains(item.artist()));
+        EXPECT_FALSE(item.artist().isEmpty());
+        EXPECT_FALSE(item.artworkImageWithSize(QSize(60, 60)).isNull());
+        const double seconds = probeDuration(item.filePath());
+        EXPECT_GE(seconds, 30.0);
+        EXPECT_LE(seconds, 90.0);
+        EXPECT_EQ(runTool(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
+                                                    item.filePath(), QStringLiteral("-f"), QStringLiteral("null"),
+                                                    QStringLiteral("-")})
+                      .err.trimmed(),
+                  QString());
+    }
+    EXPECT_TRUE(kinds.contains(QStringLiteral("mp3")));
+    EXPECT_TRUE(kinds.contains(QStringLiteral("m4a")));
 }
