@@ -50,6 +50,9 @@ inline Packet makePacket() { return Packet(av_packet_alloc()); }
 // FFmpeg's text for an error code.
 QString errorString(int averror);
 
+// Keeps FFmpeg's log to errors (once per process); openInput() calls it.
+void quietLogging();
+
 // Opens a local file for demuxing and reads its stream information.
 // Returns nullptr and sets *error (an AVERROR) on failure.
 InputFormat openInput(const QString& path, int* error = nullptr);
