@@ -29,10 +29,10 @@ for ext in mp3 m4a; do
     ffmpeg -v error -y -ss 60 -t 39.9 -i "$work/song.$ext" \
       -af afade=t=in:d=1.5,afade=t=out:st=36.9:d=3 -ar 44100 -c:a aac -b:a 256k -f ipod "$work/out.m4r"
     t1=$(date +%s.%N)
-    echo "$t1 - $t0" | bc -l
+    awk -v a="$t1" -v b="$t0" 'BEGIN { print a - b }'
   done | best)
   d_ours=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/ours.m4r")
   d_ref=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/out.m4r")
   printf '%s: ours %.3f s (%.3f s audio)  ffmpeg %.3f s (%.3f s audio)  ratio %.3f (target <= 1.0)\n' \
-    "$ext" "$ours" "$d_ours" "$ref" "$d_ref" "$(echo "$ours / $ref" | bc -l)"
+    "$ext" "$ours" "$d_ours" "$ref" "$d_ref" "$(awk -v a="$ours" -v b="$ref" 'BEGIN { print a / b }')"
 done

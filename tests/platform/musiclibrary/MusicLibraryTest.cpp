@@ -175,6 +175,10 @@ TEST_F(MusicLibrary, AddsAFileForTheRun) {
     EXPECT_TRUE(library.itemForURL(added->assetURL()).has_value());
     EXPECT_FALSE(library.addFile(music->path() + QStringLiteral("/notes.txt")).has_value());
     EXPECT_FALSE(library.addFile(elsewhere.path() + QStringLiteral("/none.mp3")).has_value());
+    // Gone from the disk, gone from the library at the next scan.
+    QFile::remove(path);
+    library.scanNow();
+    EXPECT_FALSE(library.itemForURL(added->assetURL()).has_value());
 }
 
 TEST_F(MusicLibrary, ReadsEmbeddedArtworkScaledOnRequest) {
