@@ -1,0 +1,47 @@
+#pragma once
+// The arithmetic that ties the editor's slider values (seconds, floats) to the
+// waveform strip's geometry, media time ranges, label texts and the fade
+// envelope. Class operations only; the float and double steps are exact, so
+// positions and ranges match to the bit.
+//
+// Thread safety: main thread only (lastStartPoint is shared state).
+#include "AVAudioMix.h"
+#include "AVURLAsset.h"
+#include "CMTime.h"
+
+#include <QString>
+#include <memory>
+
+namespace quorvel {
+
+class GenericHelper {
+public:
+    static constexpr double kPointsPerSecond = 6.75;
+    static constexpr double kRightAnchor = 270.0;
+    static constexpr double kVisibleWidth = 290.0;
+    static constexpr double kStripHeight = 79.0;
+    static constexpr double kOverlayHeight = 81.0;
+    static constexpr double kCursorWidth = 3.0;
+
+    // x of the segment start in the visible window; remembers its result.
+    static float rangeStartPoint(float start, float range);
+    // x of the play cursor for player time t.
+    static float playingCursorPoint(float playerTime, float start, float range, float speed, bool isRecorded);
+    // "%02d:%02d.%d" with minutes, "%02d.%1d" without (minutes dropped).
+    static QString timeToString(float seconds, bool withMinutes);
+    // The segment in milliseconds; at most 39,900 ms long.
+    static CMTimeRange playerItemTimeRange(float start, float range);
+    // The segment after time stretching (tenths of a second), at most 39.9 s.
+    static CMTimeRange timeRangeForSpeed(float speedPosition, const CMTimeRange& range, float length);
+    // Volume 0 at time zero, a ramp up over the fade-in and down over the
+    // fade-out; attached to the item and returned. Nil without an item or tracks.
+    static std::shared_ptr<AVAudioMix> fadeInAndOut(const std::shared_ptr<AVPlayerItem>& playerItem, float fadeIn,
+                                                    float fadeOut, const CMTimeRange& range, float speedPosition);
+
+    static float lastStartPoint();
+    static void setLastStartPoint(float value);
+
+    GenericHelper() = delete;
+};
+
+} // namespace quorvel

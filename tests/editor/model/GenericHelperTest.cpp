@@ -1,0 +1,122 @@
+#include "AVURLAsset.h"
+#include "GenericHelper.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+
+TEST(GenericHelper, RangeStartPointAnchorsTheSegmentEndAndRemembersItsResult) {
+    struct Case {
+        float last, start, length, expected;
+    } cases[] = {
+        {0.0f, 0.0f, 3.0f, 0.0f},
+        {0.0f, 30.0f, 10.0f, 202.5f},    // ends exactly at 270: not scrolled
+        {202.5f, 30.5f, 10.0f, 202.5f},  // anchored at 270 - 67.5
+        {135.0f, 20.0f, 25.0f, 135.0f},  // X not beyond the last result: unscrolled
+        {100.0f, 20.0f, 25.0f, 101.25f}, // X beyond the last result: anchored (270 - 168.75)
+    };
+    for (const Case& c : cases) {
+        GenericHelper::setLastStartPoint(c.last);
+        EXPECT_EQ(GenericHelper::rangeStartPoint(c.start, c.length), c.expected) << c.start << " " << c.length;
+        EXPECT_EQ(GenericHelper::lastStartPoint(), c.expected);
+    }
+}
+
+TEST(GenericHelper, PlayingCursorCountsFromTheSegmentForSongsAndFromTheRecordingStart) {
+    GenericHelper::setLastStartPoint(0);
+    // Song: x0 + t * 6.75 / speed.
+    EXPECT_FLOAT_EQ(GenericHelper::playingCursorPoint(2.0f, 4.0f, 3.0f, 2.0f, false), 27.0f + 6.75f);
+    // Recording: x0 + (t - start) * 6.75 / speed.
+    EXPECT_FLOAT_EQ(GenericHelper::playingCursorPoint(6.0f, 4.0f, 3.0f, 1.0f, true), 27.0f + 13.5f);
+}
+
+TEST(GenericHelper, TimeStringsTruncateInSinglePrecision) {
+    struct Case {
+        float t;
+        bool minutes;
+        const char* text;
+    } cases[] = {
+        {3.0f, true, "00:03.0"}, {3.0f, false, "03.0"},  {75.3f, true, "01:15.2"}, {75.3f, false, "15.2"},
+        {60.0f, false, "00.0"},  {3.1f, true, "00:03.0"}, {12.5f, true, "00:12.5"}, {0.0f, true, "00:00.0"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(GenericHelper::timeToString(c.t, c.minutes), QString::fromLatin1(c.text)) << c.t;
+}
+
+TEST(GenericHelper, SegmentRangeIsInMillisecondsAndNeverLongerThan39900) {
+    struct Case {
+        float start, length;
+        int64_t startMs, durationMs;
+    } cases[] = {{0, 40.0f, 0, 39900}, {0, 45.0f, 0, 39900}, {30, 12.3f, 30000, 12300},
+                 {0, 3.1f, 0, 3099},   {0, 39.9f, 0, 39900}, {12.5f, 3.0f, 12500, 3000}};
+    for (const Case& c : cases) {
+        CMTimeRange r = GenericHelper::playerItemTimeRange(c.start, c.length);
+        EXPECT_EQ(r.start.value, c.startMs);
+        EXPECT_EQ(r.duration.value, c.durationMs) << c.length;
+        EXPECT_EQ(r.duration.timescale, 1000);
+        EXPECT_TRUE(r.isValid());
+    }
+}
+
+TEST(GenericHelper, ProcessedRangeFollowsTheSpeedAndIsCappedAt39_9) {
+    const CMTimeRange stored{CMTimeMake(5000, 1000), CMTimeMake(30000, 1000)};
+    CMTimeRange r = GenericHelper::timeRangeForSpeed(2, stored, 30.0f);
+    EXPECT_EQ(r.duration.value, 399);
+    EXPECT_EQ(r.duration.timescale, 10);
+    EXPECT_EQ(r.start.value, 5000);
+    r = GenericHelper::timeRangeForSpeed(-2, stored, 30.0f);
+    EXPECT_EQ(r.duration.value, 150);
+    r = GenericHelper::timeRangeForSpeed(1, kCMTimeRangeInvalid, 10.0f);
+    EXPECT_EQ(CMTimeCompare(r.start, kCMTimeZero), 0);
+    EXPECT_EQ(r.duration.value, 141); // 14.142135 s to the nearest tenth
+    r = GenericHelper::timeRangeForSpeed(0, kCMTimeRangeInvalid, 40.0f);
+    EXPECT_EQ(r.duration.value, 399);
+}
+
+class FadeEnvelope : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = home.documents() + QStringLiteral("/tone.wav");
+        ASSERT_TRUE(test::writeWav16(path, test::sine(440, 1.0), 44100, 1));
+        item = AVPlayerItem::playerItemWithAsset(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(path)));
+    }
+    test::TempHome home;
+    QString path;
+    std::shared_ptr<AVPlayerItem> item;
+};
+
+TEST_F(FadeEnvelope, RampsUpOverTheFadeInAndDownOverTheFadeOut) {
+    const CMTimeRange range{kCMTimeZero, CMTimeMakeWithSeconds(20.0, 10)};
+    auto mix = GenericHelper::fadeInAndOut(item, 3.0f, 3.0f, range, 0);
+    ASSERT_NE(mix, nullptr);
+    EXPECT_EQ(item->audioMix(), mix);
+    EXPECT_FLOAT_EQ(mix->gainAt(0.0), 0.0f);
+    EXPECT_FLOAT_EQ(mix->gainAt(1.5), 0.5f);
+    EXPECT_FLOAT_EQ(mix->gainAt(3.0), 1.0f);
+    EXPECT_FLOAT_EQ(mix->gainAt(10.0), 1.0f);
+    EXPECT_FLOAT_EQ(mix->gainAt(18.5), 0.5f);
+    EXPECT_FLOAT_EQ(mix->gainAt(20.0), 0.0f);
+}
+
+TEST_F(FadeEnvelope, FadesThatDoNotFitBecomeHalvesOfTheDurationLessOneSecond) {
+    for (auto [seconds, expected] : {std::pair{5.0, 2.0}, std::pair{3.0, 1.0}}) {
+        const CMTimeRange range{CMTimeMake(100, 10), CMTimeMakeWithSeconds(seconds, 10)};
+        auto mix = GenericHelper::fadeInAndOut(item, 3.0f, 3.0f, range, 0);
+        ASSERT_NE(mix, nullptr);
+        const auto& ramps = mix->inputParameters().front()->ramps();
+        ASSERT_EQ(ramps.size(), 3u);
+        EXPECT_DOUBLE_EQ(ramps[1].start, 10.0);
+        EXPECT_DOUBLE_EQ(ramps[1].duration, expected);
+        EXPECT_DOUBLE_EQ(ramps[2].start, 10.0 + seconds - expected);
+        EXPECT_DOUBLE_EQ(ramps[2].duration, expected);
+    }
+}
+
+TEST_F(FadeEnvelope, NoItemOrNoTracksGivesNoMix) {
+    const CMTimeRange range{kCMTimeZero, CMTimeMakeWithSeconds(20.0, 10)};
+    EXPECT_EQ(GenericHelper::fadeInAndOut(nullptr, 3, 3, range, 0), nullptr);
+    auto missing = AVPlayerItem::playerItemWithAsset(
+        AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(home.documents() + QStringLiteral("/none.wav"))));
+    EXPECT_EQ(GenericHelper::fadeInAndOut(missing, 3, 3, range, 0), nullptr);
+}
