@@ -1,5 +1,7 @@
 #include "FFmpegHandles.h"
 
+#include <mutex>
+
 namespace quorvel::ff {
 
 void OutputFormatDeleter::operator()(AVFormatContext* c) const {
@@ -14,9 +16,27 @@ QString errorString(int averror) {
     return QString::fromUtf8(buf);
 }
 
-InputFormat openInput(const QString& path, int* error) {
-    AVFormatContext* raw = nullptr;
-    QByteArray utf8 = path.toUtf8();
+void quietLogging() {
+    // FFmpeg's own warnings (estimated durations, container hints) are not
+    // the program's log; errors still show. QUORVEL_FFMPEG_LOG=1 keeps them all.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (qEnvironmentVariable("QUORVEL_FFMPEG_LOG") != QLatin1String("1")) av_log_set_level(AV_LOG_ERROR);
+    });
+}
+
+InputFormat openInput(const QString& path, int* error, const char* formatWhitelist) {
+    quietLogging();
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw) {
+        if (error) *error = AVERROR(ENOMEM);
+        return nullptr;
+    }
+    raw->protocol_whitelist = av_strdup("file");
+    if (formatWhitelist) raw->format_whitelist = av_strdup(formatWhitelist);
+    // The "file:" prefix keeps a colon in the name from being read as a protocol.
+    QByteArray utf8 = QStringLiteral("file:").toUtf8() + path.toUtf8();
+    // On failure avformat_open_input frees the context itself.
     int rc = avformat_open_input(&raw, utf8.constData(), nullptr, nullptr);
     if (rc < 0) {
         if (error) *error = rc;
