@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -103,7 +102,6 @@ private:
         else
             o |= RB::OptionPitchHighConsistency;
         if (pitch_ != 1.0 && std::fabs(formant_ * pitch_ - 1.0) < 1e-3) o |= RB::OptionFormantPreserved;
-        if (const char* env = std::getenv("QUORVEL_DIRAC_OPTIONS")) o ^= RB::Options(std::strtoul(env, nullptr, 16));
         return o;
     }
 
