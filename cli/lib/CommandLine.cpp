@@ -27,7 +27,8 @@ std::optional<CommandLine> CommandLine::parse(const QStringList& args, const QLi
             name = name.left(eq);
             inlineValue = true;
         }
-        const auto spec = std::find_if(options.begin(), options.end(), [&](const OptionSpec& s) { return s.name == name; });
+        const auto spec =
+            std::find_if(options.begin(), options.end(), [&](const OptionSpec& s) { return s.name == name; });
         if (spec == options.end()) {
             *error = QStringLiteral("unknown option --%1").arg(name);
             return std::nullopt;
