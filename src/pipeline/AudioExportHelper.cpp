@@ -1,6 +1,7 @@
 #include "AudioExportHelper.h"
 
 #include "Log.h"
+#include "MainThread.h"
 #include "NSTimer.h"
 #include "NotificationCenter.h"
 #include "Paths.h"
@@ -45,16 +46,22 @@ void AudioExportHelper::exportRingtune(const std::shared_ptr<Ringtune>& ringtune
     QFile::remove(outputURL.toLocalFile());
 
     AVAssetExportSession::ObserverToken token = 0;
+    std::weak_ptr<NSTimer> progress;
     if (observer) {
         token = exporter->addStatusObserver(
             [observer](AVAssetExportSession* session) { observer->observeValueForKeyPath(QStringLiteral("status"), session); });
-        NSTimer::scheduledTimerWithTimeInterval(
+        progress = NSTimer::scheduledTimerWithTimeInterval(
             0.2, [observer](NSTimer* timer) { observer->progressTimer(timer); }, std::any(exporter), true);
     }
-    // The completion runs on the session's worker, which keeps it alive.
+    // The completion runs on the session's worker, which keeps it alive. It
+    // also gives the observer one tick at once, so that the end of the export
+    // is seen without waiting for the next 0.2 s.
     AVAssetExportSession* session = exporter.get();
-    exporter->exportAsynchronouslyWithCompletionHandler([session, token] {
+    exporter->exportAsynchronouslyWithCompletionHandler([session, token, progress] {
         if (token) session->removeStatusObserver(token);
+        performOnMainThread([progress] {
+            if (auto timer = progress.lock(); timer && timer->isValid()) timer->fire();
+        });
     });
 }
 

@@ -3,6 +3,7 @@
 #include "AudioFormat.h"
 #include "FaacApi.h"
 #include "Mp4v2Api.h"
+#include "MainThread.h"
 #include "NSTimer.h"
 #include "Ringtune.h"
 #include "WavReader.h"
@@ -50,8 +51,9 @@ void AudioExporterFor3G::exportRingtune(std::shared_ptr<Ringtune> ringtune, Expo
         std::fflush(stdout);
         return;
     }
+    std::weak_ptr<NSTimer> progress;
     if (observer) {
-        NSTimer::scheduledTimerWithTimeInterval(
+        progress = NSTimer::scheduledTimerWithTimeInterval(
             0.2, [observer](NSTimer* timer) { observer->progressTimer(timer); }, progressValueArray_, true);
     }
     // One job at a time: the previous one has finished (the export screen is
@@ -65,7 +67,14 @@ void AudioExporterFor3G::exportRingtune(std::shared_ptr<Ringtune> ringtune, Expo
         std::lock_guard lock(threadMutex_);
         theThread_ = job;
     }
-    worker_ = std::thread([this, ringtune] { convertIt(ringtune); });
+    worker_ = std::thread([this, ringtune, progress] {
+        convertIt(ringtune);
+        // One tick at once, so that the end of the job is seen without
+        // waiting for the next 0.2 s.
+        performOnMainThread([progress] {
+            if (auto timer = progress.lock(); timer && timer->isValid()) timer->fire();
+        });
+    });
 }
 
 void AudioExporterFor3G::convertIt(std::shared_ptr<Ringtune> ringtune) {
