@@ -29,16 +29,18 @@ protected:
         media = new QTemporaryDir;
         const QString dir = media->path();
         // Stereo songs with tags, made by ffmpeg; a mono 16-bit recording.
-        auto make = [&](const QString& name, const QStringList& codec) {
+        auto make = [&](const QString& name, const QStringList& codec, const QString& title = QString()) {
             QStringList args = {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
                                 QStringLiteral("-i"), QStringLiteral("sine=frequency=440:duration=60,aformat=channel_layouts=stereo"),
-                                QStringLiteral("-metadata"), QStringLiteral("title=Tune %1").arg(name.section('.', -1)),
+                                QStringLiteral("-metadata"),
+                                QStringLiteral("title=") + (title.isEmpty() ? QStringLiteral("Tune ") + name.section('.', -1) : title),
                                 QStringLiteral("-metadata"), QStringLiteral("artist=The Band")};
             args << codec << QStringLiteral("-y") << dir + QLatin1Char('/') + name;
             ASSERT_EQ(runTool(QStringLiteral("ffmpeg"), args).exitCode, 0) << name.toStdString();
         };
         make(QStringLiteral("song.mp3"), {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("128k")});
         make(QStringLiteral("song.m4a"), {QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("128k")});
+        make(QStringLiteral("acdc.mp3"), {QStringLiteral("-c:a"), QStringLiteral("libmp3lame")}, QStringLiteral("AC/DC"));
         ASSERT_TRUE(writeWav16(dir + QStringLiteral("/recording.wav"), sine(660, 10.0), 44100, 1));
     }
     static void TearDownTestSuite() {
@@ -160,6 +162,16 @@ TEST_F(CliMake, RepeatedExportsCountUpAndTheListShowsThemNewestFirst) {
     CliResult list = cli({QStringLiteral("list")});
     ASSERT_EQ(list.exitCode, 0);
     EXPECT_EQ(list.out, QStringLiteral("Tune mp3-2.m4r\tTune mp3-2\tThe Band\t3\nTune mp3-1.m4r\tTune mp3-1\tThe Band\t3\n"));
+}
+
+TEST_F(CliMake, ATitleWithASlashIsStoredDirectlyInsideTheDocuments) {
+    CliResult r = cli({QStringLiteral("make"), source(QStringLiteral("acdc.mp3"))});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QFileInfo stored(r.lastLine());
+    EXPECT_EQ(stored.absolutePath(), QDir(home.documents()).canonicalPath());
+    EXPECT_EQ(stored.fileName(), QStringLiteral("AC_DC-1.m4r"));
+    EXPECT_EQ(query(QStringLiteral("SELECT file, title FROM Ringtone;")), QStringLiteral("AC_DC-1.m4r|AC/DC"));
+    EXPECT_EQ(visibleFiles(), QStringList{QStringLiteral("AC_DC-1.m4r")});
 }
 
 TEST_F(CliMake, ControlValuesGoThroughTheEditorsRules) {
