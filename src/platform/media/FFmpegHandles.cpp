@@ -14,9 +14,17 @@ QString errorString(int averror) {
     return QString::fromUtf8(buf);
 }
 
-InputFormat openInput(const QString& path, int* error) {
-    AVFormatContext* raw = nullptr;
-    QByteArray utf8 = path.toUtf8();
+InputFormat openInput(const QString& path, int* error, const char* formatWhitelist) {
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw) {
+        if (error) *error = AVERROR(ENOMEM);
+        return nullptr;
+    }
+    raw->protocol_whitelist = av_strdup("file");
+    if (formatWhitelist) raw->format_whitelist = av_strdup(formatWhitelist);
+    // The "file:" prefix keeps a colon in the name from being read as a protocol.
+    QByteArray utf8 = QStringLiteral("file:").toUtf8() + path.toUtf8();
+    // On failure avformat_open_input frees the context itself.
     int rc = avformat_open_input(&raw, utf8.constData(), nullptr, nullptr);
     if (rc < 0) {
         if (error) *error = rc;

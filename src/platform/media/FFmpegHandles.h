@@ -44,15 +44,43 @@ using Packet = std::unique_ptr<AVPacket, PacketDeleter>;
 using Resampler = std::unique_ptr<SwrContext, SwrDeleter>;
 using AudioFifo = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
 
+// An owned channel layout (custom layouts carry an allocated channel map).
+class ChannelLayout {
+public:
+    ChannelLayout() = default;
+    ~ChannelLayout() { av_channel_layout_uninit(&layout_); }
+    ChannelLayout(const ChannelLayout&) = delete;
+    ChannelLayout& operator=(const ChannelLayout&) = delete;
+    // Copies `other`; returns a negative AVERROR when that fails.
+    int assign(const AVChannelLayout& other) {
+        av_channel_layout_uninit(&layout_);
+        return av_channel_layout_copy(&layout_, &other);
+    }
+    // The default layout for `channels` channels.
+    void setDefault(int channels) {
+        av_channel_layout_uninit(&layout_);
+        av_channel_layout_default(&layout_, channels);
+    }
+    const AVChannelLayout* get() const { return &layout_; }
+    // Some FFmpeg calls take the layout through a non-const pointer without changing it.
+    AVChannelLayout* get() { return &layout_; }
+    int channels() const { return layout_.nb_channels; }
+
+private:
+    AVChannelLayout layout_{};
+};
+
 inline Frame makeFrame() { return Frame(av_frame_alloc()); }
 inline Packet makePacket() { return Packet(av_packet_alloc()); }
 
 // FFmpeg's text for an error code.
 QString errorString(int averror);
 
-// Opens a local file for demuxing and reads its stream information.
+// Opens a local file for demuxing and reads its stream information. Only the
+// file protocol is allowed, so no input can make a demuxer reach the network;
+// `formatWhitelist` (comma-separated demuxer names) narrows the demuxers tried.
 // Returns nullptr and sets *error (an AVERROR) on failure.
-InputFormat openInput(const QString& path, int* error = nullptr);
+InputFormat openInput(const QString& path, int* error = nullptr, const char* formatWhitelist = nullptr);
 
 // Index of the best audio stream, or a negative AVERROR.
 int bestAudioStream(AVFormatContext* format);
