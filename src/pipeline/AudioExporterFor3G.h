@@ -1,0 +1,82 @@
+#pragma once
+// The software path to a ringtone file: encodes a mono 44,100 Hz WAV with the
+// AAC-LC encoder on a worker thread and writes it as one audio track into an
+// MPEG-4 file (".m4r"), publishing its progress for the export screen's timer.
+// Also tags stored ringtone files and tells whether a hardware AAC encoder exists.
+//
+// Threads: exportRingtune, exportWasCancelled and waitUntilFinished are called
+// on the main thread; doIt runs on the worker (or, for tools, on the caller's
+// thread). The progress value and the cancel mark are the only state the two
+// threads share. One job at a time.
+#include "ExportObserver.h"
+#include "ProgressValueArray.h"
+
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace quorvel {
+
+class Ringtune;
+
+class AudioExporterFor3G : public ExportViewControllerCancelDelegate {
+public:
+    // The one instance; created on first use and never destroyed.
+    static AudioExporterFor3G& sharedInstance();
+
+    // Starts a job that writes the ringtone's exportURL (a mono 44,100 Hz WAV)
+    // to its filePath, and schedules a 0.2 s timer that sends the observer
+    // progressTimer() with progressValueArray() as user info. Returns at once.
+    void exportRingtune(std::shared_ptr<Ringtune> ringtune, ExportObserver* observer);
+    // The worker's entry: removes any file at filePath, then doIt.
+    void convertIt(std::shared_ptr<Ringtune> ringtune);
+    // The encoding job, on the calling thread.
+    void doIt(const QString& inPath, const QString& outPath);
+    // Marks the running job cancelled; it stops at its next loop turn.
+    void exportWasCancelled(const void* sender) override;
+    // Marks a ringtone file as a ringtone (media type 14, the fixed comment) in place.
+    static void editMediaTypeTag(const QString& path);
+
+    std::shared_ptr<ProgressValueArray> progressValueArray() const { return progressValueArray_; }
+    // True while a job is set up or encoding.
+    bool isRunning() const;
+    // Waits for the worker of the last job (tools and tests).
+    void waitUntilFinished();
+
+    // The channel order handed to the encoder for 3 or more WAV channels.
+    static std::vector<int> channelMap(int channels);
+
+    AudioExporterFor3G(const AudioExporterFor3G&) = delete;
+    AudioExporterFor3G& operator=(const AudioExporterFor3G&) = delete;
+
+private:
+    AudioExporterFor3G() = default;
+    ~AudioExporterFor3G() override = default;
+
+    // The running job: its cancel mark. Null while idle.
+    struct Job {
+        std::atomic<bool> cancelled{false};
+    };
+    std::shared_ptr<Job> currentJob() const;
+    // Puts the audio session into its offline-processing category. The
+    // desktop has no session that could refuse it: always 0.
+    static int32_t setAudioProcessingCategory();
+    void finishJob(const std::shared_ptr<Job>& job);
+    // Ends a job that leaves no file: removes what was written, reports failure.
+    void failJob(const std::shared_ptr<Job>& job, const QString& outPath);
+
+    std::mutex setupMutex_;          // held while a job is being started
+    mutable std::mutex threadMutex_; // guards theThread_
+    std::shared_ptr<Job> theThread_;
+    std::thread worker_;
+    std::shared_ptr<ProgressValueArray> progressValueArray_ = std::make_shared<ProgressValueArray>();
+};
+
+// Whether the platform lists a hardware AAC encoder.
+bool IsAACHardwareEncoderAvailable();
+
+} // namespace quorvel
