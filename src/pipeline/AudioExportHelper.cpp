@@ -1,0 +1,132 @@
+#include "AudioExportHelper.h"
+
+#include "Log.h"
+#include "NSTimer.h"
+#include "NotificationCenter.h"
+#include "Paths.h"
+#include "Ringtune.h"
+
+#include <QFile>
+#include <any>
+#include <optional>
+
+namespace quorvel {
+
+const QString AssetURLExportedNotification = QStringLiteral("assetURLExported");
+
+AudioExportHelper& AudioExportHelper::sharedInstance() {
+    static AudioExportHelper instance; // created once, under the compiler's lock
+    return instance;
+}
+
+QHash<QString, QUrl> AudioExportHelper::urlDictionary() const {
+    std::lock_guard lock(mutex_);
+    return urlDictionary_;
+}
+
+void AudioExportHelper::exportRingtune(const std::shared_ptr<Ringtune>& ringtune, ExportObserver* observer) {
+    std::lock_guard lock(mutex_);
+    auto asset = AVURLAsset::URLAssetWithURL(ringtune->exportURL());
+    auto exporter = AVAssetExportSession::exportSessionWithAsset(asset, AVAssetExportPresetAppleM4A);
+    if (!exporter) {
+        NSLog("Couldn't create AVAssetExportSession for %@", ringtune->exportURL());
+        return;
+    }
+    exporter->setOutputFileType(AVFileTypeAppleM4A);
+    const QUrl outputURL = QUrl::fromLocalFile(ringtune->filePath());
+    exporter->setOutputURL(outputURL);
+    if (ringtune->audioMixer()) exporter->setAudioMix(ringtune->audioMixer());
+
+    const CMTimeRange range = ringtune->timeRange().isValid() ? ringtune->timeRange() : ringtune->realTimeRange();
+    if (range.isValid()) exporter->setTimeRange(range);
+    NSLog("%f", CMTimeGetSeconds(range.duration));
+
+    QFile::remove(outputURL.toLocalFile());
+
+    AVAssetExportSession::ObserverToken token = 0;
+    if (observer) {
+        token = exporter->addStatusObserver(
+            [observer](AVAssetExportSession* session) { observer->observeValueForKeyPath(QStringLiteral("status"), session); });
+        NSTimer::scheduledTimerWithTimeInterval(
+            0.2, [observer](NSTimer* timer) { observer->progressTimer(timer); }, std::any(exporter), true);
+    }
+    // The completion runs on the session's worker, which keeps it alive.
+    AVAssetExportSession* session = exporter.get();
+    exporter->exportAsynchronouslyWithCompletionHandler([session, token] {
+        if (token) session->removeStatusObserver(token);
+    });
+}
+
+void AudioExportHelper::exportRingtuneForEffects(const std::shared_ptr<Ringtune>& ringtune, const QString& outFileName) {
+    std::optional<NSException> failure;
+    {
+        std::lock_guard lock(mutex_);
+        std::shared_ptr<NSTimer> timer;
+        try {
+            const QString extension = TSLibraryImport::extensionForAssetURL(ringtune ? ringtune->assetURL() : QUrl());
+            const QUrl url = QUrl::fromLocalFile(Paths::documentPath(outFileName + QLatin1Char('.') + extension));
+            urlDictionary_.insert(QStringLiteral("effectsUrl"), url);
+            ringtune->setEffectURL(url);
+            QFile::remove(url.toLocalFile());
+
+            auto importer = TSLibraryImport::create();
+            timer = NSTimer::scheduledTimerWithTimeInterval(
+                0.2, [this](NSTimer* t) { progressTimer(t); }, std::any(importer), true);
+            importer->importRingtune(ringtune, url, [this](TSLibraryImport* finished) {
+                if (finished->status() != AVAssetExportSessionStatusCompleted)
+                    NSLog("Error importing: %@", finished->error());
+                NotificationCenter::defaultCenter().postNotificationName(AssetURLExportedNotification, this);
+            });
+            // The importer keeps itself alive until its completion has run.
+        } catch (const NSException& e) {
+            if (timer) timer->invalidate();
+            failure = e;
+        }
+    }
+    if (failure) {
+        effectsInputFailed(*failure);
+        throw *failure;
+    }
+}
+
+void AudioExportHelper::effectsInputFailed(const NSException& e) {
+    // The editor waits for the notification: announce the failed input as a
+    // failed import is announced, then let the caller have the exception.
+    NSLog("Error importing: %@", e);
+    NotificationCenter::defaultCenter().postNotificationName(AssetURLExportedNotification, this);
+}
+
+void AudioExportHelper::progressTimer(NSTimer* timer) {
+    AVAssetExportSessionStatus status = AVAssetExportSessionStatusUnknown;
+    float progress = 0.0f;
+    if (const auto* importer = std::any_cast<std::shared_ptr<TSLibraryImport>>(&timer->userInfo())) {
+        status = (*importer)->status();
+        progress = (*importer)->progress();
+    } else if (const auto* session = std::any_cast<std::shared_ptr<AVAssetExportSession>>(&timer->userInfo())) {
+        status = (*session)->status();
+        progress = (*session)->progress();
+    }
+    switch (status) {
+    case AVAssetExportSessionStatusWaiting:
+        NSLog("Waiting! progress: %f", progress);
+        break;
+    case AVAssetExportSessionStatusExporting:
+        break;
+    case AVAssetExportSessionStatusFailed:
+        NSLog("Failed! progress: %f", progress);
+        timer->invalidate();
+        break;
+    default:
+        timer->invalidate();
+        break;
+    }
+}
+
+void AudioExportHelper::observeValueForKeyPath(const QString& keyPath, AVAssetExportSession* object) {
+    if (keyPath == QLatin1String("status") && object && object->status() == AVAssetExportSessionStatusWaiting)
+        NSLog("AVAssetExportSessionStatusWaiting");
+}
+
+void AudioExportHelper::exportWasCancelled(const void*) {}
+
+} // namespace quorvel

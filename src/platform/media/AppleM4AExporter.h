@@ -1,0 +1,18 @@
+#pragma once
+// The AppleM4A preset: decodes the source, cuts the range to the sample,
+// applies the audio mix's volume sample by sample (ramps are on the source's
+// timeline), and encodes AAC-LC at 44,100 Hz, 128 kbit/s per channel, with
+// the source's channel count (at most two), into an MPEG-4 audio file whose
+// edit list makes its length the range's.
+#include "AssetExportJob.h"
+
+namespace quorvel {
+
+class AppleM4AExporter {
+public:
+    // Runs the job on the calling thread. The caller removes the output on
+    // anything but Completed.
+    static AssetExportResult run(const AssetExportJob& job, NSError* error);
+};
+
+} // namespace quorvel

@@ -1,0 +1,230 @@
+#include "MPMediaLibrary.h"
+
+#include "AVURLAsset.h"
+#include "Log.h"
+#include "MainThread.h"
+#include "Paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QUrlQuery>
+#include <algorithm>
+#include <atomic>
+
+namespace quorvel {
+
+namespace {
+
+QString userMusicFolder() {
+    // The XDG user-dirs file says where the music folder is; ~/Music otherwise.
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
+    QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
+    if (dirs.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        static const QRegularExpression line(QStringLiteral("^\\s*XDG_MUSIC_DIR\\s*=\\s*\"([^\"]*)\""));
+        while (!dirs.atEnd()) {
+            const auto m = line.match(QString::fromUtf8(dirs.readLine()));
+            if (!m.hasMatch()) continue;
+            QString value = m.captured(1);
+            value.replace(QStringLiteral("$HOME"), QDir::homePath());
+            // A music folder equal to home means "not set" for user-dirs.
+            if (!value.isEmpty() && QDir(value) != QDir::home()) return value;
+        }
+    }
+    return QDir::homePath() + QStringLiteral("/Music");
+}
+
+bool lessByTitle(const MPMediaItem& a, const MPMediaItem& b) {
+    int c = a.title().compare(b.title(), Qt::CaseInsensitive);
+    if (c == 0) c = a.artist().compare(b.artist(), Qt::CaseInsensitive);
+    if (c == 0) return a.persistentID() < b.persistentID();
+    return c < 0;
+}
+
+} // namespace
+
+MPMediaLibrary& MPMediaLibrary::defaultMediaLibrary() {
+    static MPMediaLibrary library;
+    return library;
+}
+
+MPMediaLibrary::MPMediaLibrary() {
+    AVURLAsset::setURLResolver(QStringLiteral("ipod-library"),
+                               [this](const QUrl& url) { return pathForURL(url); });
+}
+
+MPMediaLibrary::~MPMediaLibrary() {
+    std::thread worker;
+    {
+        std::lock_guard lock(mutex_);
+        worker = std::move(worker_);
+    }
+    if (worker.joinable()) worker.join();
+}
+
+QStringList MPMediaLibrary::libraryFolders() {
+    const QString music = qEnvironmentVariable("QUORVEL_MUSIC");
+    if (!music.isEmpty()) return music.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    return {userMusicFolder()};
+}
+
+QString MPMediaLibrary::demoFolder() {
+    const QString env = qEnvironmentVariable("QUORVEL_DEMO_DIR");
+    if (!env.isEmpty()) return env;
+    const QString installed = Paths::resourcePath(QStringLiteral("demo"));
+    if (QFileInfo(installed).isDir()) return installed;
+    return QStringLiteral(QUORVEL_BUILD_DEMO_DIR);
+}
+
+std::vector<MPMediaItem> MPMediaLibrary::scanFolders(const QStringList& folders) {
+    QStringList files;
+    QSet<QString> seen;
+    for (const QString& folder : folders) {
+        QDirIterator it(folder, QDir::Files | QDir::Readable, QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (MPMediaItem::libraryExtensionForFile(path).isEmpty()) continue;
+            const QString canonical = QFileInfo(path).canonicalFilePath();
+            if (canonical.isEmpty() || seen.contains(canonical)) continue;
+            seen.insert(canonical);
+            files.push_back(canonical);
+        }
+    }
+    // Reading tags is the slow part: share it among a few threads.
+    std::vector<MPMediaItem> items(size_t(files.size()));
+    std::atomic<qsizetype> next{0};
+    auto work = [&] {
+        for (qsizetype i = next++; i < files.size(); i = next++) items[size_t(i)] = MPMediaItem::itemWithFile(files[i]);
+    };
+    const unsigned n = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+    std::vector<std::thread> helpers;
+    for (unsigned i = 1; i < n && files.size() > 64; ++i) helpers.emplace_back(work);
+    work();
+    for (auto& t : helpers) t.join();
+    std::erase_if(items, [](const MPMediaItem& i) { return i.isNull(); });
+    return items;
+}
+
+void MPMediaLibrary::runScan() {
+    QStringList folders = libraryFolders();
+    folders.push_back(demoFolder());
+    const std::vector<MPMediaItem> found = scanFolders(folders);
+    QHash<uint64_t, MPMediaItem> table;
+    table.reserve(qsizetype(found.size()));
+    for (const auto& item : found) table.insert(item.persistentID(), item);
+    std::lock_guard lock(mutex_);
+    items_ = std::move(table);
+    scanned_ = true;
+}
+
+void MPMediaLibrary::scanNow() {
+    runScan();
+}
+
+void MPMediaLibrary::beginScan(std::function<void()> completion) {
+    std::thread finished;
+    {
+        std::lock_guard lock(mutex_);
+        if (completion) pending_.push_back(std::move(completion));
+        if (scanning_) return;
+        scanning_ = true;
+        finished = std::move(worker_); // a previous scan's thread, already past its last step
+    }
+    if (finished.joinable()) finished.join();
+    std::thread worker([this] {
+        runScan();
+        std::vector<std::function<void()>> done;
+        {
+            std::lock_guard lock(mutex_);
+            done.swap(pending_);
+            scanning_ = false;
+        }
+        scanDone_.notify_all();
+        for (auto& f : done) {
+            if (QCoreApplication::instance())
+                performOnMainThread(std::move(f));
+            else
+                f();
+        }
+    });
+    std::lock_guard lock(mutex_);
+    worker_ = std::move(worker);
+}
+
+void MPMediaLibrary::waitForScan() {
+    std::unique_lock lock(mutex_);
+    scanDone_.wait(lock, [this] { return !scanning_; });
+}
+
+bool MPMediaLibrary::isScanning() const {
+    std::lock_guard lock(mutex_);
+    return scanning_;
+}
+
+bool MPMediaLibrary::hasScanned() const {
+    std::lock_guard lock(mutex_);
+    return scanned_;
+}
+
+std::vector<MPMediaItem> MPMediaLibrary::items() const {
+    std::vector<MPMediaItem> all;
+    {
+        std::lock_guard lock(mutex_);
+        all.reserve(size_t(items_.size() + added_.size()));
+        for (const auto& item : items_) all.push_back(item);
+        for (const auto& item : added_)
+            if (!items_.contains(item.persistentID())) all.push_back(item);
+    }
+    std::sort(all.begin(), all.end(), lessByTitle);
+    return all;
+}
+
+std::vector<MPMediaItem> MPMediaLibrary::itemsMatching(const QString& text) const {
+    std::vector<MPMediaItem> all = items();
+    const QString needle = text.trimmed();
+    if (needle.isEmpty()) return all;
+    std::erase_if(all, [&](const MPMediaItem& i) {
+        return !i.title().contains(needle, Qt::CaseInsensitive) && !i.artist().contains(needle, Qt::CaseInsensitive);
+    });
+    return all;
+}
+
+std::optional<MPMediaItem> MPMediaLibrary::itemForURL(const QUrl& url) const {
+    if (url.scheme() != QLatin1String("ipod-library")) return std::nullopt;
+    bool ok = false;
+    const uint64_t id = QUrlQuery(url).queryItemValue(QStringLiteral("id")).toULongLong(&ok);
+    if (!ok) return std::nullopt;
+    std::lock_guard lock(mutex_);
+    const MPMediaItem* item = nullptr;
+    if (auto it = items_.constFind(id); it != items_.constEnd())
+        item = &*it;
+    else if (auto added = added_.constFind(id); added != added_.constEnd())
+        item = &*added;
+    // The URL's extension must be the song's own.
+    if (!item || QFileInfo(url.path()).suffix() != item->libraryExtension()) return std::nullopt;
+    return *item;
+}
+
+std::optional<MPMediaItem> MPMediaLibrary::addFile(const QString& path) {
+    MPMediaItem item = MPMediaItem::itemWithFile(path);
+    if (item.isNull()) return std::nullopt;
+    std::lock_guard lock(mutex_);
+    added_.insert(item.persistentID(), item);
+    return item;
+}
+
+QString MPMediaLibrary::pathForURL(const QUrl& url) {
+    if (!hasScanned()) {
+        if (!isScanning()) scanNow();
+        waitForScan();
+    }
+    auto item = itemForURL(url);
+    return item ? item->filePath() : QString();
+}
+
+} // namespace quorvel

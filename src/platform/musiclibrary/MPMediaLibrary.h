@@ -1,0 +1,75 @@
+#pragma once
+// The music library: every song under the library folders plus the demo
+// songs that ship with the program, and files added for the run. Songs are
+// reached through "ipod-library://item/item.<ext>?id=<n>" URLs; the library
+// registers itself as the resolver of that scheme for AVURLAsset.
+//
+// Library folders: $QUORVEL_MUSIC (colon-separated) when set, else the
+// user's music folder (XDG_MUSIC_DIR of the XDG user-dirs file, else ~/Music).
+// Demo songs: $QUORVEL_DEMO_DIR, else share/quorvel/demo of the install,
+// else the folder the build writes them to.
+//
+// Thread safety: every method may be called from any thread. Scans run on a
+// worker thread owned by the library and joined before it is destroyed.
+#include "MPMediaItem.h"
+
+#include <QHash>
+#include <QStringList>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace quorvel {
+
+class MPMediaLibrary {
+public:
+    static MPMediaLibrary& defaultMediaLibrary();
+
+    static QStringList libraryFolders();
+    static QString demoFolder();
+
+    // Starts a scan on the worker thread and returns at once. The completion
+    // runs on the main thread when there is a Qt application, else on the
+    // worker. A scan asked for while one runs joins that scan.
+    void beginScan(std::function<void()> completion = {});
+    // Scans on the calling thread (command line, benchmarks).
+    void scanNow();
+    void waitForScan();
+    bool isScanning() const;
+    bool hasScanned() const;
+
+    // All songs sorted by title (then artist), case-insensitively.
+    std::vector<MPMediaItem> items() const;
+    // Songs whose title or artist contains `text`, case-insensitively, sorted as items().
+    std::vector<MPMediaItem> itemsMatching(const QString& text) const;
+    std::optional<MPMediaItem> itemForURL(const QUrl& url) const;
+    // Adds a song file for this run (it stays through rescans); nullopt when
+    // the file is no song.
+    std::optional<MPMediaItem> addFile(const QString& path);
+
+    // The file behind a library URL; scans once first if nothing was scanned yet.
+    QString pathForURL(const QUrl& url);
+
+    ~MPMediaLibrary();
+    MPMediaLibrary(const MPMediaLibrary&) = delete;
+    MPMediaLibrary& operator=(const MPMediaLibrary&) = delete;
+
+private:
+    MPMediaLibrary();
+    void runScan();
+    static std::vector<MPMediaItem> scanFolders(const QStringList& folders);
+
+    mutable std::mutex mutex_;
+    std::condition_variable scanDone_;
+    QHash<uint64_t, MPMediaItem> items_;
+    QHash<uint64_t, MPMediaItem> added_;
+    std::vector<std::function<void()>> pending_;
+    bool scanning_ = false;
+    bool scanned_ = false;
+    std::thread worker_;
+};
+
+} // namespace quorvel
