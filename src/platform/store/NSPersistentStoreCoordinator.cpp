@@ -1,0 +1,404 @@
+#include "NSPersistentStoreCoordinator.h"
+
+#include "CoreDataErrors.h"
+#include "NSPredicate.h"
+#include "SqliteTransaction.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace quorvel {
+
+namespace {
+
+QString quoted(const QString& name) { return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"'); }
+
+quint32 bigEndian32(const QByteArray& bytes, int offset) {
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData() + offset);
+    return (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | quint32(b[3]);
+}
+
+// Makes a rename inside `directory` durable.
+void syncDirectory(const QString& directory) {
+    int fd = ::open(QFile::encodeName(directory).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+void bindVariant(SqliteStatement& statement, int index, const QVariant& value) {
+    if (!value.isValid()) {
+        statement.bindNull(index);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::QString: statement.bindText(index, value.toString()); break;
+    case QMetaType::QByteArray: statement.bindBlob(index, value.toByteArray()); break;
+    case QMetaType::QDateTime: statement.bindDouble(index, double(value.toDateTime().toMSecsSinceEpoch()) / 1000.0); break;
+    case QMetaType::Float:
+    case QMetaType::Double: statement.bindDouble(index, value.toDouble()); break;
+    default: statement.bindInt64(index, value.toLongLong()); break;
+    }
+}
+
+} // namespace
+
+NSPersistentStoreCoordinator::NSPersistentStoreCoordinator(std::shared_ptr<const NSManagedObjectModel> model)
+    : model_(std::move(model)) {}
+
+NSPersistentStoreCoordinator::~NSPersistentStoreCoordinator() = default;
+
+bool NSPersistentStoreCoordinator::hasStore() const {
+    std::lock_guard lock(mutex_);
+    return db_.isOpen();
+}
+
+QString NSPersistentStoreCoordinator::storePath() const {
+    std::lock_guard lock(mutex_);
+    return path_;
+}
+
+void NSPersistentStoreCoordinator::fillError(NSError* error, long long code, const QString& description,
+                                             const QString& reason) {
+    if (!error) return;
+    error->domain = NSCocoaErrorDomain;
+    error->code = code;
+    error->localizedDescription = description;
+    error->userInfo = {{NSReasonErrorKey, reason}, {NSFilePathErrorKey, path_}};
+    if (db_.errorCode() != 0) error->userInfo.insert(NSSQLiteErrorDomainKey, db_.errorCode());
+}
+
+bool NSPersistentStoreCoordinator::addPersistentStoreWithType(const QString& storeType, const QString&,
+                                                              const QUrl& storeURL, const QVariantMap&,
+                                                              NSError* error) {
+    std::lock_guard lock(mutex_);
+    path_ = storeURL.toLocalFile();
+    if (storeType != NSSQLiteStoreType || !storeURL.isLocalFile() || path_.isEmpty()) {
+        fillError(error, NSPersistentStoreInvalidTypeError, QStringLiteral("The store type or URL is not supported."),
+                  QStringLiteral("unsupported store type %1 at %2").arg(storeType, storeURL.toString()));
+        return false;
+    }
+    if (db_.isOpen()) {
+        fillError(error, NSPersistentStoreOpenError, QStringLiteral("A store is already open."),
+                  QStringLiteral("this coordinator already has a store"));
+        return false;
+    }
+    if (!model_ || model_->entities().empty()) {
+        fillError(error, NSCoreDataError, QStringLiteral("The object model is empty."), QStringLiteral("no entities"));
+        return false;
+    }
+    QFileInfo info(path_);
+    if (!info.exists() || (info.isFile() && info.size() == 0)) {
+        if (!createStore(path_, error)) return false;
+    } else if (!checkHeader(path_, error)) {
+        return false;
+    }
+    if (!openExisting(path_, error)) {
+        db_.close();
+        return false;
+    }
+    return true;
+}
+
+bool NSPersistentStoreCoordinator::createTables() {
+    for (const auto& entity : model_->entities()) {
+        QStringList columns{QStringLiteral("Z_PK INTEGER PRIMARY KEY")};
+        for (const auto& attribute : entity->attributes()) columns << quoted(attribute.name) + QLatin1Char(' ') + attribute.sqlType();
+        if (!db_.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(entity->name()), columns.join(QStringLiteral(", ")))))
+            return false;
+        int n = 0;
+        for (const QStringList& index : entity->indexes()) {
+            QStringList cols;
+            for (const QString& c : index) cols << quoted(c);
+            const QString name = quoted(QStringLiteral("Z_%1_INDEX_%2").arg(entity->name()).arg(++n));
+            if (!db_.exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)").arg(name, quoted(entity->name()), cols.join(QStringLiteral(", ")))))
+                return false;
+        }
+    }
+    return db_.exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId)) &&
+           db_.exec(QStringLiteral("PRAGMA user_version = %1").arg(model_->versionNumber()));
+}
+
+bool NSPersistentStoreCoordinator::createStore(const QString& path, NSError* error) {
+    // Build the whole store under a temporary name, then rename it into place:
+    // the store path only ever holds a complete store.
+    const QString temp = path + QStringLiteral(".new-%1").arg(::getpid());
+    QFile::remove(temp);
+    QFile::remove(temp + QStringLiteral("-journal"));
+    bool ok = db_.open(temp, SqliteDatabase::OpenMode::ReadWriteCreate) &&
+              db_.exec(QStringLiteral("PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL"));
+    if (ok) {
+        SqliteTransaction transaction(db_);
+        ok = transaction.isActive() && createTables() && transaction.commit();
+    }
+    if (!ok) {
+        fillError(error, NSPersistentStoreOpenError, QStringLiteral("The store could not be created."),
+                  db_.errorMessage());
+        db_.close();
+        QFile::remove(temp);
+        return false;
+    }
+    db_.close();
+    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0) {
+        fillError(error, NSPersistentStoreOpenError, QStringLiteral("The store could not be created."),
+                  QStringLiteral("cannot move the new store into place"));
+        QFile::remove(temp);
+        return false;
+    }
+    syncDirectory(QFileInfo(path).absolutePath());
+    return true;
+}
+
+bool NSPersistentStoreCoordinator::checkHeader(const QString& path, NSError* error) {
+    // Read the header ourselves: SQLite is not let near a file we may not own.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fillError(error, NSPersistentStoreOpenError, QStringLiteral("The store file could not be read."),
+                  file.errorString());
+        return false;
+    }
+    const QByteArray header = file.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArray("SQLite format 3\0", 16))) {
+        fillError(error, NSFileReadCorruptFileError, QStringLiteral("The file is not a store."),
+                  QStringLiteral("file is not an SQLite database"));
+        return false;
+    }
+    if (bigEndian32(header, 68) != kApplicationId) {
+        fillError(error, NSPersistentStoreIncompatibleSchemaError,
+                  QStringLiteral("The store's schema is not this application's."),
+                  QStringLiteral("unknown schema (application id %1)").arg(bigEndian32(header, 68)));
+        return false;
+    }
+    if (bigEndian32(header, 60) > quint32(model_->versionNumber())) {
+        fillError(error, NSPersistentStoreIncompatibleVersionHashError,
+                  QStringLiteral("The store was written by a newer version."),
+                  QStringLiteral("store version %1, model version %2").arg(bigEndian32(header, 60)).arg(model_->versionNumber()));
+        return false;
+    }
+    return true;
+}
+
+bool NSPersistentStoreCoordinator::openExisting(const QString& path, NSError* error) {
+    if (!db_.open(path, SqliteDatabase::OpenMode::ReadWrite) ||
+        !db_.exec(QStringLiteral("PRAGMA synchronous = FULL; PRAGMA busy_timeout = 250"))) {
+        fillError(error, NSPersistentStoreOpenError, QStringLiteral("The store could not be opened."), db_.errorMessage());
+        return false;
+    }
+    // Reading the header through SQLite first replays a crash's journal, so
+    // these are the committed values.
+    const long long application = db_.queryInt(QStringLiteral("PRAGMA application_id"));
+    const long long version = db_.queryInt(QStringLiteral("PRAGMA user_version"));
+    if (application != kApplicationId || version < 1 || version > model_->versionNumber()) {
+        fillError(error, NSPersistentStoreIncompatibleVersionHashError,
+                  QStringLiteral("The store's schema is not this application's."),
+                  QStringLiteral("application id %1, version %2").arg(application).arg(version));
+        return false;
+    }
+    if (version < model_->versionNumber() && !upgrade(error)) return false;
+    return checkTables(error);
+}
+
+bool NSPersistentStoreCoordinator::checkTables(NSError* error) {
+    for (const auto& entity : model_->entities()) {
+        SqliteStatement info = db_.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(entity->name())));
+        QSet<QString> columns;
+        while (info.isValid() && info.step() == SQLITE_ROW) columns.insert(info.columnText(1));
+        QStringList missing;
+        if (!columns.contains(QStringLiteral("Z_PK"))) missing << QStringLiteral("Z_PK");
+        for (const auto& attribute : entity->attributes())
+            if (!columns.contains(attribute.name)) missing << attribute.name;
+        if (!missing.isEmpty()) {
+            fillError(error, NSPersistentStoreIncompatibleSchemaError,
+                      QStringLiteral("The store's schema does not fit the model."),
+                      QStringLiteral("entity %1 lacks %2").arg(entity->name(), missing.join(QStringLiteral(", "))));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool NSPersistentStoreCoordinator::upgrade(NSError* error) {
+    // All steps in one transaction: an interrupted upgrade leaves the old store.
+    SqliteTransaction transaction(db_);
+    long long version = db_.queryInt(QStringLiteral("PRAGMA user_version"));
+    bool ok = transaction.isActive();
+    while (ok && version < model_->versionNumber()) {
+        auto step = model_->upgradeSteps().find(int(version + 1));
+        if (step == model_->upgradeSteps().end()) {
+            fillError(error, NSPersistentStoreIncompatibleVersionHashError,
+                      QStringLiteral("The store cannot be brought up to date."),
+                      QStringLiteral("no upgrade step to version %1").arg(version + 1));
+            return false;
+        }
+        for (const QString& statement : step->second) ok = ok && db_.exec(statement);
+        ++version;
+    }
+    ok = ok && db_.exec(QStringLiteral("PRAGMA user_version = %1").arg(version)) && transaction.commit();
+    if (!ok)
+        fillError(error, NSPersistentStoreOpenError, QStringLiteral("The store could not be brought up to date."),
+                  db_.errorMessage());
+    return ok;
+}
+
+QVariant NSPersistentStoreCoordinator::readValue(const SqliteStatement& statement, int column,
+                                                 const NSAttributeDescription& attribute) {
+    if (statement.columnIsNull(column)) return QVariant();
+    switch (attribute.type) {
+    case NSAttributeType::Integer16:
+    case NSAttributeType::Integer32: return QVariant(qint32(statement.columnInt64(column)));
+    case NSAttributeType::Integer64: return QVariant(qint64(statement.columnInt64(column)));
+    case NSAttributeType::Boolean: return QVariant(statement.columnInt64(column) != 0);
+    case NSAttributeType::Float: return QVariant(float(statement.columnDouble(column)));
+    case NSAttributeType::Double: return QVariant(statement.columnDouble(column));
+    case NSAttributeType::String: return QVariant(statement.columnText(column));
+    case NSAttributeType::Date:
+        return QVariant(QDateTime::fromMSecsSinceEpoch(std::llround(statement.columnDouble(column) * 1000.0), Qt::UTC));
+    case NSAttributeType::Binary: return QVariant(statement.columnBlob(column));
+    }
+    return QVariant();
+}
+
+std::optional<std::vector<NSPersistentStoreCoordinator::StoredRow>> NSPersistentStoreCoordinator::fetchRows(
+    const NSEntityDescription& entity, const NSPredicate* predicate, const std::vector<NSSortDescriptor>& sorts,
+    NSError* error) {
+    std::lock_guard lock(mutex_);
+    if (!db_.isOpen()) {
+        fillError(error, NSCoreDataError, QStringLiteral("The store is not open."), QStringLiteral("no store"));
+        return std::nullopt;
+    }
+    QStringList columns{QStringLiteral("Z_PK")};
+    std::vector<int> read; // attribute index per column after Z_PK
+    const auto& attributes = entity.attributes();
+    for (int i = 0; i < int(attributes.size()); ++i) {
+        if (attributes[size_t(i)].type == NSAttributeType::Binary) continue;
+        columns << quoted(attributes[size_t(i)].name);
+        read.push_back(i);
+    }
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.join(QStringLiteral(", ")), quoted(entity.name()));
+    QVariantList bindings;
+    if (predicate) {
+        QString where, reason;
+        if (!predicate->sqlWhere(entity, &where, &bindings, &reason)) {
+            fillError(error, NSCoreDataError, QStringLiteral("The fetch request is not valid."), reason);
+            return std::nullopt;
+        }
+        sql += QStringLiteral(" WHERE ") + where;
+    }
+    QStringList order;
+    for (const NSSortDescriptor& sort : sorts) {
+        if (entity.indexOfAttribute(sort.key) < 0) {
+            fillError(error, NSCoreDataError, QStringLiteral("The fetch request is not valid."),
+                      QStringLiteral("keypath %1 not found in entity %2").arg(sort.key, entity.name()));
+            return std::nullopt;
+        }
+        order << quoted(sort.key) + (sort.ascending ? QStringLiteral(" ASC") : QStringLiteral(" DESC"));
+    }
+    if (!order.isEmpty()) sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+
+    SqliteStatement* statement = db_.cached(sql);
+    if (!statement) {
+        fillError(error, NSCoreDataError, QStringLiteral("The fetch failed."), db_.errorMessage());
+        return std::nullopt;
+    }
+    for (int i = 0; i < int(bindings.size()); ++i) bindVariant(*statement, i + 1, bindings[i]);
+    std::vector<StoredRow> rows;
+    int rc;
+    while ((rc = statement->step()) == SQLITE_ROW) {
+        StoredRow row;
+        row.rowID = statement->columnInt64(0);
+        row.values.resize(attributes.size());
+        for (size_t c = 0; c < read.size(); ++c)
+            row.values[size_t(read[c])] = readValue(*statement, int(c) + 1, attributes[size_t(read[c])]);
+        rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        db_.captureError();
+        fillError(error, NSCoreDataError, QStringLiteral("The fetch failed."), db_.errorMessage());
+        statement->reset();
+        return std::nullopt;
+    }
+    statement->reset(); // ends the read so that writers are not held up
+    return rows;
+}
+
+QVariant NSPersistentStoreCoordinator::loadValue(const NSEntityDescription& entity, long long rowID, int attribute) {
+    std::lock_guard lock(mutex_);
+    if (!db_.isOpen() || rowID == 0) return QVariant();
+    const NSAttributeDescription& description = entity.attributes()[size_t(attribute)];
+    SqliteStatement* statement = db_.cached(
+        QStringLiteral("SELECT %1 FROM %2 WHERE Z_PK = ?").arg(quoted(description.name), quoted(entity.name())));
+    if (!statement) return QVariant();
+    statement->bindInt64(1, rowID);
+    QVariant value = statement->step() == SQLITE_ROW ? readValue(*statement, 0, description) : QVariant();
+    statement->reset();
+    return value;
+}
+
+bool NSPersistentStoreCoordinator::write(const std::vector<Insert>& inserts, const std::vector<Update>& updates,
+                                         const std::vector<Delete>& deletes, std::vector<long long>* newRowIDs,
+                                         NSError* error) {
+    std::lock_guard lock(mutex_);
+    const QString description = QStringLiteral("The operation couldn\u2019t be completed. (Cocoa error %1.)").arg(NSPersistentStoreSaveError);
+    if (!db_.isOpen()) {
+        fillError(error, NSPersistentStoreSaveError, description, QStringLiteral("no store"));
+        return false;
+    }
+    auto failed = [&](SqliteStatement* statement) {
+        db_.captureError();
+        if (statement) statement->reset();
+        fillError(error, NSPersistentStoreSaveError, description, db_.errorMessage());
+        return false;
+    };
+    SqliteTransaction transaction(db_);
+    if (!transaction.isActive()) return failed(nullptr);
+    std::vector<long long> rowIDs;
+    rowIDs.reserve(inserts.size());
+    for (const Insert& insert : inserts) {
+        QStringList names, marks;
+        for (const auto& attribute : insert.entity->attributes()) {
+            names << quoted(attribute.name);
+            marks << QStringLiteral("?");
+        }
+        SqliteStatement* statement = db_.cached(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                    .arg(quoted(insert.entity->name()), names.join(QStringLiteral(", ")),
+                                                         marks.join(QStringLiteral(", "))));
+        if (!statement) return failed(nullptr);
+        for (size_t i = 0; i < insert.values->size(); ++i) bindVariant(*statement, int(i) + 1, (*insert.values)[i]);
+        if (statement->step() != SQLITE_DONE) return failed(statement);
+        statement->reset();
+        rowIDs.push_back(db_.lastInsertRowId());
+    }
+    for (const Update& update : updates) {
+        QStringList sets;
+        for (int index : update.attributes) sets << quoted(update.entity->attributes()[size_t(index)].name) + QStringLiteral(" = ?");
+        SqliteStatement* statement = db_.cached(QStringLiteral("UPDATE %1 SET %2 WHERE Z_PK = ?")
+                                                    .arg(quoted(update.entity->name()), sets.join(QStringLiteral(", "))));
+        if (!statement) return failed(nullptr);
+        int bind = 0;
+        for (int index : update.attributes) bindVariant(*statement, ++bind, (*update.values)[size_t(index)]);
+        statement->bindInt64(++bind, update.rowID);
+        if (statement->step() != SQLITE_DONE) return failed(statement);
+        statement->reset();
+    }
+    for (const Delete& del : deletes) {
+        SqliteStatement* statement =
+            db_.cached(QStringLiteral("DELETE FROM %1 WHERE Z_PK = ?").arg(quoted(del.entity->name())));
+        if (!statement) return failed(nullptr);
+        statement->bindInt64(1, del.rowID);
+        if (statement->step() != SQLITE_DONE) return failed(statement);
+        statement->reset();
+    }
+    if (!transaction.commit()) return failed(nullptr);
+    if (newRowIDs) *newRowIDs = std::move(rowIDs);
+    return true;
+}
+
+} // namespace quorvel

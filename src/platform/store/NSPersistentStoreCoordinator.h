@@ -1,0 +1,97 @@
+#pragma once
+// Joins an object model to one SQLite store file and does every read and
+// write of that file for the contexts above it.
+//
+// Opening checks the file before SQLite may touch it: a file that is not an
+// SQLite database, belongs to another application, has tables that do not
+// fit the model or was written by a newer version is refused with an error
+// and left exactly as it was. A missing (or empty) file gets a fresh store,
+// built beside it and renamed into place, so a half-made store never exists.
+// An older store is brought up to date by the model's upgrade steps in one
+// transaction. Writes use a rollback journal with synchronous=FULL: a save
+// is all there or not there after a crash.
+//
+// Thread-safe: calls are serialised by an internal lock.
+#include "NSError.h"
+#include "NSManagedObjectModel.h"
+#include "NSSortDescriptor.h"
+#include "SqliteDatabase.h"
+
+#include <QUrl>
+#include <QVariantMap>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace quorvel {
+
+class NSPredicate;
+
+class NSPersistentStoreCoordinator {
+public:
+    explicit NSPersistentStoreCoordinator(std::shared_ptr<const NSManagedObjectModel> model);
+    ~NSPersistentStoreCoordinator();
+    NSPersistentStoreCoordinator(const NSPersistentStoreCoordinator&) = delete;
+    NSPersistentStoreCoordinator& operator=(const NSPersistentStoreCoordinator&) = delete;
+
+    const std::shared_ptr<const NSManagedObjectModel>& managedObjectModel() const { return model_; }
+
+    // Adds the one store: `storeType` must be NSSQLiteStoreType and `storeURL`
+    // a file URL. Configuration and options are not used. False with `error`
+    // filled when the store cannot be opened.
+    bool addPersistentStoreWithType(const QString& storeType, const QString& configuration, const QUrl& storeURL,
+                                    const QVariantMap& options, NSError* error);
+    bool hasStore() const;
+    QString storePath() const;
+
+    // Used by the contexts.
+    struct StoredRow {
+        long long rowID = 0;
+        std::vector<QVariant> values; // binary attributes are left out (invalid) and loaded on demand
+    };
+    std::optional<std::vector<StoredRow>> fetchRows(const NSEntityDescription& entity, const NSPredicate* predicate,
+                                                    const std::vector<NSSortDescriptor>& sorts, NSError* error);
+    QVariant loadValue(const NSEntityDescription& entity, long long rowID, int attribute);
+
+    struct Insert {
+        const NSEntityDescription* entity;
+        const std::vector<QVariant>* values;
+    };
+    struct Update {
+        const NSEntityDescription* entity;
+        long long rowID;
+        std::vector<int> attributes; // the changed ones
+        const std::vector<QVariant>* values;
+    };
+    struct Delete {
+        const NSEntityDescription* entity;
+        long long rowID;
+    };
+    // Writes all in one transaction; on success `newRowIDs` holds the keys of
+    // the inserts in order. On failure nothing is written.
+    bool write(const std::vector<Insert>& inserts, const std::vector<Update>& updates,
+               const std::vector<Delete>& deletes, std::vector<long long>* newRowIDs, NSError* error);
+
+    // The application id written into every store file's header.
+    static constexpr quint32 kApplicationId = 0x5172766C; // "Qrvl"
+
+private:
+    bool createStore(const QString& path, NSError* error);
+    bool checkHeader(const QString& path, NSError* error);
+    bool openExisting(const QString& path, NSError* error);
+    bool upgrade(NSError* error);
+    bool checkTables(NSError* error);
+    bool createTables();
+    void bindValue(SqliteStatement& statement, int index, const NSAttributeDescription& attribute,
+                   const QVariant& value);
+    QVariant readValue(const SqliteStatement& statement, int column, const NSAttributeDescription& attribute);
+    void fillError(NSError* error, long long code, const QString& description, const QString& reason);
+
+    std::shared_ptr<const NSManagedObjectModel> model_;
+    mutable std::mutex mutex_;
+    SqliteDatabase db_;
+    QString path_;
+};
+
+} // namespace quorvel

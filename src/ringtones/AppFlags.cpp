@@ -1,0 +1,9 @@
+#include "AppFlags.h"
+
+namespace quorvel {
+
+void AppFlags::registerClass() {
+    NSManagedObject::registerClass(QStringLiteral("AppFlags"), [] { return std::make_shared<AppFlags>(); });
+}
+
+} // namespace quorvel

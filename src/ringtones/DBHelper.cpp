@@ -1,0 +1,192 @@
+#include "DBHelper.h"
+
+#include "CoreDataErrors.h"
+#include "Log.h"
+#include "NSException.h"
+#include "Paths.h"
+#include "Ringtune.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <cmath>
+
+namespace quorvel {
+
+namespace {
+// "No artist" is stored as no value, so that lookups and rows agree.
+QVariant artistValue(const QString& artist) { return artist.isEmpty() ? QVariant() : QVariant(artist); }
+
+template <class T> std::shared_ptr<T> single(const std::optional<NSManagedObjectList>& objects) {
+    return objects && objects->size() == 1 ? std::dynamic_pointer_cast<T>(objects->front()) : nullptr;
+}
+} // namespace
+
+DBHelper::DBHelper() {
+    Ringtone::registerClass();
+    AppFlags::registerClass();
+}
+
+DBHelper& DBHelper::dbHelper() {
+    static DBHelper instance; // made once, under the language's initialisation lock
+    return instance;
+}
+
+std::shared_ptr<NSManagedObjectContext> DBHelper::managedObjectContext() const {
+    std::lock_guard guard(lock_);
+    return context_;
+}
+
+void DBHelper::setManagedObjectContext(std::shared_ptr<NSManagedObjectContext> context) {
+    std::lock_guard guard(lock_);
+    context_ = std::move(context);
+}
+
+std::shared_ptr<AppFlags> DBHelper::getAppFlags() {
+    std::lock_guard guard(lock_);
+    NSFetchRequest request;
+    request.setEntity(NSEntityDescription::entityForName(QStringLiteral("AppFlags"), context_.get()));
+    NSError error;
+    auto flags = context_->executeFetchRequest(request, &error);
+    if (!flags) {
+        NSLog("%@", error);
+        return nullptr;
+    }
+    if (flags->empty()) {
+        auto created = std::dynamic_pointer_cast<AppFlags>(
+            NSEntityDescription::insertNewObjectForEntityForName(QStringLiteral("AppFlags"), context_.get()));
+        if (created) created->setOldRingtoneLoaded(0);
+        context_->save(nullptr); // a failure leaves the row pending for the next save
+        return nullptr;
+    }
+    return single<AppFlags>(flags);
+}
+
+std::optional<NSManagedObjectList> DBHelper::fetchRingtones(const QString& format, const QVariantList& arguments,
+                                                            const std::vector<NSSortDescriptor>& sorts,
+                                                            bool logErrors) {
+    NSFetchRequest request;
+    try {
+        request.setEntity(NSEntityDescription::entityForName(QStringLiteral("Ringtone"), context_.get()));
+    } catch (const NSException& e) {
+        if (logErrors) NSLog("%@", e);
+    }
+    if (!format.isEmpty()) request.setPredicate(NSPredicate::predicateWithFormat(format, arguments));
+    request.setSortDescriptors(sorts);
+    if (!context_) return std::nullopt; // no context: the fetch yields nothing
+    NSError error;
+    auto objects = context_->executeFetchRequest(request, &error);
+    if (!objects && logErrors) NSLog("%@", error);
+    return objects;
+}
+
+std::shared_ptr<Ringtone> DBHelper::loadRingtoneWithNameFromDB(const QString& name) {
+    std::lock_guard guard(lock_);
+    return single<Ringtone>(fetchRingtones(QStringLiteral("file = %@"), {name}, {}, true));
+}
+
+std::shared_ptr<Ringtone> DBHelper::loadLastRingtoneWithTitle(const QString& title, const QString& artist) {
+    std::lock_guard guard(lock_);
+    auto objects = fetchRingtones(QStringLiteral("(title = %@) AND (artist = %@)"), {title, artistValue(artist)},
+                                  {{QStringLiteral("counter"), false}}, true);
+    if (!objects || objects->empty()) return nullptr;
+    return std::dynamic_pointer_cast<Ringtone>(objects->front());
+}
+
+std::optional<std::vector<std::shared_ptr<Ringtone>>> DBHelper::loadRingtonesFromDB() {
+    std::lock_guard guard(lock_);
+    if (!context_) return std::nullopt;
+    auto objects = fetchRingtones(QString(), {}, {}, false);
+    if (!objects) return std::nullopt;
+    std::vector<std::shared_ptr<Ringtone>> ringtones;
+    ringtones.reserve(objects->size());
+    for (const auto& object : *objects)
+        if (auto ringtone = std::dynamic_pointer_cast<Ringtone>(object)) ringtones.push_back(ringtone);
+    return ringtones;
+}
+
+std::shared_ptr<Ringtone> DBHelper::storeRingtone(const QUrl& fileURL) {
+    std::lock_guard guard(lock_);
+    const QString name = fileURL.fileName();
+    if (auto existing = loadRingtoneWithNameFromDB(name)) return existing;
+    // Never a second row for a recorded file: rows sharing a file would delete each other's audio.
+    auto sharing = fetchRingtones(QStringLiteral("file = %@"), {name}, {{QStringLiteral("date"), false}}, false);
+    if (sharing && !sharing->empty()) return std::dynamic_pointer_cast<Ringtone>(sharing->front());
+
+    auto ringtone = std::dynamic_pointer_cast<Ringtone>(
+        NSEntityDescription::insertNewObjectForEntityForName(QStringLiteral("Ringtone"), context_.get()));
+    ringtone->setFile(name);
+    ringtone->setTitle(name.chopped(std::min<qsizetype>(4, name.size())));
+    ringtone->setDate(QDateTime::currentDateTimeUtc());
+    ringtone->setCounter(0);
+    return saveContext() ? ringtone : nullptr;
+}
+
+bool DBHelper::fileNameTaken(const QString& name) {
+    auto rows = fetchRingtones(QStringLiteral("file = %@"), {name}, {}, false);
+    return (rows && !rows->empty()) || QFileInfo::exists(Paths::documentPath(name));
+}
+
+bool DBHelper::storeRingtone(const std::shared_ptr<Ringtune>& ringtune, const QByteArray& artworkPng) {
+    std::lock_guard guard(lock_);
+    const QString source = ringtune->filePath();
+    auto ringtone = std::dynamic_pointer_cast<Ringtone>(
+        NSEntityDescription::insertNewObjectForEntityForName(QStringLiteral("Ringtone"), context_.get()));
+    ringtone->setTitle(ringtune->title());
+    ringtone->setValue(artistValue(ringtune->artist()), QStringLiteral("artist"));
+    ringtone->setImage(artworkPng.isEmpty() ? QByteArray() : artworkPng);
+    ringtone->setDate(QDateTime::currentDateTimeUtc());
+    const double seconds = CMTimeGetSeconds(ringtune->duration());
+    ringtone->setDuration(std::isfinite(seconds) ? std::optional<float>(float(seconds)) : std::nullopt);
+
+    // The new row is pending and matches too; its empty counter counts as 0.
+    auto last = loadLastRingtoneWithTitle(ringtune->title(), ringtune->artist());
+    qint32 counter = last ? last->counter().value_or(0) + 1 : 1;
+    // The counter runs per title and artist, but the name comes from the working
+    // file: take the next number whose name no row and no file has yet.
+    const QString sourceName = QFileInfo(source).fileName();
+    const QString base = sourceName.chopped(std::min<qsizetype>(4, sourceName.size()));
+    QString name = base + QStringLiteral("-%1.m4r").arg(counter);
+    while (fileNameTaken(name)) name = base + QStringLiteral("-%1.m4r").arg(++counter);
+    ringtone->setCounter(counter);
+    ringtone->setFile(name);
+
+    const bool saved = saveContext();
+    QFileInfo sourceInfo(source);
+    if (sourceInfo.exists() && sourceInfo.isFile()) {
+        const QString destination = Paths::documentPath(name);
+        QFile::rename(source, destination); // never overwrites; a failure is ignored
+        ringtune->setStoredFilePath(QUrl::fromLocalFile(destination));
+    }
+    return saved;
+}
+
+void DBHelper::deleteRingtone(const std::shared_ptr<Ringtone>& ringtone) {
+    std::lock_guard guard(lock_);
+    if (context_) context_->deleteObject(ringtone);
+}
+
+bool DBHelper::saveContext() {
+    std::lock_guard guard(lock_);
+    NSError error;
+    bool saved = false;
+    if (context_) {
+        std::lock_guard contextGuard(*context_);
+        saved = context_->save(&error);
+    } else {
+        error.domain = NSCocoaErrorDomain;
+        error.code = NSCoreDataError;
+        error.localizedDescription = QStringLiteral("There is no store context.");
+    }
+    if (saved) return true;
+    NSLog("Failed to save to data store: class %@ %@", "DBHelper", error.localizedDescription);
+    const QVariantList detailed = error.userInfo.value(NSDetailedErrorsKey).toList();
+    if (!detailed.isEmpty()) {
+        for (const QVariant& detail : detailed) NSLog("  DetailedError: %@", detail.toMap());
+    } else {
+        NSLog("  %@", error.userInfo);
+    }
+    return false;
+}
+
+} // namespace quorvel

@@ -1,0 +1,69 @@
+#pragma once
+// The one way into the ringtone store: creates, finds, deletes and saves
+// Ringtone rows, keeps the one AppFlags row, and gives every exported
+// ringtone its final file name (working name + "-" + counter + ".m4r").
+//
+// Every operation runs under one re-entrant lock of the singleton, so
+// operations may call each other. The store context itself belongs to the
+// main thread; callers are on the main thread.
+#include "AppFlags.h"
+#include "NSManagedObjectContext.h"
+#include "Ringtone.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace quorvel {
+
+class Ringtune;
+
+// The store file's name in the documents directory.
+inline const QString kStoreFileName = QStringLiteral(".Quorvel.sqlite");
+
+class DBHelper {
+public:
+    static DBHelper& dbHelper();
+
+    std::shared_ptr<NSManagedObjectContext> managedObjectContext() const;
+    void setManagedObjectContext(std::shared_ptr<NSManagedObjectContext> context);
+
+    // The one flags row. With none yet, one is made (oldRingtoneLoaded = 0)
+    // and saved, and this call returns nullptr; with several, nullptr.
+    std::shared_ptr<AppFlags> getAppFlags();
+    // The one row whose file is `name`; nullptr for none or several.
+    std::shared_ptr<Ringtone> loadRingtoneWithNameFromDB(const QString& name);
+    // The row of that title and artist with the highest counter (pending rows
+    // included); an empty artist matches rows without one.
+    std::shared_ptr<Ringtone> loadLastRingtoneWithTitle(const QString& title, const QString& artist);
+    // Every Ringtone row, unordered; nullopt when the fetch fails.
+    std::optional<std::vector<std::shared_ptr<Ringtone>>> loadRingtonesFromDB();
+    // Records a file already in the documents directory (counter 0); the
+    // existing row when the name is recorded; nullptr when the save fails.
+    std::shared_ptr<Ringtone> storeRingtone(const QUrl& fileURL);
+    // Records a finished export and moves its file to the final name, setting
+    // the ringtune's storedFilePath. True when the row was saved.
+    bool storeRingtone(const std::shared_ptr<Ringtune>& ringtune, const QByteArray& artworkPng);
+    // Marks the row deleted (saved by the next saveContext); the file is the caller's.
+    void deleteRingtone(const std::shared_ptr<Ringtone>& ringtone);
+    // Saves the context under its own lock; logs a failure.
+    bool saveContext();
+
+    DBHelper(const DBHelper&) = delete;
+    DBHelper& operator=(const DBHelper&) = delete;
+
+private:
+    DBHelper();
+    std::optional<NSManagedObjectList> fetchRingtones(const QString& format, const QVariantList& arguments,
+                                                      const std::vector<NSSortDescriptor>& sorts, bool logErrors);
+    bool fileNameTaken(const QString& name);
+
+    mutable std::recursive_mutex lock_;
+    std::shared_ptr<NSManagedObjectContext> context_;
+};
+
+} // namespace quorvel
