@@ -2,6 +2,10 @@
 
 #include "AudioStatus.h"
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -184,6 +188,10 @@ OSStatus AudioFileDecoder::configureResampler(const AVFrame* f) {
                                  AVSampleFormat(f->format), f->sample_rate, 0, nullptr);
     ff::Resampler swr(raw);
     if (rc < 0 || !swr) return statusFromAVError(rc, kAudioFileUnsupportedDataFormatError);
+    // Resampling works in float whatever the formats, so 16-bit input loses
+    // nothing to rounding inside the filter.
+    if (f->sample_rate != int(std::lround(clientFormat_.mSampleRate)))
+        av_opt_set_sample_fmt(swr.get(), "internal_sample_fmt", AV_SAMPLE_FMT_FLTP, 0);
     // Down-mixing to one channel averages the channels; one channel is copied
     // to every output channel. Other conversions use the library's mix.
     if ((outChannels == 1) != (channels == 1)) {

@@ -141,6 +141,7 @@ std::unique_ptr<AudioFileEncoder> AudioFileEncoder::create(const QString& path, 
         QFile::remove(path);
         return fail(statusFromAVError(rc, kAudioFileUnsupportedDataFormatError));
     }
+    e->closed_ = false;
     if (status) *status = noErr;
     return e;
 }

@@ -44,7 +44,8 @@ private:
     AVStream* stream_ = nullptr;
     SInt64 nextPts_ = 0;
     bool drained_ = false;
-    bool closed_ = false;
+    // Closed until the header is on disk, so a half-made file is never finished.
+    bool closed_ = true;
 };
 
 } // namespace quorvel

@@ -70,6 +70,10 @@ OSStatus ExtAudioFileWriter::setClientFormat(const AudioStreamBasicDescription& 
     return noErr;
 }
 
+SInt64 ExtAudioFileWriter::framesWritten() const {
+    return file_->framesWritten() + (queue_ ? av_audio_fifo_size(queue_.get()) : 0);
+}
+
 OSStatus ExtAudioFileWriter::push(const uint8_t* const* in, int count) {
     const AVCodecContext* codec = file_->codec();
     const int outMax = swr_get_out_samples(resampler_.get(), count);
@@ -98,6 +102,9 @@ OSStatus ExtAudioFileWriter::encodeQueued(bool final) {
     const AVCodecContext* codec = file_->codec();
     const int frameSize = file_->frameSize();
     const int chunk = frameSize > 0 ? frameSize : kPCMChunk;
+    // Encoders that take any count get everything at once, so that no data
+    // waits in the queue (a file closed before its wrapper keeps it all).
+    if (frameSize == 0) final = true;
     // Fixed-size encoders without a short last frame get the tail padded with silence.
     const bool mustPad = frameSize > 0 && !(codec->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME);
     while (av_audio_fifo_size(queue_.get()) >= chunk || (final && av_audio_fifo_size(queue_.get()) > 0)) {

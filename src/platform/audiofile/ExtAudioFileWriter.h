@@ -18,7 +18,8 @@ public:
     const AudioStreamBasicDescription& fileFormat() const { return file_->dataFormat(); }
     const AudioStreamBasicDescription& clientFormat() const { return client_; }
     OSStatus setClientFormat(const AudioStreamBasicDescription& format);
-    SInt64 framesWritten() const { return file_->framesWritten(); }
+    // Frames handed to the file so far, in the file's frames.
+    SInt64 framesWritten() const;
 
     OSStatus write(UInt32 frames, const AudioBufferList* list);
     // Pushes out what the converter and the queue still hold and drains the

@@ -23,14 +23,14 @@ void NSManagedObject::registerClass(const QString& className, Factory factory) {
     registry().insert(className, std::move(factory));
 }
 
-std::shared_ptr<NSManagedObject> NSManagedObject::make(const std::shared_ptr<const NSEntityDescription>& entity) {
-    std::shared_ptr<NSManagedObject> object;
-    {
-        std::lock_guard lock(registryMutex);
-        auto it = registry().constFind(entity->managedObjectClassName());
-        if (it != registry().constEnd()) object = (*it)();
-    }
-    if (!object) object = std::make_shared<NSManagedObject>();
+NSManagedObject::Factory NSManagedObject::factoryFor(const NSEntityDescription& entity) {
+    std::lock_guard lock(registryMutex);
+    return registry().value(entity.managedObjectClassName());
+}
+
+std::shared_ptr<NSManagedObject> NSManagedObject::make(const std::shared_ptr<const NSEntityDescription>& entity,
+                                                       const Factory& factory) {
+    std::shared_ptr<NSManagedObject> object = factory ? factory() : std::make_shared<NSManagedObject>();
     const size_t count = entity->attributes().size();
     object->entity_ = entity;
     object->values_.assign(count, QVariant());

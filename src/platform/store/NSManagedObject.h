@@ -59,7 +59,10 @@ protected:
 
 private:
     friend class NSManagedObjectContext;
-    static std::shared_ptr<NSManagedObject> make(const std::shared_ptr<const NSEntityDescription>& entity);
+    // The registered factory of the entity's class (empty for plain objects).
+    static Factory factoryFor(const NSEntityDescription& entity);
+    static std::shared_ptr<NSManagedObject> make(const std::shared_ptr<const NSEntityDescription>& entity,
+                                                 const Factory& factory);
 
     std::shared_ptr<const NSEntityDescription> entity_;
     NSManagedObjectContext* context_ = nullptr;

@@ -26,7 +26,7 @@ void NSManagedObjectContext::setPersistentStoreCoordinator(std::shared_ptr<NSPer
 
 std::shared_ptr<NSManagedObject> NSManagedObjectContext::insertObject(
     const std::shared_ptr<const NSEntityDescription>& entity) {
-    auto object = NSManagedObject::make(entity);
+    auto object = NSManagedObject::make(entity, NSManagedObject::factoryFor(*entity));
     object->context_ = this;
     object->inserted_ = true;
     object->reportedInsert_ = false;
@@ -78,9 +78,9 @@ bool NSManagedObjectContext::entityHasChanges(const NSEntityDescription* entity)
 }
 
 std::shared_ptr<NSManagedObject> NSManagedObjectContext::objectForRow(
-    const std::shared_ptr<const NSEntityDescription>& entity, NSPersistentStoreCoordinator::StoredRow& row) {
+    const std::shared_ptr<const NSEntityDescription>& entity, NSPersistentStoreCoordinator::StoredRow& row,
+    std::unordered_map<long long, std::weak_ptr<NSManagedObject>>& rows, const NSManagedObject::Factory& factory) {
     const auto& attributes = entity->attributes();
-    auto& rows = registered_[entity.get()];
     auto& slot = rows[row.rowID];
     if (auto existing = slot.lock()) {
         // An unchanged object takes the stored values; a changed one keeps its own.
@@ -93,7 +93,7 @@ std::shared_ptr<NSManagedObject> NSManagedObjectContext::objectForRow(
         }
         return existing;
     }
-    auto object = NSManagedObject::make(entity);
+    auto object = NSManagedObject::make(entity, factory);
     object->context_ = this;
     object->rowID_ = row.rowID;
     object->values_ = std::move(row.values);
@@ -121,7 +121,10 @@ std::optional<NSManagedObjectList> NSManagedObjectContext::executeFetchRequest(c
     if (!rows) return std::nullopt;
     NSManagedObjectList result;
     result.reserve(rows->size());
-    for (auto& row : *rows) result.push_back(objectForRow(entity, row));
+    auto& registered = registered_[entity.get()];
+    registered.reserve(rows->size());
+    const NSManagedObject::Factory factory = NSManagedObject::factoryFor(*entity);
+    for (auto& row : *rows) result.push_back(objectForRow(entity, row, registered, factory));
     if (!entityHasChanges(entity.get())) return result; // already in the store's order
 
     // Overlay the pending changes: drop deletes, re-test changed objects, add inserts.

@@ -70,7 +70,9 @@ private:
     QVariant loadValue(const NSManagedObject& object, int attribute);
     void objectDidChange(NSManagedObject& object);
     std::shared_ptr<NSManagedObject> objectForRow(const std::shared_ptr<const NSEntityDescription>& entity,
-                                                  NSPersistentStoreCoordinator::StoredRow& row);
+                                                  NSPersistentStoreCoordinator::StoredRow& row,
+                                                  std::unordered_map<long long, std::weak_ptr<NSManagedObject>>& rows,
+                                                  const NSManagedObject::Factory& factory);
     bool validate(NSError* error) const;
     void scheduleReport();
     bool entityHasChanges(const NSEntityDescription* entity) const;

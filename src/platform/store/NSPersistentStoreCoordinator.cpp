@@ -21,6 +21,14 @@ namespace {
 
 QString quoted(const QString& name) { return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"'); }
 
+// Binary values live in a table of their own per attribute, keyed like their
+// row, so that reading the rows never wades through artwork.
+QString sideTable(const NSEntityDescription& entity, const NSAttributeDescription& attribute) {
+    return quoted(entity.name() + QLatin1Char('_') + attribute.name);
+}
+
+bool isBinary(const NSAttributeDescription& attribute) { return attribute.type == NSAttributeType::Binary; }
+
 quint32 bigEndian32(const QByteArray& bytes, int offset) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData() + offset);
     return (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | quint32(b[3]);
@@ -110,16 +118,32 @@ bool NSPersistentStoreCoordinator::addPersistentStoreWithType(const QString& sto
 
 bool NSPersistentStoreCoordinator::createTables() {
     for (const auto& entity : model_->entities()) {
+        const QString table = quoted(entity->name());
         QStringList columns{QStringLiteral("Z_PK INTEGER PRIMARY KEY")};
-        for (const auto& attribute : entity->attributes()) columns << quoted(attribute.name) + QLatin1Char(' ') + attribute.sqlType();
-        if (!db_.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(entity->name()), columns.join(QStringLiteral(", ")))))
+        QStringList cleanUp;
+        for (const auto& attribute : entity->attributes()) {
+            if (!isBinary(attribute)) {
+                columns << quoted(attribute.name) + QLatin1Char(' ') + attribute.sqlType();
+                continue;
+            }
+            const QString side = sideTable(*entity, attribute);
+            if (!db_.exec(QStringLiteral("CREATE TABLE %1 (Z_PK INTEGER PRIMARY KEY, %2 BLOB)").arg(side, quoted(attribute.name))))
+                return false;
+            cleanUp << QStringLiteral("DELETE FROM %1 WHERE Z_PK = OLD.Z_PK;").arg(side);
+        }
+        if (!db_.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(table, columns.join(QStringLiteral(", ")))))
+            return false;
+        // A row's binary values go with it, whoever deletes it.
+        if (!cleanUp.isEmpty() &&
+            !db_.exec(QStringLiteral("CREATE TRIGGER %1 AFTER DELETE ON %2 BEGIN %3 END")
+                          .arg(quoted(QStringLiteral("Z_%1_DELETE").arg(entity->name())), table, cleanUp.join(QLatin1Char(' ')))))
             return false;
         int n = 0;
         for (const QStringList& index : entity->indexes()) {
             QStringList cols;
             for (const QString& c : index) cols << quoted(c);
             const QString name = quoted(QStringLiteral("Z_%1_INDEX_%2").arg(entity->name()).arg(++n));
-            if (!db_.exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)").arg(name, quoted(entity->name()), cols.join(QStringLiteral(", ")))))
+            if (!db_.exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)").arg(name, table, cols.join(QStringLiteral(", ")))))
                 return false;
         }
     }
@@ -132,13 +156,17 @@ bool NSPersistentStoreCoordinator::createStore(const QString& path, NSError* err
     // the store path only ever holds a complete store.
     const QString temp = path + QStringLiteral(".new-%1").arg(::getpid());
     QFile::remove(temp);
-    QFile::remove(temp + QStringLiteral("-journal"));
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) QFile::remove(temp + QLatin1String(suffix));
     bool ok = db_.open(temp, SqliteDatabase::OpenMode::ReadWriteCreate) &&
               db_.exec(QStringLiteral("PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL"));
     if (ok) {
         SqliteTransaction transaction(db_);
         ok = transaction.isActive() && createTables() && transaction.commit();
     }
+    // Write-ahead logging from now on: one sync per save. Switching while the
+    // file is new puts the mode (and the id and version above) into the file's
+    // own header, where the next open reads them before SQLite is involved.
+    ok = ok && db_.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
     if (!ok) {
         fillError(error, NSPersistentStoreOpenError, QStringLiteral("The store could not be created."),
                   db_.errorMessage());
@@ -146,7 +174,10 @@ bool NSPersistentStoreCoordinator::createStore(const QString& path, NSError* err
         QFile::remove(temp);
         return false;
     }
-    db_.close();
+    db_.close(); // the last connection folds the log back into the file and removes it
+    // A log left beside a missing or empty store belongs to no store: it must
+    // not be replayed into the new one.
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) QFile::remove(path + QLatin1String(suffix));
     if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0) {
         fillError(error, NSPersistentStoreOpenError, QStringLiteral("The store could not be created."),
                   QStringLiteral("cannot move the new store into place"));
@@ -188,7 +219,7 @@ bool NSPersistentStoreCoordinator::checkHeader(const QString& path, NSError* err
 
 bool NSPersistentStoreCoordinator::openExisting(const QString& path, NSError* error) {
     if (!db_.open(path, SqliteDatabase::OpenMode::ReadWrite) ||
-        !db_.exec(QStringLiteral("PRAGMA synchronous = FULL; PRAGMA busy_timeout = 250"))) {
+        !db_.exec(QStringLiteral("PRAGMA synchronous = FULL; PRAGMA busy_timeout = 250; PRAGMA cache_size = -8192"))) {
         fillError(error, NSPersistentStoreOpenError, QStringLiteral("The store could not be opened."), db_.errorMessage());
         return false;
     }
@@ -207,14 +238,21 @@ bool NSPersistentStoreCoordinator::openExisting(const QString& path, NSError* er
 }
 
 bool NSPersistentStoreCoordinator::checkTables(NSError* error) {
-    for (const auto& entity : model_->entities()) {
-        SqliteStatement info = db_.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(entity->name())));
+    auto columnsOf = [&](const QString& table) {
+        SqliteStatement info = db_.prepare(QStringLiteral("PRAGMA table_info(%1)").arg(table));
         QSet<QString> columns;
         while (info.isValid() && info.step() == SQLITE_ROW) columns.insert(info.columnText(1));
+        return columns;
+    };
+    for (const auto& entity : model_->entities()) {
+        const QSet<QString> columns = columnsOf(quoted(entity->name()));
         QStringList missing;
         if (!columns.contains(QStringLiteral("Z_PK"))) missing << QStringLiteral("Z_PK");
-        for (const auto& attribute : entity->attributes())
-            if (!columns.contains(attribute.name)) missing << attribute.name;
+        for (const auto& attribute : entity->attributes()) {
+            const bool present = isBinary(attribute) ? columnsOf(sideTable(*entity, attribute)).contains(attribute.name)
+                                                     : columns.contains(attribute.name);
+            if (!present) missing << attribute.name;
+        }
         if (!missing.isEmpty()) {
             fillError(error, NSPersistentStoreIncompatibleSchemaError,
                       QStringLiteral("The store's schema does not fit the model."),
@@ -334,7 +372,7 @@ QVariant NSPersistentStoreCoordinator::loadValue(const NSEntityDescription& enti
     if (!db_.isOpen() || rowID == 0) return QVariant();
     const NSAttributeDescription& description = entity.attributes()[size_t(attribute)];
     SqliteStatement* statement = db_.cached(
-        QStringLiteral("SELECT %1 FROM %2 WHERE Z_PK = ?").arg(quoted(description.name), quoted(entity.name())));
+        QStringLiteral("SELECT %1 FROM %2 WHERE Z_PK = ?").arg(quoted(description.name), sideTable(entity, description)));
     if (!statement) return QVariant();
     statement->bindInt64(1, rowID);
     QVariant value = statement->step() == SQLITE_ROW ? readValue(*statement, 0, description) : QVariant();
@@ -361,9 +399,26 @@ bool NSPersistentStoreCoordinator::write(const std::vector<Insert>& inserts, con
     if (!transaction.isActive()) return failed(nullptr);
     std::vector<long long> rowIDs;
     rowIDs.reserve(inserts.size());
+    auto writeBinary = [&](const NSEntityDescription& entity, int index, long long rowID, const QVariant& value) {
+        const NSAttributeDescription& attribute = entity.attributes()[size_t(index)];
+        SqliteStatement* statement =
+            value.isValid()
+                ? db_.cached(QStringLiteral("INSERT OR REPLACE INTO %1 (Z_PK, %2) VALUES (?, ?)")
+                                 .arg(sideTable(entity, attribute), quoted(attribute.name)))
+                : db_.cached(QStringLiteral("DELETE FROM %1 WHERE Z_PK = ?").arg(sideTable(entity, attribute)));
+        if (!statement) return false;
+        statement->bindInt64(1, rowID);
+        if (value.isValid()) bindVariant(*statement, 2, value);
+        const bool ok = statement->step() == SQLITE_DONE;
+        if (ok) statement->reset();
+        else failed(statement);
+        return ok;
+    };
     for (const Insert& insert : inserts) {
+        const auto& attributes = insert.entity->attributes();
         QStringList names, marks;
-        for (const auto& attribute : insert.entity->attributes()) {
+        for (const auto& attribute : attributes) {
+            if (isBinary(attribute)) continue;
             names << quoted(attribute.name);
             marks << QStringLiteral("?");
         }
@@ -371,22 +426,38 @@ bool NSPersistentStoreCoordinator::write(const std::vector<Insert>& inserts, con
                                                     .arg(quoted(insert.entity->name()), names.join(QStringLiteral(", ")),
                                                          marks.join(QStringLiteral(", "))));
         if (!statement) return failed(nullptr);
-        for (size_t i = 0; i < insert.values->size(); ++i) bindVariant(*statement, int(i) + 1, (*insert.values)[i]);
+        int bind = 0;
+        for (size_t i = 0; i < attributes.size(); ++i)
+            if (!isBinary(attributes[i])) bindVariant(*statement, ++bind, (*insert.values)[i]);
         if (statement->step() != SQLITE_DONE) return failed(statement);
         statement->reset();
-        rowIDs.push_back(db_.lastInsertRowId());
+        const long long rowID = db_.lastInsertRowId();
+        rowIDs.push_back(rowID);
+        for (size_t i = 0; i < attributes.size(); ++i)
+            if (isBinary(attributes[i]) && (*insert.values)[i].isValid() &&
+                !writeBinary(*insert.entity, int(i), rowID, (*insert.values)[i]))
+                return false;
     }
     for (const Update& update : updates) {
+        const auto& attributes = update.entity->attributes();
         QStringList sets;
-        for (int index : update.attributes) sets << quoted(update.entity->attributes()[size_t(index)].name) + QStringLiteral(" = ?");
-        SqliteStatement* statement = db_.cached(QStringLiteral("UPDATE %1 SET %2 WHERE Z_PK = ?")
-                                                    .arg(quoted(update.entity->name()), sets.join(QStringLiteral(", "))));
-        if (!statement) return failed(nullptr);
-        int bind = 0;
-        for (int index : update.attributes) bindVariant(*statement, ++bind, (*update.values)[size_t(index)]);
-        statement->bindInt64(++bind, update.rowID);
-        if (statement->step() != SQLITE_DONE) return failed(statement);
-        statement->reset();
+        for (int index : update.attributes)
+            if (!isBinary(attributes[size_t(index)])) sets << quoted(attributes[size_t(index)].name) + QStringLiteral(" = ?");
+        if (!sets.isEmpty()) {
+            SqliteStatement* statement = db_.cached(QStringLiteral("UPDATE %1 SET %2 WHERE Z_PK = ?")
+                                                        .arg(quoted(update.entity->name()), sets.join(QStringLiteral(", "))));
+            if (!statement) return failed(nullptr);
+            int bind = 0;
+            for (int index : update.attributes)
+                if (!isBinary(attributes[size_t(index)])) bindVariant(*statement, ++bind, (*update.values)[size_t(index)]);
+            statement->bindInt64(++bind, update.rowID);
+            if (statement->step() != SQLITE_DONE) return failed(statement);
+            statement->reset();
+        }
+        for (int index : update.attributes)
+            if (isBinary(attributes[size_t(index)]) &&
+                !writeBinary(*update.entity, index, update.rowID, (*update.values)[size_t(index)]))
+                return false;
     }
     for (const Delete& del : deletes) {
         SqliteStatement* statement =

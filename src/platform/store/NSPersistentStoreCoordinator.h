@@ -8,8 +8,11 @@
 // and left exactly as it was. A missing (or empty) file gets a fresh store,
 // built beside it and renamed into place, so a half-made store never exists.
 // An older store is brought up to date by the model's upgrade steps in one
-// transaction. Writes use a rollback journal with synchronous=FULL: a save
-// is all there or not there after a crash.
+// transaction. Each entity is a table of its name (key Z_PK); binary
+// attributes live in tables of their own ("<Entity>_<attribute>", same key)
+// so that fetching rows never reads artwork. Writes go through SQLite's
+// write-ahead log with synchronous=FULL: one sync per save, and a save is
+// all there or not there after a crash.
 //
 // Thread-safe: calls are serialised by an internal lock.
 #include "NSError.h"

@@ -25,12 +25,15 @@ std::vector<int16_t> toPcm16(const std::vector<float>& v) {
     return out;
 }
 
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // Decodes a file to mono floats with ffmpeg.
 std::vector<float> decode(const QString& path, const QString& scratch) {
     if (runTool("ffmpeg", {"-v", "error", "-y", "-i", path, "-f", "f32le", "-ac", "1", scratch}).exitCode != 0) return {};
-    QFile f(scratch);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    QByteArray b = f.readAll();
+    const QByteArray b = readAll(scratch);
     std::vector<float> out(size_t(b.size()) / 4);
     std::memcpy(out.data(), b.constData(), out.size() * 4);
     return out;
@@ -51,6 +54,11 @@ double alignedCorrelation(const std::vector<float>& a, const std::vector<float>&
         if (aa > 0 && bb > 0) best = std::max(best, ab / std::sqrt(aa * bb));
     }
     return best;
+}
+
+bool writeText(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
 }
 
 std::shared_ptr<Ringtune> ringtuneFor(const QString& wavPath, const QString& title) {
@@ -109,11 +117,7 @@ TEST_F(AudioExporterFor3GTest, AJobReplacesAStaleFileAndReportsCompletionOnlyAft
     const QString in = wav(".processedEffect.wav", toPcm16(musicLike(6 * 44100)));
     auto ringtune = ringtuneFor(in, QStringLiteral("Tune"));
     const QString out = ringtune->filePath();
-    {
-        QFile stale(out);
-        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-        stale.write("stale contents of an earlier export");
-    }
+    ASSERT_TRUE(writeText(out, "stale contents of an earlier export"));
     Observer observer;
     auto progress = exporter.progressValueArray();
     std::atomic<bool> watching{true};
@@ -174,11 +178,7 @@ TEST_F(AudioExporterFor3GTest, CancellingStopsTheJobAndLeavesNoFile) {
 
 TEST_F(AudioExporterFor3GTest, SetupFailuresSayWhichStepFailedAndLeaveNoFile) {
     const QString out = Paths::documentPath("Broken.m4r");
-    {
-        QFile stale(out);
-        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-        stale.write("stale");
-    }
+    ASSERT_TRUE(writeText(out, "stale"));
     testing::internal::CaptureStdout();
     exporter.convertIt(ringtuneFor(Paths::documentPath("missing.wav"), QStringLiteral("Broken")));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "wav_open_read failed\n");
@@ -193,10 +193,7 @@ TEST_F(AudioExporterFor3GTest, SetupFailuresSayWhichStepFailedAndLeaveNoFile) {
 
     // A file that is not a WAV fails at the same step.
     const QString text = Paths::documentPath("text.wav");
-    QFile f(text);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("RIFF but not really");
-    f.close();
+    ASSERT_TRUE(writeText(text, "RIFF but not really"));
     testing::internal::CaptureStdout();
     exporter.doIt(text, out);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "wav_open_read failed\n");
@@ -219,15 +216,11 @@ TEST_F(AudioExporterFor3GTest, TaggingMarksARingtoneAndKeepsEarlierTags) {
     EXPECT_NEAR(probeDuration(stored), 1.0, 0.001);
 
     const QString text = Paths::documentPath("notes.m4r");
-    QFile f(text);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("plain words");
-    f.close();
+    ASSERT_TRUE(writeText(text, "plain words"));
     testing::internal::CaptureStdout();
     AudioExporterFor3G::editMediaTypeTag(text);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "MP4Modify failed\n");
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("plain words"));
+    EXPECT_EQ(readAll(text), QByteArray("plain words"));
 }
 
 TEST(AudioExporterFor3G, ChannelMapAndHardwareProbe) {

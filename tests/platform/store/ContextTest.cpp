@@ -82,7 +82,7 @@ TEST_F(StoreTest, ARowIsOneObjectAndValuesRoundTrip) {
     o->setValue(29.5f, QStringLiteral("duration"));
     o->setValue(QByteArray("\x89PNG\r\n", 6), QStringLiteral("image"));
     ASSERT_TRUE(context->save(nullptr));
-    EXPECT_EQ(sqlite(path, QStringLiteral("SELECT duration, length(image), typeof(start) FROM Ringtone")),
+    EXPECT_EQ(sqlite(path, QStringLiteral("SELECT duration, length(image), typeof(start) FROM Ringtone LEFT JOIN Ringtone_image USING (Z_PK)")),
               QStringLiteral("29.5|6|null"));
 
     auto first = fetch(), second = fetch();
@@ -208,4 +208,20 @@ TEST(NSPredicate, ParsesTheFormatsAndRejectsOthers) {
     EXPECT_THROW(NSPredicate::predicateWithFormat(QStringLiteral("file = %@"), QVariantList{}), NSException);
     EXPECT_THROW(NSPredicate::predicateWithFormat(QStringLiteral("(file = %@"), QStringLiteral("a")), NSException);
     EXPECT_THROW(NSPredicate::predicateWithFormat(QStringLiteral("file LIKE %@"), QStringLiteral("a")), NSException);
+}
+
+TEST_F(StoreTest, ArtworkGoesWithItsRowAndChangesInPlace) {
+    auto o = insert(QStringLiteral("Art"));
+    o->setValue(QByteArray(5000, 'a'), QStringLiteral("image"));
+    insert(QStringLiteral("Plain"));
+    ASSERT_TRUE(context->save(nullptr));
+    EXPECT_EQ(sqlite(path, QStringLiteral("SELECT count(*), sum(length(image)) FROM Ringtone_image")),
+              QStringLiteral("1|5000"));
+    o->setValue(QByteArray(10, 'b'), QStringLiteral("image"));
+    ASSERT_TRUE(context->save(nullptr));
+    EXPECT_EQ(sqlite(path, QStringLiteral("SELECT count(*), sum(length(image)) FROM Ringtone_image")),
+              QStringLiteral("1|10"));
+    // A row deleted from outside takes its artwork with it.
+    sqlite(path, QStringLiteral("DELETE FROM Ringtone WHERE title = 'Art'"));
+    EXPECT_EQ(sqlite(path, QStringLiteral("SELECT count(*) FROM Ringtone_image")), QStringLiteral("0"));
 }

@@ -91,7 +91,7 @@ TEST_F(StoreTest, KilledMidSaveKeepsEveryCompletedSave) {
         EXPECT_LE(int(rows.size()), expected + kRowsPerSave);
         EXPECT_EQ(rows.size() % kRowsPerSave, 0u);
         EXPECT_EQ(sqlite(path, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
-        EXPECT_EQ(sqlite(path, QStringLiteral("SELECT count(*) FROM Ringtone WHERE length(image) != 16384")),
+        EXPECT_EQ(sqlite(path, QStringLiteral("SELECT count(*) FROM Ringtone LEFT JOIN Ringtone_image USING (Z_PK) WHERE length(image) IS NOT 16384")),
                   QStringLiteral("0"));
         lastReported = int(rows.size());
         context.reset();

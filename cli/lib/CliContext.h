@@ -1,0 +1,32 @@
+#pragma once
+// What every quorvel-cli command shares: the start-up reconciliation before
+// it runs, the save and the pending rating counts after it, and the ways it
+// reports errors.
+#include "QuorvelAppDelegate.h"
+
+#include <QString>
+
+namespace quorvel::cli {
+
+enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
+
+class CliContext {
+public:
+    // Opens the store and reconciles it with the documents folder (the
+    // program's start-up). A store that cannot be opened ends the process.
+    CliContext();
+    // Saves pending store changes and waits for the rating counts.
+    ~CliContext();
+
+    static int fail(const QString& message);  // prints "quorvel-cli: message", returns 1
+    static int usage(const QString& message, const QString& help); // returns 2
+    static void out(const QString& line);     // one line on standard output
+
+    CliContext(const CliContext&) = delete;
+    CliContext& operator=(const CliContext&) = delete;
+
+private:
+    QuorvelAppDelegate delegate_{false};
+};
+
+} // namespace quorvel::cli

@@ -1,0 +1,51 @@
+#include "SongsCommand.h"
+
+#include "AVURLAsset.h"
+#include "CliContext.h"
+#include "CommandLine.h"
+#include "MPMediaLibrary.h"
+
+#include <QDir>
+#include <cmath>
+
+namespace quorvel::cli {
+
+const char* SongsCommand::help() {
+    return "usage: quorvel-cli songs [--search TEXT] [--demo]\n"
+           "  Lists the songs of the music library, sorted by title: library URL, title,\n"
+           "  artist and length in seconds, separated by tabs.\n"
+           "  --search TEXT  only songs whose title or artist contains TEXT\n"
+           "  --demo         only the demo songs that ship with the program\n";
+}
+
+int SongsCommand::run(const QStringList& args) {
+    QString error;
+    auto line = CommandLine::parse(args, {{QStringLiteral("search"), true}, {QStringLiteral("demo"), false},
+                                          {QStringLiteral("help"), false}},
+                                   &error);
+    if (!line) return CliContext::usage(error, QString::fromUtf8(help()));
+    if (line->has(QStringLiteral("help"))) {
+        std::fputs(help(), stdout);
+        return kExitOk;
+    }
+    if (!line->positional().isEmpty())
+        return CliContext::usage(QStringLiteral("songs takes no arguments"), QString::fromUtf8(help()));
+
+    CliContext context;
+    MPMediaLibrary& library = MPMediaLibrary::defaultMediaLibrary();
+    library.scanNow();
+    const auto items = line->has(QStringLiteral("search")) ? library.itemsMatching(line->value(QStringLiteral("search")))
+                                                           : library.items();
+    const QString demo = QDir(MPMediaLibrary::demoFolder()).canonicalPath();
+    for (const MPMediaItem& item : items) {
+        if (line->has(QStringLiteral("demo")) && !item.filePath().startsWith(demo + QLatin1Char('/'))) continue;
+        const double seconds =
+            CMTimeGetSeconds(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(item.filePath()))->duration());
+        CliContext::out(QStringLiteral("%1\t%2\t%3\t%4")
+                            .arg(item.assetURL().toString(), item.title(), item.artist(),
+                                 std::isnan(seconds) ? QString() : QString::number(seconds, 'f', 1)));
+    }
+    return kExitOk;
+}
+
+} // namespace quorvel::cli

@@ -1,0 +1,57 @@
+#pragma once
+// The object the program hands control to: it owns the persistent stack of
+// the ringtone store, gives its context to DBHelper, reconciles the store with
+// the ringtone files at start-up and on every return to the foreground, saves
+// pending changes when the program goes to the background or ends, and
+// reports launches to the rating prompt.
+//
+// Main thread only.
+#include "PersistentStack.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace quorvel {
+
+class QuorvelAppDelegate {
+public:
+    // canPromptForRating: whether the rating prompt may be shown (a program
+    // without a window passes false; the counts are kept either way).
+    explicit QuorvelAppDelegate(bool canPromptForRating = true);
+    ~QuorvelAppDelegate();
+
+    // Shows the editor once the store is open and reconciled.
+    void setShowMainView(std::function<void()> show) { showMainView_ = std::move(show); }
+
+    bool applicationDidFinishLaunchingWithOptions();
+    void applicationWillEnterForeground();
+    void applicationDidEnterBackground();
+    void applicationWillTerminate();
+
+    std::shared_ptr<NSManagedObjectModel> managedObjectModel();
+    std::shared_ptr<NSPersistentStoreCoordinator> persistentStoreCoordinator();
+    std::shared_ptr<NSManagedObjectContext> managedObjectContext();
+
+    void checkDB();
+    void loadOldRingtones();
+    void removeDeletedRingtones();
+    static QString applicationDocumentsDirectory();
+
+    // How the process ends after an unrecoverable store error (tests replace it).
+    using FatalHandler = std::function<void()>;
+    static void setFatalHandler(FatalHandler handler);
+
+    QuorvelAppDelegate(const QuorvelAppDelegate&) = delete;
+    QuorvelAppDelegate& operator=(const QuorvelAppDelegate&) = delete;
+
+private:
+    void saveContextOrDie();
+    [[noreturn]] static void unresolvedError(const NSError& error);
+
+    bool canPromptForRating_;
+    PersistentStack stack_;
+    std::function<void()> showMainView_;
+};
+
+} // namespace quorvel

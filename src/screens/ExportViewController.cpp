@@ -1,0 +1,160 @@
+#include "ExportViewController.h"
+
+#include "AVAssetExportSession.h"
+#include "Appirater.h"
+#include "AudioExporterFor3G.h"
+#include "DBHelper.h"
+#include "MainThread.h"
+#include "NSTimer.h"
+#include "ProgressValueArray.h"
+#include "Ringtune.h"
+
+#include <QBuffer>
+#include <QTimer>
+
+namespace quorvel {
+
+ExportViewController::ExportViewController() = default;
+ExportViewController::~ExportViewController() = default;
+
+void ExportViewController::setLabel(const QString& key) {
+    labelKey_ = key;
+    changed();
+}
+
+void ExportViewController::changed() {
+    if (viewChanged_) viewChanged_();
+}
+
+void ExportViewController::progressTimer(NSTimer* timer) {
+    const std::any& info = timer->userInfo();
+    if (const auto* values = std::any_cast<std::shared_ptr<ProgressValueArray>>(&info)) {
+        const float value = (*values)->elementZero();
+        if (value < 0.0f) {
+            // The writer ended without a file (cancelled or failed).
+            outcome_ = Outcome::Failed;
+            failureDescription_ = QStringLiteral("the AAC writer stopped without a file");
+            setLabel(QStringLiteral("failed"));
+            timer->invalidate();
+            return;
+        }
+        progress_ = value;
+        changed();
+        if (value >= 1.0f) finalizeExportCompleted(timer);
+        return;
+    }
+    const auto* session = std::any_cast<std::shared_ptr<AVAssetExportSession>>(&info);
+    if (!session || !*session) return;
+    switch ((*session)->status()) {
+    case AVAssetExportSessionStatusWaiting:
+        setLabel(QStringLiteral("waiting"));
+        break;
+    case AVAssetExportSessionStatusExporting:
+        progress_ = (*session)->progress();
+        changed();
+        break;
+    case AVAssetExportSessionStatusCompleted:
+        progress_ = 1.0f;
+        changed();
+        finalizeExportCompleted(timer);
+        break;
+    case AVAssetExportSessionStatusFailed:
+        outcome_ = Outcome::Failed;
+        failureDescription_ = (*session)->error().localizedDescription;
+        setLabel(QStringLiteral("failed"));
+        timer->invalidate();
+        break;
+    case AVAssetExportSessionStatusCancelled:
+        outcome_ = Outcome::Cancelled;
+        setLabel(QStringLiteral("cancelled"));
+        timer->invalidate();
+        break;
+    default:
+        break;
+    }
+}
+
+void ExportViewController::observeValueForKeyPath(const QString& keyPath, AVAssetExportSession* session) {
+    if (keyPath != QStringLiteral("status") || !session) return;
+    // Read the status now, on the service's thread; act on it on the main thread.
+    const int status = session->status();
+    std::shared_ptr<AVAssetExportSession> retained = session->shared_from_this();
+    std::weak_ptr<ExportViewController> weakSelf = weak_from_this();
+    auto apply = [weakSelf, status, retained] {
+        if (auto self = weakSelf.lock()) self->handleStatus(status, retained);
+    };
+    if (isMainThread())
+        apply();
+    else
+        performOnMainThread(apply);
+}
+
+void ExportViewController::handleStatus(int status, const std::shared_ptr<AVAssetExportSession>& session) {
+    switch (status) {
+    case AVAssetExportSessionStatusWaiting:
+        setLabel(QStringLiteral("waiting"));
+        break;
+    case AVAssetExportSessionStatusExporting:
+        exporter_ = session;
+        setLabel(QStringLiteral("exporting"));
+        break;
+    case AVAssetExportSessionStatusCompleted:
+        exporter_ = nullptr;
+        break;
+    case AVAssetExportSessionStatusFailed:
+        exporter_ = nullptr;
+        outcome_ = Outcome::Failed;
+        failureDescription_ = session->error().localizedDescription;
+        setLabel(QStringLiteral("failed"));
+        break;
+    case AVAssetExportSessionStatusCancelled:
+        exporter_ = nullptr;
+        outcome_ = Outcome::Cancelled;
+        setLabel(QStringLiteral("canceled"));
+        break;
+    default:
+        break;
+    }
+}
+
+void ExportViewController::finalizeExportCompleted(NSTimer* timer) {
+    timer->invalidate();
+    QByteArray png;
+    if (ringtune_ && !ringtune_->artwork().isNull()) {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        ringtune_->artwork().save(&buffer, "PNG");
+    }
+    const bool stored = ringtune_ && DBHelper::dbHelper().storeRingtone(ringtune_, png);
+    Appirater::userDidSignificantEvent(canPromptForRating_);
+    outcome_ = stored ? Outcome::Done : Outcome::Error;
+    labelKey_ = stored ? QStringLiteral("done") : QStringLiteral("error");
+    cancelButtonImage_ = QStringLiteral("exit.png");
+    helpVisible_ = true;
+    if (ringtune_) AudioExporterFor3G::editMediaTypeTag(ringtune_->storedFilePath().toLocalFile());
+    cancelDelegate_ = nullptr;
+    exporter_ = nullptr;
+    changed();
+}
+
+void ExportViewController::cancelFinish() {
+    std::weak_ptr<ExportViewController> weakSelf = weak_from_this();
+    auto later = [weakSelf] {
+        if (auto self = weakSelf.lock()) self->finishNotifier();
+    };
+    if (exporter_) {
+        exporter_->cancelExport();
+        QTimer::singleShot(kCancelFinishDelayMs, later);
+    } else if (cancelDelegate_) {
+        cancelDelegate_->exportWasCancelled(this);
+        QTimer::singleShot(kCancelFinishDelayMs, later);
+    } else {
+        finishNotifier();
+    }
+}
+
+void ExportViewController::finishNotifier() {
+    if (finishDelegate_) finishDelegate_->exportViewControllerDidFinish(this);
+}
+
+} // namespace quorvel

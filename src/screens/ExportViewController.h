@@ -1,0 +1,91 @@
+#pragma once
+// The export progress screen's behaviour: it follows either producer (the
+// platform export session, or the AAC writer's progress value) through one
+// timer callback, and when the export has finished it stores the ringtone,
+// reports a significant event and tags the stored file. What it shows is kept
+// as plain state (label key, progress, help visibility) for a view to draw;
+// the command-line program uses it without a view.
+//
+// Thread safety: main thread only, except observeValueForKeyPath(), which
+// the export service calls on its own thread and which hands its work to the
+// main thread.
+#include "ExportObserver.h"
+
+#include <QImage>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace quorvel {
+
+class Ringtune;
+class ExportViewController;
+
+class ExportViewControllerFinishDelegate {
+public:
+    virtual ~ExportViewControllerFinishDelegate() = default;
+    virtual void exportViewControllerDidFinish(ExportViewController* sender) = 0;
+};
+
+class ExportViewController : public ExportObserver, public std::enable_shared_from_this<ExportViewController> {
+public:
+    enum class Outcome { Running, Done, Error, Failed, Cancelled };
+
+    ExportViewController();
+    ~ExportViewController() override;
+
+    void setFinishDelegate(ExportViewControllerFinishDelegate* d) { finishDelegate_ = d; }
+    void setCancelDelegate(ExportViewControllerCancelDelegate* d) { cancelDelegate_ = d; }
+    ExportViewControllerCancelDelegate* cancelDelegate() const { return cancelDelegate_; }
+    void setRingtune(std::shared_ptr<Ringtune> r) { ringtune_ = std::move(r); }
+    const std::shared_ptr<Ringtune>& ringtune() const { return ringtune_; }
+    const std::shared_ptr<AVAssetExportSession>& exporter() const { return exporter_; }
+    // Whether the rating prompt may be shown after a stored ringtone (a
+    // program without a window passes false; the event is counted either way).
+    void setCanPromptForRating(bool can) { canPromptForRating_ = can; }
+
+    // ExportObserver
+    void progressTimer(NSTimer* timer) override;
+    void observeValueForKeyPath(const QString& keyPath, AVAssetExportSession* session) override;
+
+    // The cancel button: cancels a running export and finishes after 1.5 s,
+    // or finishes at once when nothing runs.
+    void cancelFinish();
+
+    // What the screen shows.
+    const QString& labelKey() const { return labelKey_; }
+    float progress() const { return progress_; }
+    bool isHelpVisible() const { return helpVisible_; }
+    const QString& cancelButtonImage() const { return cancelButtonImage_; }
+    Outcome outcome() const { return outcome_; }
+    // Why the export failed, when it did.
+    const QString& failureDescription() const { return failureDescription_; }
+    // Called after every change of what the screen shows.
+    void setViewChangedHandler(std::function<void()> handler) { viewChanged_ = std::move(handler); }
+
+    // Delay before finishing after a cancel, in milliseconds (1500).
+    static constexpr int kCancelFinishDelayMs = 1500;
+
+private:
+    void finalizeExportCompleted(NSTimer* timer);
+    void finishNotifier();
+    void handleStatus(int status, const std::shared_ptr<AVAssetExportSession>& session);
+    void setLabel(const QString& key);
+    void changed();
+
+    ExportViewControllerFinishDelegate* finishDelegate_ = nullptr;
+    ExportViewControllerCancelDelegate* cancelDelegate_ = nullptr;
+    std::shared_ptr<Ringtune> ringtune_;
+    std::shared_ptr<AVAssetExportSession> exporter_;
+    QString labelKey_;
+    float progress_ = 0.0f;
+    bool helpVisible_ = false;
+    QString cancelButtonImage_;
+    Outcome outcome_ = Outcome::Running;
+    std::function<void()> viewChanged_;
+    bool canPromptForRating_ = true;
+    QString failureDescription_;
+};
+
+} // namespace quorvel

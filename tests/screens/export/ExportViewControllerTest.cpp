@@ -1,0 +1,178 @@
+#include "AVAssetExportSession.h"
+#include "Appirater.h"
+#include "AudioExporterFor3G.h"
+#include "DBHelper.h"
+#include "ExportViewController.h"
+#include "NSTimer.h"
+#include "Paths.h"
+#include "ProgressValueArray.h"
+#include "QuorvelAppDelegate.h"
+#include "Ringtune.h"
+#include "TestSupport.h"
+#include "UserDefaults.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+
+namespace {
+
+class Finished : public ExportViewControllerFinishDelegate {
+public:
+    void exportViewControllerDidFinish(ExportViewController*) override { ++calls; }
+    int calls = 0;
+};
+
+class Cancelled : public ExportViewControllerCancelDelegate {
+public:
+    void exportWasCancelled(const void*) override { ++calls; }
+    int calls = 0;
+};
+
+class ExportScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UserDefaults::standardUserDefaults().reload();
+        delegate = std::make_unique<QuorvelAppDelegate>(false);
+        delegate->applicationDidFinishLaunchingWithOptions();
+        ringtune = std::make_shared<Ringtune>(QUrl(QStringLiteral("ipod-library://item/item.mp3?id=7")),
+                                              QStringLiteral("Bells"), QStringLiteral("Band"), QImage(8, 8, QImage::Format_RGB32));
+        ringtune->setTimeRange(CMTimeRange{kCMTimeZero, CMTimeMakeWithSeconds(1.0, 10)});
+        screen = std::make_shared<ExportViewController>();
+        screen->setRingtune(ringtune);
+        screen->setFinishDelegate(&finished);
+        screen->setCanPromptForRating(false);
+    }
+    void TearDown() override {
+        Appirater::waitForPendingCounts();
+        UserDefaults::standardUserDefaults().reload();
+    }
+    // A real ringtone file at the working ringtone's filePath.
+    void writeRingtoneFile() {
+        const QString wav = home.path() + QStringLiteral("/in.wav");
+        ASSERT_TRUE(test::writeWav16(wav, test::sine(440, 1.0), 44100, 1));
+        AudioExporterFor3G::sharedInstance().doIt(wav, ringtune->filePath());
+        ASSERT_TRUE(QFileInfo(ringtune->filePath()).isFile());
+    }
+    std::shared_ptr<NSTimer> timerWith(std::any info) {
+        return NSTimer::scheduledTimerWithTimeInterval(
+            3600, [this](NSTimer* t) { screen->progressTimer(t); }, std::move(info), true);
+    }
+
+    test::TempHome home;
+    std::unique_ptr<QuorvelAppDelegate> delegate;
+    std::shared_ptr<Ringtune> ringtune;
+    std::shared_ptr<ExportViewController> screen;
+    Finished finished;
+};
+
+} // namespace
+
+TEST_F(ExportScreen, TheWritersProgressMovesTheBarAndOnlyOneFinalises) {
+    writeRingtoneFile();
+    auto values = std::make_shared<ProgressValueArray>();
+    auto timer = timerWith(values);
+    values->replaceElementZero(0.99f);
+    timer->fire();
+    EXPECT_FLOAT_EQ(screen->progress(), 0.99f);
+    EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Running);
+    EXPECT_TRUE(timer->isValid());
+
+    values->replaceElementZero(1.0f);
+    timer->fire();
+    EXPECT_FALSE(timer->isValid());
+    EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Done);
+    EXPECT_EQ(screen->labelKey(), QStringLiteral("done"));
+    EXPECT_TRUE(screen->isHelpVisible());
+    EXPECT_EQ(screen->cancelButtonImage(), QStringLiteral("exit.png"));
+    const QString stored = ringtune->storedFilePath().toLocalFile();
+    EXPECT_EQ(QFileInfo(stored).fileName(), QStringLiteral("Bells-1.m4r"));
+    auto tags = test::runTool(QStringLiteral("exiftool"), {QStringLiteral("-s"), QStringLiteral("-s"), QStringLiteral("-MediaType"), stored});
+    EXPECT_TRUE(tags.out.contains(QStringLiteral("MediaType: Ringtone"))) << tags.out.toStdString();
+    auto row = test::runTool(QStringLiteral("sqlite3"), {home.documents() + QStringLiteral("/.Quorvel.sqlite"),
+                                                        QStringLiteral("SELECT file, title, artist, counter, duration FROM Ringtone;")});
+    EXPECT_EQ(row.out.trimmed(), QStringLiteral("Bells-1.m4r|Bells|Band|1|1.0"));
+    auto stored_row = DBHelper::dbHelper().loadRingtoneWithNameFromDB(QStringLiteral("Bells-1.m4r"));
+    ASSERT_NE(stored_row, nullptr);
+    EXPECT_EQ(QImage::fromData(stored_row->image(), "PNG").size(), QSize(8, 8));
+    Appirater::waitForPendingCounts();
+    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("kAppiraterSignificantEventCount")), 1);
+
+    // After "done" the cancel button closes at once.
+    screen->cancelFinish();
+    EXPECT_EQ(finished.calls, 1);
+}
+
+TEST_F(ExportScreen, AWriterThatEndsWithoutAFileShowsFailedAndStopsPolling) {
+    auto values = std::make_shared<ProgressValueArray>();
+    auto timer = timerWith(values);
+    values->replaceElementZero(ProgressValueArray::kFailed);
+    timer->fire();
+    EXPECT_FALSE(timer->isValid());
+    EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Failed);
+    EXPECT_EQ(screen->labelKey(), QStringLiteral("failed"));
+    EXPECT_TRUE(ringtune->storedFilePath().isEmpty());
+}
+
+TEST_F(ExportScreen, CancellingTheWriterFinishesAfterTheDelay) {
+    Cancelled cancel;
+    screen->setCancelDelegate(&cancel);
+    QElapsedTimer clock;
+    clock.start();
+    screen->cancelFinish();
+    EXPECT_EQ(cancel.calls, 1);
+    EXPECT_EQ(finished.calls, 0);
+    ASSERT_TRUE(test::waitUntil([&] { return finished.calls == 1; }, 5000));
+    EXPECT_GE(clock.elapsed(), ExportViewController::kCancelFinishDelayMs - 50);
+}
+
+TEST_F(ExportScreen, ThePlatformSessionIsFollowedByObservationAndByTheTimer) {
+    // A real export of a short tone, observed as the export screen observes it.
+    const QString wav = home.documents() + QStringLiteral("/.processedEffect.wav");
+    ASSERT_TRUE(test::writeWav16(wav, test::sine(440, 1.0), 44100, 1));
+    auto session = AVAssetExportSession::exportSessionWithAsset(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(wav)),
+                                                                AVAssetExportPresetAppleM4A);
+    ASSERT_NE(session, nullptr);
+    session->setOutputURL(QUrl::fromLocalFile(ringtune->filePath()));
+    session->setOutputFileType(AVFileTypeAppleM4A);
+    QStringList labels;
+    screen->setViewChangedHandler([&] { labels << screen->labelKey(); });
+    session->addStatusObserver([this](AVAssetExportSession* s) { screen->observeValueForKeyPath(QStringLiteral("status"), s); });
+    bool done = false;
+    session->exportAsynchronouslyWithCompletionHandler([&] { done = true; });
+    ASSERT_TRUE(test::waitUntil([&] { return done; }));
+    test::waitUntil([] { return false; }, 100); // let the handed-over observations run
+    EXPECT_TRUE(labels.contains(QStringLiteral("exporting")));
+    EXPECT_EQ(screen->exporter(), nullptr); // status 3 seen by observation clears it
+
+    auto timer = timerWith(session);
+    timer->fire();
+    EXPECT_FLOAT_EQ(screen->progress(), 1.0f);
+    EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Done);
+    EXPECT_FALSE(timer->isValid());
+    EXPECT_EQ(QFileInfo(ringtune->storedFilePath().toLocalFile()).fileName(), QStringLiteral("Bells-1.m4r"));
+}
+
+TEST_F(ExportScreen, ACancelledSessionShowsBothSpellingsInTurn) {
+    const QString wav = home.documents() + QStringLiteral("/.processedEffect.wav");
+    ASSERT_TRUE(test::writeWav16(wav, test::sine(440, 30.0), 44100, 1));
+    auto session = AVAssetExportSession::exportSessionWithAsset(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(wav)),
+                                                                AVAssetExportPresetAppleM4A);
+    session->setOutputURL(QUrl::fromLocalFile(ringtune->filePath()));
+    session->setOutputFileType(AVFileTypeAppleM4A);
+    session->addStatusObserver([this](AVAssetExportSession* s) { screen->observeValueForKeyPath(QStringLiteral("status"), s); });
+    bool done = false;
+    session->exportAsynchronouslyWithCompletionHandler([&] { done = true; });
+    session->cancelExport();
+    ASSERT_TRUE(test::waitUntil([&] { return done; }));
+    test::waitUntil([] { return false; }, 100);
+    ASSERT_EQ(session->status(), AVAssetExportSessionStatusCancelled);
+    EXPECT_EQ(screen->labelKey(), QStringLiteral("canceled"));
+    auto timer = timerWith(session);
+    timer->fire();
+    EXPECT_EQ(screen->labelKey(), QStringLiteral("cancelled"));
+    EXPECT_FALSE(timer->isValid());
+    EXPECT_FALSE(QFileInfo::exists(ringtune->filePath()));
+}
