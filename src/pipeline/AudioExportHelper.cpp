@@ -26,6 +26,7 @@ QHash<QString, QUrl> AudioExportHelper::urlDictionary() const {
 
 void AudioExportHelper::exportRingtune(const std::shared_ptr<Ringtune>& ringtune, ExportObserver* observer) {
     std::lock_guard lock(mutex_);
+    if (!ringtune) return;
     auto asset = AVURLAsset::URLAssetWithURL(ringtune->exportURL());
     auto exporter = AVAssetExportSession::exportSessionWithAsset(asset, AVAssetExportPresetAppleM4A);
     if (!exporter) {

@@ -31,12 +31,6 @@ File openFile(const QString& path, const char* mode) { return File(std::fopen(pa
 
 uint32_t be32(const unsigned char* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
-long long errorCodeForException(const QString& name) {
-    if (name == TSUnknownError) return -65536;
-    if (name == TSFileExistsError) return -48;
-    return 0;
-}
-
 // The destination with its path extension replaced by "mov".
 QString movieURLPath(const QString& destPath) {
     const QFileInfo info(destPath);
@@ -47,6 +41,15 @@ QString movieURLPath(const QString& destPath) {
 }
 
 } // namespace
+
+NSError TSLibraryImport::errorForExtractionException(const NSException& e) {
+    long long code = 0;
+    if (e.name() == TSUnknownError)
+        code = -65536;
+    else if (e.name() == TSFileExistsError)
+        code = -48;
+    return NSError{TSLibraryImportErrorDomain, code, e.reason(), {}};
+}
 
 std::shared_ptr<TSLibraryImport> TSLibraryImport::create() {
     return std::shared_ptr<TSLibraryImport>(new TSLibraryImport());
@@ -168,8 +171,7 @@ void TSLibraryImport::doMp3ImportToFile(const QUrl& destURL, CompletionBlock com
                     self->extractQuicktimeMovie(movieURL, destURL);
                 } catch (const NSException& e) {
                     std::lock_guard lock(self->mutex_);
-                    self->movieFileErr_ = NSError{TSLibraryImportErrorDomain, errorCodeForException(e.name()),
-                                                  e.reason(), {}};
+                    self->movieFileErr_ = errorForExtractionException(e);
                 }
                 QFile::remove(movieURL.toLocalFile());
             }

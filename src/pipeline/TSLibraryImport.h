@@ -46,6 +46,10 @@ public:
     void importRingtune(const std::shared_ptr<Ringtune>& ringtune, const QUrl& destURL, CompletionBlock completionBlock);
     // The MP3 branch: export a movie beside `destURL`, then extract it.
     void doMp3ImportToFile(const QUrl& destURL, CompletionBlock completionBlock);
+    // The error an extraction failure is recorded as: this domain, the code
+    // by the exception's name (TSUnknownError -65536, TSFileExistsError -48,
+    // else 0) and the reason as its description.
+    static NSError errorForExtractionException(const NSException& e);
     // Copies the payload of the movie's first "mdat" atom to `destURL`;
     // raises "TSUnknownError" when that cannot be done.
     void extractQuicktimeMovie(const QUrl& movieURL, const QUrl& destURL);

@@ -1,5 +1,7 @@
 #include "FFmpegHandles.h"
 
+#include <mutex>
+
 namespace quorvel::ff {
 
 void OutputFormatDeleter::operator()(AVFormatContext* c) const {
@@ -14,7 +16,17 @@ QString errorString(int averror) {
     return QString::fromUtf8(buf);
 }
 
+void quietLogging() {
+    // FFmpeg's own warnings (estimated durations, container hints) are not
+    // the program's log; errors still show. QUORVEL_FFMPEG_LOG=1 keeps them all.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (qEnvironmentVariable("QUORVEL_FFMPEG_LOG") != QLatin1String("1")) av_log_set_level(AV_LOG_ERROR);
+    });
+}
+
 InputFormat openInput(const QString& path, int* error, const char* formatWhitelist) {
+    quietLogging();
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw) {
         if (error) *error = AVERROR(ENOMEM);

@@ -76,6 +76,9 @@ inline Packet makePacket() { return Packet(av_packet_alloc()); }
 // FFmpeg's text for an error code.
 QString errorString(int averror);
 
+// Keeps FFmpeg's log to errors (once per process); openInput() calls it.
+void quietLogging();
+
 // Opens a local file for demuxing and reads its stream information. Only the
 // file protocol is allowed, so no input can make a demuxer reach the network;
 // `formatWhitelist` (comma-separated demuxer names) narrows the demuxers tried.

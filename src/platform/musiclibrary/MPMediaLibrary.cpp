@@ -119,6 +119,8 @@ void MPMediaLibrary::runScan() {
     for (const auto& item : found) table.insert(item.persistentID(), item);
     std::lock_guard lock(mutex_);
     items_ = std::move(table);
+    // Files added for the run stay until they are gone from the disk.
+    added_.removeIf([](const auto& entry) { return !QFileInfo::exists(entry.value().filePath()); });
     scanned_ = true;
 }
 

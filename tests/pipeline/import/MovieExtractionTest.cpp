@@ -160,3 +160,14 @@ TEST_F(MovieExtraction, MissingFilesRaiseTheirReasons) {
         EXPECT_EQ(e.reason(), QStringLiteral("Couldn't open destination file"));
     }
 }
+
+TEST(MovieExtractionError, CarriesTheDomainCodeAndReason) {
+    const NSError notFound =
+        TSLibraryImport::errorForExtractionException(NSException(TSUnknownError, QStringLiteral("Didn't find mdat chunk")));
+    EXPECT_EQ(notFound.domain, QStringLiteral("TSLibraryImportErrorDomain"));
+    EXPECT_EQ(notFound.code, -65536);
+    EXPECT_EQ(notFound.localizedDescription, QStringLiteral("Didn't find mdat chunk"));
+    EXPECT_EQ(TSLibraryImport::errorForExtractionException(NSException(TSFileExistsError, QStringLiteral("x"))).code, -48);
+    EXPECT_EQ(TSLibraryImport::errorForExtractionException(NSException(NSInvalidArgumentException, QStringLiteral("x"))).code,
+              0);
+}
