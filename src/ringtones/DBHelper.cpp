@@ -108,10 +108,11 @@ std::optional<std::vector<std::shared_ptr<Ringtone>>> DBHelper::loadRingtonesFro
 std::shared_ptr<Ringtone> DBHelper::storeRingtone(const QUrl& fileURL) {
     std::lock_guard guard(lock_);
     const QString name = fileURL.fileName();
-    if (auto existing = loadRingtoneWithNameFromDB(name)) return existing;
-    // Never a second row for a recorded file: rows sharing a file would delete each other's audio.
-    auto sharing = fetchRingtones(QStringLiteral("file = %@"), {name}, {{QStringLiteral("date"), false}}, false);
-    if (sharing && !sharing->empty()) return std::dynamic_pointer_cast<Ringtone>(sharing->front());
+    // The recorded row when there is one. Where several already share the name
+    // (made outside this class), the newest is returned and no further row is
+    // added: rows sharing a file would delete each other's audio.
+    auto recorded = fetchRingtones(QStringLiteral("file = %@"), {name}, {{QStringLiteral("date"), false}}, true);
+    if (recorded && !recorded->empty()) return std::dynamic_pointer_cast<Ringtone>(recorded->front());
 
     auto ringtone = std::dynamic_pointer_cast<Ringtone>(
         NSEntityDescription::insertNewObjectForEntityForName(QStringLiteral("Ringtone"), context_.get()));

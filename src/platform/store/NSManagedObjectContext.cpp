@@ -142,19 +142,7 @@ std::optional<NSManagedObjectList> NSManagedObjectContext::executeFetchRequest(c
             merged.push_back(object);
     for (const auto& object : inserted_)
         if (object->entity_ == entity && matches(*object)) merged.push_back(object);
-    const auto& sorts = request.sortDescriptors();
-    if (!sorts.empty()) {
-        std::vector<int> indexes;
-        for (const auto& sort : sorts) indexes.push_back(entity->indexOfAttribute(sort.key));
-        std::stable_sort(merged.begin(), merged.end(), [&](const auto& a, const auto& b) {
-            for (size_t i = 0; i < sorts.size(); ++i) {
-                const auto& attribute = entity->attributes()[size_t(indexes[i])];
-                int order = attribute.compareValues(a->valueAt(indexes[i]), b->valueAt(indexes[i]));
-                if (order != 0) return sorts[i].ascending ? order < 0 : order > 0;
-            }
-            return false;
-        });
-    }
+    sortObjects(merged, request.sortDescriptors());
     return merged;
 }
 
