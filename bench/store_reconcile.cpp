@@ -28,6 +28,9 @@ int prepare(int rows, int missing) {
         std::fprintf(stderr, "%s\n", qPrintable(error.description()));
         return 1;
     }
+    // A store past its first start-up: the flags row exists.
+    NSEntityDescription::insertNewObjectForEntityForName(QStringLiteral("AppFlags"), context.get())
+        ->setValue(1, QStringLiteral("oldRingtoneLoaded"));
     const QByteArray artwork(qEnvironmentVariableIntValue("ARTWORK_BYTES"), 'p');
     for (int i = 0; i < rows; ++i) {
         auto row = NSEntityDescription::insertNewObjectForEntityForName(QStringLiteral("Ringtone"), context.get());

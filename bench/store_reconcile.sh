@@ -31,4 +31,5 @@ left=$(sqlite3 "$work/ours/Documents/.Quorvel.sqlite" "SELECT count(*) FROM Ring
 echo "rows: $rows, files gone: $missing, rows left: $left (reference left $(sqlite3 "$store" "SELECT count(*) FROM Ringtone"))"
 echo "ours (open + reconcile): ${ours} ms"
 echo "sqlite3 program (same reads, checks and delete): ${ref} ms"
+"$build/bench/store_reconcile" fetch "$work/ours"
 awk -v a="$ours" -v b="$ref" 'BEGIN { printf "ratio ours/reference: %.2f\n", (b > 0 ? a / b : 0) }'

@@ -130,6 +130,7 @@ bool DBHelper::fileNameTaken(const QString& name) {
 
 bool DBHelper::storeRingtone(const std::shared_ptr<Ringtune>& ringtune, const QByteArray& artworkPng) {
     std::lock_guard guard(lock_);
+    if (!ringtune) return false;
     const QString source = ringtune->filePath();
     auto ringtone = std::dynamic_pointer_cast<Ringtone>(
         NSEntityDescription::insertNewObjectForEntityForName(QStringLiteral("Ringtone"), context_.get()));

@@ -1,0 +1,170 @@
+#include "AudioEffectsHelper.h"
+
+#include "AudioBuffers.h"
+#include "Dirac.h"
+#include "EAFRead.h"
+#include "EAFWrite.h"
+#include "Log.h"
+#include "MainThread.h"
+#include "OSStatus.h"
+#include "Paths.h"
+#include "Ringtune.h"
+
+#include <QFile>
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+namespace quorvel {
+
+namespace {
+
+constexpr double kSampleRate = 44100.0;
+constexpr int kChannels = 1;
+constexpr int kWordLength = 16;
+constexpr long kBlockFrames = 8192;
+
+// Output length: the input's frame count times the speed, in single precision
+// as the editor computes its ranges, truncated. A non-finite or negative
+// product (no usable speed) gives an empty file rather than an undefined cast.
+int64_t outputFrames(int64_t inputFrames, float speed) {
+    float total = float(inputFrames) * speed;
+    if (!std::isfinite(total) || total <= 0.0f) return 0;
+    return int64_t(total);
+}
+
+} // namespace
+
+// Everything a run touches. The object and the run each hold it, so it lives
+// until the later of the two is done.
+struct AudioEffectsHelper::State {
+    QUrl inUrl;
+    QUrl outUrl;
+    std::shared_ptr<Ringtune> ringtune;
+    std::atomic<bool> started{false};
+
+    // Created by startProcess, used only on the worker thread, released at the
+    // end of the run.
+    std::unique_ptr<EAFRead> reader;
+    std::unique_ptr<EAFWrite> writer;
+    std::atomic<EAFRead*> currentReader{nullptr};
+
+    // Set and read on the main thread; the lock covers a caller that sets the
+    // delegate from another thread.
+    mutable std::mutex delegateLock;
+    AudioEffectsHelperDelegate* delegate = nullptr;
+    std::weak_ptr<const void> delegateLifetime;
+
+    void processThread();
+    void notifyDelegate();
+};
+
+AudioEffectsHelper::AudioEffectsHelper(const QUrl& inFileURL) : state_(std::make_shared<State>()) {
+    state_->inUrl = inFileURL;
+    const QString out = Paths::documentPath(QStringLiteral(".processedEffect.wav"));
+    QFile::remove(out);  // a failed deletion is ignored; the writer replaces the file anyway
+    state_->outUrl = QUrl::fromLocalFile(out);
+}
+
+// The run, if any, keeps the state and finishes its file; nothing here waits
+// for it. An object that is gone reports to no one.
+AudioEffectsHelper::~AudioEffectsHelper() { setDelegate(nullptr); }
+
+AudioEffectsHelperDelegate* AudioEffectsHelper::delegate() const {
+    std::lock_guard<std::mutex> lock(state_->delegateLock);
+    return state_->delegateLifetime.expired() ? nullptr : state_->delegate;
+}
+
+void AudioEffectsHelper::setDelegate(AudioEffectsHelperDelegate* delegate) {
+    std::lock_guard<std::mutex> lock(state_->delegateLock);
+    state_->delegate = delegate;
+    state_->delegateLifetime = delegate ? delegate->lifetime() : std::weak_ptr<const void>();
+}
+
+QUrl AudioEffectsHelper::inUrl() const { return state_->inUrl; }
+QUrl AudioEffectsHelper::outUrl() const { return state_->outUrl; }
+std::shared_ptr<Ringtune> AudioEffectsHelper::ringtune() const { return state_->ringtune; }
+EAFRead* AudioEffectsHelper::reader() const { return state_->currentReader.load(); }
+
+void AudioEffectsHelper::startProcess(std::shared_ptr<Ringtune> ringtune) {
+    if (state_->started.exchange(true)) {
+        NSLog("AudioEffectsHelper: a run was already started for %@", state_->inUrl);
+        return;
+    }
+    state_->ringtune = std::move(ringtune);
+    state_->reader = std::make_unique<EAFRead>();
+    state_->writer = std::make_unique<EAFWrite>();
+    state_->currentReader = state_->reader.get();
+    // The thread and the main-thread call it posts each own a reference to the
+    // state, so neither outlives what it uses, whenever the object goes.
+    std::thread([state = state_] {
+        state->processThread();
+        performOnMainThread([state] { state->notifyDelegate(); });
+    }).detach();
+}
+
+void AudioEffectsHelper::State::processThread() {
+    reader->openFileForRead(inUrl, kSampleRate, kChannels);
+    writer->openFileForWrite(outUrl, kSampleRate, kChannels, kWordLength, fourCC("WAVE"));
+
+    const float speed = ringtune ? ringtune->speed() : 1.0f;
+    const float pitch = ringtune ? ringtune->pitch() : 1.0f;
+
+    void* dirac = DiracCreate(kDiracLambdaPreview, kDiracQualityPreview, kChannels, float(kSampleRate), myReadData, this);
+    if (!dirac) {
+        std::printf("!! ERROR !!\n\n\tCould not create DIRAC instance\n\tCheck number of channels and sample rate!\n");
+        std::printf("\n\tNote that the free DIRAC LE library supports only\n\tone channel per instance\n\n\n");
+        std::fflush(stdout);
+        std::exit(-1);
+    }
+
+    DiracSetProperty(kDiracPropertyTimeFactor, double(speed), dirac);
+    DiracSetProperty(kDiracPropertyPitchFactor, double(pitch), dirac);
+    DiracSetProperty(kDiracPropertyFormantFactor, double(1.0f / pitch), dirac);
+    if (pitch > 1.0f) DiracSetProperty(kDiracPropertyUseConstantCpuPitchShift, 1.0, dirac);
+
+    const int64_t total = outputFrames(reader->fileNumFrames(), speed);
+
+    float** audio = AllocateAudioBuffer(kChannels, int(kBlockFrames));
+    if (!audio) {
+        NSLog("AudioEffectsHelper: no memory for the output block; %@ stays empty", outUrl);
+    } else {
+        int64_t written = 0;
+        long ret;
+        do {
+            ret = DiracProcess(audio, kBlockFrames, dirac);
+            // Whole blocks up to total, then the remainder, then nothing:
+            // output past total is dropped.
+            int64_t frames = written + kBlockFrames <= total ? kBlockFrames : std::max<int64_t>(0, total - written);
+            if (frames > 0) writer->writeFloats(uint32_t(frames), audio);
+            written += kBlockFrames;
+        } while (ret > 0);
+    }
+
+    DeallocateAudioBuffer(audio, kChannels);
+    DiracDestroy(dirac);
+    currentReader = nullptr;
+    reader.reset();
+    writer.reset();  // closes the output file: it is complete from here on
+}
+
+void AudioEffectsHelper::State::notifyDelegate() {
+    AudioEffectsHelperDelegate* target = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(delegateLock);
+        if (!delegateLifetime.expired()) target = delegate;
+    }
+    if (target) target->effectsDelegateDidFinishWithURL(outUrl);
+}
+
+long myReadData(float** data, long numFrames, void* userData) {
+    if (!data || !userData) return 0;
+    auto* state = static_cast<AudioEffectsHelper::State*>(userData);
+    return state->reader->readFloatsConsecutive(numFrames, data);
+}
+
+} // namespace quorvel

@@ -1,0 +1,240 @@
+// quorvel-cli end to end: the road of an export for library songs and
+// recordings, for every row of the editor's decision table, checked with
+// ffprobe, exiftool and sqlite3.
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <gtest/gtest.h>
+
+using namespace quorvel::test;
+
+namespace {
+
+struct CliResult {
+    int exitCode = -1;
+    QString out, err;
+    QString lastLine() const {
+        const QStringList lines = out.trimmed().split(QLatin1Char('\n'));
+        return lines.isEmpty() ? QString() : lines.last();
+    }
+};
+
+class CliMake : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        media = new QTemporaryDir;
+        const QString dir = media->path();
+        // Stereo songs with tags, made by ffmpeg; a mono 16-bit recording.
+        auto make = [&](const QString& name, const QStringList& codec) {
+            QStringList args = {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+                                QStringLiteral("-i"), QStringLiteral("sine=frequency=440:duration=60,aformat=channel_layouts=stereo"),
+                                QStringLiteral("-metadata"), QStringLiteral("title=Tune %1").arg(name.section('.', -1)),
+                                QStringLiteral("-metadata"), QStringLiteral("artist=The Band")};
+            args << codec << QStringLiteral("-y") << dir + QLatin1Char('/') + name;
+            ASSERT_EQ(runTool(QStringLiteral("ffmpeg"), args).exitCode, 0) << name.toStdString();
+        };
+        make(QStringLiteral("song.mp3"), {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("128k")});
+        make(QStringLiteral("song.m4a"), {QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("128k")});
+        ASSERT_TRUE(writeWav16(dir + QStringLiteral("/recording.wav"), sine(660, 10.0), 44100, 1));
+    }
+    static void TearDownTestSuite() {
+        delete media;
+        media = nullptr;
+    }
+
+    CliResult cli(const QStringList& args, bool hardwareAac = true) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUORVEL_HOME"), home.path());
+        env.insert(QStringLiteral("QUORVEL_MUSIC"), media->path());
+        if (!hardwareAac) env.insert(QStringLiteral("QUORVEL_NO_HARDWARE_AAC"), QStringLiteral("1"));
+        else env.remove(QStringLiteral("QUORVEL_NO_HARDWARE_AAC"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(QUORVEL_CLI), args);
+        CliResult r;
+        if (!p.waitForFinished(300000)) {
+            p.kill();
+            return r;
+        }
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+    QString source(const QString& name) const { return media->path() + QLatin1Char('/') + name; }
+    QString query(const QString& sql) const {
+        ToolResult r = runTool(QStringLiteral("sqlite3"), {home.documents() + QStringLiteral("/.Quorvel.sqlite"), sql});
+        return r.out.trimmed();
+    }
+    QStringList visibleFiles() const {
+        return QDir(home.documents()).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+    static QTemporaryDir* media;
+    TempHome home;
+};
+QTemporaryDir* CliMake::media = nullptr;
+
+struct Road {
+    QString file;      // the source in the media folder
+    bool recording;
+    bool hardwareAac;
+    bool effects;      // speed changed
+    bool engineRuns;
+    QString writer;
+    int channels;
+    double seconds;    // the ringtone's length
+    QString name;      // "title" of the stored file
+};
+
+} // namespace
+
+// Each row of the decision table, for an MP3 song, an M4A song and a recording.
+TEST_F(CliMake, EveryRowOfTheDecisionTableEndsInAStoredTaggedRingtone) {
+    const QString hw = QStringLiteral("AudioExportHelper"), sw = QStringLiteral("AudioExporterFor3G");
+    const Road roads[] = {
+        // Hardware encoder present: the platform export, the engine only for effects.
+        {QStringLiteral("song.mp3"), false, true, false, false, hw, 2, 5.0, QStringLiteral("Tune mp3")},
+        {QStringLiteral("song.mp3"), false, true, true, true, hw, 1, 7.1, QStringLiteral("Tune mp3")},
+        {QStringLiteral("song.m4a"), false, true, false, false, hw, 2, 5.0, QStringLiteral("Tune m4a")},
+        {QStringLiteral("recording.wav"), true, true, true, true, hw, 1, 7.1, QString()},
+        // No hardware encoder: MPEG-4 sources at factors 1.0 keep the platform
+        // export; everything else goes through the engine and the AAC writer.
+        {QStringLiteral("song.m4a"), false, false, false, false, hw, 2, 5.0, QStringLiteral("Tune m4a")},
+        {QStringLiteral("song.m4a"), false, false, true, true, sw, 1, 7.07, QStringLiteral("Tune m4a")},
+        {QStringLiteral("song.mp3"), false, false, false, true, sw, 1, 5.0, QStringLiteral("Tune mp3")},
+        {QStringLiteral("song.mp3"), false, false, true, true, sw, 1, 7.07, QStringLiteral("Tune mp3")},
+        // The AAC writer encodes the whole processed recording.
+        {QStringLiteral("recording.wav"), true, false, false, true, sw, 1, 10.0, QString()},
+    };
+    for (const Road& road : roads) {
+        SCOPED_TRACE(QStringLiteral("%1 hw=%2 effects=%3").arg(road.file).arg(road.hardwareAac).arg(road.effects).toStdString());
+        QStringList args = {QStringLiteral("make"), source(road.file), QStringLiteral("--start"), QStringLiteral("2"),
+                            QStringLiteral("--length"), QStringLiteral("5")};
+        if (road.effects) args << QStringLiteral("--speed") << QStringLiteral("1");
+        if (road.recording) args << QStringLiteral("--recording");
+        CliResult r = cli(args, road.hardwareAac);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(road.engineRuns ? QStringLiteral("engine: runs") : QStringLiteral("engine: skipped")))
+            << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("writer: ") + road.writer)) << r.err.toStdString();
+
+        const QString stored = r.lastLine();
+        const QFileInfo info(stored);
+        ASSERT_TRUE(info.isFile()) << stored.toStdString();
+        EXPECT_EQ(info.absolutePath(), QDir(home.documents()).canonicalPath());
+        if (!road.recording) {
+            EXPECT_EQ(info.fileName(), road.name + QStringLiteral("-1.m4r"));
+        }
+        EXPECT_EQ(probeStreamField(stored, QStringLiteral("codec_name")), QStringLiteral("aac"));
+        EXPECT_EQ(probeStreamField(stored, QStringLiteral("profile")), QStringLiteral("LC"));
+        EXPECT_EQ(probeStreamField(stored, QStringLiteral("sample_rate")), QStringLiteral("44100"));
+        EXPECT_EQ(probeStreamField(stored, QStringLiteral("channels")), QString::number(road.channels));
+        EXPECT_NEAR(probeDuration(stored), road.seconds, 0.06);
+        ToolResult tags = runTool(QStringLiteral("exiftool"), {QStringLiteral("-s"), QStringLiteral("-s"),
+                                                              QStringLiteral("-MediaType"), QStringLiteral("-Comment"), stored});
+        EXPECT_TRUE(tags.out.contains(QStringLiteral("MediaType: Ringtone"))) << tags.out.toStdString();
+        EXPECT_TRUE(tags.out.contains(QStringLiteral("Comment: brought to you by ... me!")));
+        EXPECT_EQ(query(QStringLiteral("SELECT file, counter FROM Ringtone ORDER BY date DESC LIMIT 1;")),
+                  info.fileName() + QStringLiteral("|1"));
+        // Only the ringtone is left; the work files are hidden.
+        EXPECT_EQ(visibleFiles(), QStringList{info.fileName()});
+        ASSERT_EQ(cli({QStringLiteral("delete"), info.fileName()}).exitCode, 0);
+        EXPECT_TRUE(visibleFiles().isEmpty());
+    }
+}
+
+TEST_F(CliMake, RepeatedExportsCountUpAndTheListShowsThemNewestFirst) {
+    for (int i = 1; i <= 2; ++i) {
+        CliResult r = cli({QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--fade-in"),
+                           QStringLiteral("1")});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(QFileInfo(r.lastLine()).fileName(), QStringLiteral("Tune mp3-%1.m4r").arg(i));
+    }
+    EXPECT_EQ(query(QStringLiteral("SELECT file, title, artist, counter, duration FROM Ringtone ORDER BY counter;")),
+              QStringLiteral("Tune mp3-1.m4r|Tune mp3|The Band|1|3.0\nTune mp3-2.m4r|Tune mp3|The Band|2|3.0"));
+    CliResult list = cli({QStringLiteral("list")});
+    ASSERT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.out, QStringLiteral("Tune mp3-2.m4r\tTune mp3-2\tThe Band\t3\nTune mp3-1.m4r\tTune mp3-1\tThe Band\t3\n"));
+}
+
+TEST_F(CliMake, ControlValuesGoThroughTheEditorsRules) {
+    // 45 s becomes 39.9 s; twice as long is still capped at 39.9 s.
+    CliResult r = cli({QStringLiteral("make"), source(QStringLiteral("song.m4a")), QStringLiteral("--length"),
+                       QStringLiteral("40"), QStringLiteral("--speed"), QStringLiteral("2")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_NEAR(probeDuration(r.lastLine()), 39.9, 0.06);
+    // A pitch of 8.9 semitones snaps to 6; the engine runs.
+    r = cli({QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--pitch"), QStringLiteral("8.9"),
+             QStringLiteral("--length"), QStringLiteral("45"), QStringLiteral("--start"), QStringLiteral("50")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("engine: runs")));
+    // Start 50 with length 39.9 leaves at most 20.1 s of start: the segment ends at the song's end.
+    EXPECT_NEAR(probeDuration(r.lastLine()), 39.9, 0.06);
+}
+
+TEST_F(CliMake, FailuresSayWhatHappenedAndLeaveNothingBehind) {
+    ASSERT_EQ(cli({QStringLiteral("list")}).exitCode, 0);
+    const QString before = query(QStringLiteral("SELECT COUNT(*) FROM Ringtone;"));
+    QFile text(source(QStringLiteral("notes.mp3")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("This is not an MP3 file, only words.\n");
+    text.close();
+    ASSERT_TRUE(QFile::copy(source(QStringLiteral("song.m4a")), source(QStringLiteral("locked.m4p"))));
+
+    struct Case {
+        QStringList args;
+        int exitCode;
+        QString message;
+    } cases[] = {
+        {{QStringLiteral("make"), QStringLiteral("ipod-library://item/item.mp3?id=12345")}, 1, QStringLiteral("no song")},
+        {{QStringLiteral("make"), source(QStringLiteral("missing.mp3"))}, 1, QStringLiteral("cannot read")},
+        {{QStringLiteral("make"), source(QStringLiteral("notes.mp3"))}, 1, QString()},
+        {{QStringLiteral("make"), source(QStringLiteral("locked.m4p"))}, 1, QStringLiteral("DRM")},
+        {{QStringLiteral("make")}, 2, QStringLiteral("usage")},
+        {{QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--speed")}, 2, QStringLiteral("needs a value")},
+        {{QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--speed"), QStringLiteral("fast")}, 2,
+         QStringLiteral("needs a number")},
+        {{QStringLiteral("frobnicate")}, 2, QStringLiteral("unknown command")},
+        {{QStringLiteral("delete"), QStringLiteral("nothing.m4r")}, 1, QStringLiteral("no stored ringtone")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        CliResult r = cli(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err.toStdString();
+        EXPECT_FALSE(r.err.trimmed().isEmpty());
+        if (!c.message.isEmpty()) {
+            EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        }
+        EXPECT_TRUE(visibleFiles().isEmpty());
+        EXPECT_EQ(query(QStringLiteral("SELECT COUNT(*) FROM Ringtone;")), before);
+    }
+    QFile::remove(source(QStringLiteral("notes.mp3")));
+    QFile::remove(source(QStringLiteral("locked.m4p")));
+}
+
+TEST_F(CliMake, EveryCommandHasHelp) {
+    for (const char* command : {"songs", "make", "encode", "list", "delete"}) {
+        CliResult r = cli({QString::fromLatin1(command), QStringLiteral("--help")});
+        EXPECT_EQ(r.exitCode, 0) << command;
+        EXPECT_TRUE(r.out.startsWith(QStringLiteral("usage: quorvel-cli ") + QString::fromLatin1(command))) << command;
+    }
+    EXPECT_EQ(cli({QStringLiteral("--help")}).exitCode, 0);
+    EXPECT_EQ(cli({}).exitCode, 2);
+}
+
+TEST_F(CliMake, SongsListsTheLibraryWithLengths) {
+    CliResult r = cli({QStringLiteral("songs"), QStringLiteral("--search"), QStringLiteral("tune")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.out.trimmed().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << r.out.toStdString();
+    const QStringList fields = lines.front().split(QLatin1Char('\t'));
+    ASSERT_EQ(fields.size(), 4);
+    EXPECT_TRUE(fields[0].startsWith(QStringLiteral("ipod-library://item/item.")));
+    EXPECT_EQ(fields[2], QStringLiteral("The Band"));
+    EXPECT_NEAR(fields[3].toDouble(), 60.0, 0.1);
+}

@@ -1,0 +1,137 @@
+// The time-stretch engine driven directly from memory: lengths, pitch, level,
+// alignment, the straight copy and the pull-a-block-at-a-time contract.
+#include "Dirac.h"
+#include "SignalMeasures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+namespace {
+
+constexpr double kRate = 44100.0;
+
+struct MemorySource {
+    std::vector<float> samples;
+    size_t position = 0;
+    long largestRequest = 0;
+    int calls = 0;
+};
+
+long readMemory(float** data, long numFrames, void* userData) {
+    auto* src = static_cast<MemorySource*>(userData);
+    ++src->calls;
+    src->largestRequest = std::max(src->largestRequest, numFrames);
+    long n = long(std::min<size_t>(size_t(numFrames), src->samples.size() - src->position));
+    std::copy_n(src->samples.begin() + long(src->position), n, data[0]);
+    std::fill(data[0] + n, data[0] + numFrames, 0.0f);
+    src->position += size_t(n);
+    return n;
+}
+
+std::vector<float> sineWave(double hz, double seconds, float amplitude = 0.5f) {
+    std::vector<float> x(size_t(seconds * kRate));
+    for (size_t i = 0; i < x.size(); ++i) x[i] = amplitude * float(std::sin(2 * M_PI * hz * double(i) / kRate));
+    return x;
+}
+
+// Runs the engine to the end the way the effects run drives it.
+std::vector<float> render(MemorySource& src, double speed, double pitch, long block = 8192) {
+    void* d = DiracCreate(kDiracLambdaPreview, kDiracQualityPreview, 1, float(kRate), readMemory, &src);
+    EXPECT_NE(d, nullptr);
+    EXPECT_EQ(DiracSetProperty(kDiracPropertyTimeFactor, speed, d), 0);
+    EXPECT_EQ(DiracSetProperty(kDiracPropertyPitchFactor, pitch, d), 0);
+    EXPECT_EQ(DiracSetProperty(kDiracPropertyFormantFactor, double(1.0f / float(pitch)), d), 0);
+    if (pitch > 1.0) {
+        EXPECT_EQ(DiracSetProperty(kDiracPropertyUseConstantCpuPitchShift, 1.0, d), 0);
+    }
+    std::vector<float> out;
+    std::vector<float> buf(static_cast<size_t>(block));
+    float* ptr = buf.data();
+    long ret;
+    do {
+        ret = DiracProcess(&ptr, block, d);
+        if (ret > 0) out.insert(out.end(), buf.begin(), buf.begin() + ret);
+        // A block is full unless the output ended inside it.
+        if (ret > 0 && ret < block) {
+            EXPECT_TRUE(std::all_of(buf.begin() + ret, buf.end(), [](float v) { return v == 0.0f; }));
+        }
+    } while (ret > 0);
+    EXPECT_EQ(DiracProcess(&ptr, block, d), 0) << "stays finished";
+    DiracDestroy(d);
+    return out;
+}
+
+} // namespace
+
+TEST(Dirac, CreationChecksItsArguments) {
+    MemorySource src;
+    EXPECT_EQ(DiracCreate(200, 300, 0, 44100.f, readMemory, &src), nullptr);
+    EXPECT_EQ(DiracCreate(200, 300, 1, 0.f, readMemory, &src), nullptr);
+    EXPECT_EQ(DiracCreate(200, 300, 1, 44100.f, nullptr, &src), nullptr);
+    void* d = DiracCreate(200, 300, 1, 44100.f, readMemory, &src);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(DiracSetProperty(999, 1.0, d), -1);
+    EXPECT_EQ(DiracSetProperty(kDiracPropertyTimeFactor, std::nan(""), d), -1);
+    EXPECT_EQ(DiracSetProperty(kDiracPropertyPitchFactor, 0.0, d), -1);
+    EXPECT_EQ(DiracSetProperty(kDiracPropertyTimeFactor, 1.5, nullptr), -1);
+    EXPECT_EQ(src.calls, 0) << "nothing is read before the first block is asked for";
+    DiracDestroy(d);
+}
+
+TEST(Dirac, OutputLengthIsInputTimesFactorAndInputIsPulledInBlocks) {
+    for (double speed : {2.0, 0.5, 1.4142, 0.7071}) {
+        MemorySource src{sineWave(440, 1.0)};
+        auto out = render(src, speed, 1.0);
+        EXPECT_EQ(double(out.size()), std::ceil(44100 * speed - 1e-6)) << speed;
+        EXPECT_EQ(src.position, src.samples.size());
+        EXPECT_LE(src.largestRequest, 8192) << "never the whole input at once";
+        EXPECT_GT(src.calls, 5);
+    }
+}
+
+TEST(Dirac, BothFactorsOneCopiesTheInput) {
+    std::vector<float> x(30000);
+    for (size_t i = 0; i < x.size(); ++i) x[i] = float((i * 7919) % 2001) / 1000.0f - 1.0f;
+    MemorySource src{x};
+    auto out = render(src, 1.0, 1.0, 4096);
+    EXPECT_EQ(out, x);
+}
+
+TEST(Dirac, PitchFactorMovesTheFrequencySpeedDoesNot) {
+    struct Case { double speed, pitch, hz; };
+    for (Case c : {Case{1.0, 2.0, 880}, Case{1.0, 0.5, 220}, Case{2.0, 1.0, 440}, Case{0.5, 1.0, 440},
+                   Case{2.0, 2.0, 880}}) {
+        MemorySource src{sineWave(440, 1.0)};
+        auto out = render(src, c.speed, c.pitch);
+        double f = zeroCrossingFrequency(out, out.size() / 4, out.size() * 3 / 4, kRate);
+        EXPECT_NEAR(f, c.hz, c.hz * 0.01) << "speed " << c.speed << " pitch " << c.pitch;
+    }
+}
+
+TEST(Dirac, SpeedChangeKeepsTheLevel) {
+    for (double speed : {0.5, 0.7071, 1.4142, 2.0}) {
+        MemorySource src{sineWave(440, 1.0)};
+        auto out = render(src, speed, 1.0);
+        double in = rmsDb(src.samples, src.samples.size() / 4, src.samples.size() * 3 / 4);
+        EXPECT_NEAR(rmsDb(out, out.size() / 4, out.size() * 3 / 4), in, 1.0) << speed;
+    }
+}
+
+TEST(Dirac, TransientKeepsItsPlaceInTime) {
+    for (double speed : {0.5, 1.4142, 2.0}) {
+        for (double pitch : {1.0, 2.0}) {
+            std::vector<float> x(size_t(2 * kRate), 0.0f);
+            x[size_t(kRate)] = 0.9f;
+            MemorySource src{x};
+            auto out = render(src, speed, pitch);
+            double at = double(clickPosition(out)) / kRate;
+            EXPECT_NEAR(at, 1.0 * speed, 0.010) << "speed " << speed << " pitch " << pitch;
+        }
+    }
+}
