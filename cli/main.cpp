@@ -27,7 +27,8 @@ const char* kHelp = "usage: quorvel-cli COMMAND [ARGS]\n"
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    if (args.isEmpty()) return CliContext::usage(QStringLiteral("no command given"), QString::fromUtf8(kHelp));
+    if (args.isEmpty())
+        return CliContext::usage(QStringLiteral("no command given"), QString::fromUtf8(kHelp));
     const QString command = args.takeFirst();
     if (command == QStringLiteral("--help") || command == QStringLiteral("help")) {
         std::fputs(kHelp, stdout);

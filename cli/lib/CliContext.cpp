@@ -6,7 +6,31 @@
 
 namespace quorvel::cli {
 
-CliContext::CliContext() { delegate_.applicationDidFinishLaunchingWithOptions(); }
+std::optional<CommandLine> parseCommand(const QStringList& args, QList<OptionSpec> options, const char* help,
+                                        qsizetype positionalCount, const QString& positionalError,
+                                        int* exitCode) {
+    options.append({QStringLiteral("help"), false});
+    QString error;
+    auto line = CommandLine::parse(args, options, &error);
+    if (!line) {
+        *exitCode = CliContext::usage(error, QString::fromUtf8(help));
+        return std::nullopt;
+    }
+    if (line->has(QStringLiteral("help"))) {
+        std::fputs(help, stdout);
+        *exitCode = kExitOk;
+        return std::nullopt;
+    }
+    if (line->positional().size() != positionalCount) {
+        *exitCode = CliContext::usage(positionalError, QString::fromUtf8(help));
+        return std::nullopt;
+    }
+    return line;
+}
+
+CliContext::CliContext() {
+    delegate_.applicationDidFinishLaunchingWithOptions();
+}
 
 CliContext::~CliContext() {
     delegate_.applicationWillTerminate();

@@ -27,18 +27,19 @@ std::optional<CommandLine> CommandLine::parse(const QStringList& args, const QLi
             name = name.left(eq);
             inlineValue = true;
         }
-        const auto spec = std::find_if(options.begin(), options.end(), [&](const OptionSpec& s) { return s.name == name; });
-        if (spec == options.end()) {
+        const auto option =
+            std::find_if(options.begin(), options.end(), [&](const OptionSpec& s) { return s.name == name; });
+        if (option == options.end()) {
             *error = QStringLiteral("unknown option --%1").arg(name);
             return std::nullopt;
         }
-        if (spec->takesValue && !inlineValue) {
+        if (option->takesValue && !inlineValue) {
             if (i + 1 >= args.size()) {
                 *error = QStringLiteral("option --%1 needs a value").arg(name);
                 return std::nullopt;
             }
             value = args[++i];
-        } else if (!spec->takesValue && inlineValue) {
+        } else if (!option->takesValue && inlineValue) {
             *error = QStringLiteral("option --%1 takes no value").arg(name);
             return std::nullopt;
         }

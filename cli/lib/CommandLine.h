@@ -8,12 +8,12 @@
 namespace quorvel::cli {
 
 struct OptionSpec {
-    QString name;      // without the leading dashes
-    bool takesValue;   // --name VALUE or --name=VALUE
+    QString name;    // without the leading dashes
+    bool takesValue; // --name VALUE or --name=VALUE
 };
 
 class CommandLine {
-public:
+  public:
     // Returns nothing and sets `error` on unknown options or missing values.
     static std::optional<CommandLine> parse(const QStringList& args, const QList<OptionSpec>& options,
                                             QString* error);
@@ -24,7 +24,7 @@ public:
     // The option as a number; `ok` is false when it is present but not a finite number.
     double number(const QString& option, double fallback, bool* ok) const;
 
-private:
+  private:
     QStringList positional_;
     QMap<QString, QString> values_;
 };

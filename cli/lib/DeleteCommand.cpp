@@ -17,15 +17,9 @@ const char* DeleteCommand::help() {
 }
 
 int DeleteCommand::run(const QStringList& args) {
-    QString error;
-    auto line = CommandLine::parse(args, {{QStringLiteral("help"), false}}, &error);
-    if (!line) return CliContext::usage(error, QString::fromUtf8(help()));
-    if (line->has(QStringLiteral("help"))) {
-        std::fputs(help(), stdout);
-        return kExitOk;
-    }
-    if (line->positional().size() != 1)
-        return CliContext::usage(QStringLiteral("delete takes one FILE"), QString::fromUtf8(help()));
+    int exitCode = kExitOk;
+    auto line = parseCommand(args, {}, help(), 1, QStringLiteral("delete takes one FILE"), &exitCode);
+    if (!line) return exitCode;
 
     CliContext context;
     const QString name = QFileInfo(line->positional().front()).fileName();

@@ -5,7 +5,7 @@ namespace quorvel::cli {
 
 // quorvel-cli delete FILE: deletes a stored ringtone, its row and its file.
 class DeleteCommand {
-public:
+  public:
     static const char* help();
     static int run(const QStringList& args);
 };

@@ -20,15 +20,9 @@ const char* EncodeCommand::help() {
 }
 
 int EncodeCommand::run(const QStringList& args) {
-    QString error;
-    auto line = CommandLine::parse(args, {{QStringLiteral("help"), false}}, &error);
-    if (!line) return CliContext::usage(error, QString::fromUtf8(help()));
-    if (line->has(QStringLiteral("help"))) {
-        std::fputs(help(), stdout);
-        return kExitOk;
-    }
-    if (line->positional().size() != 2)
-        return CliContext::usage(QStringLiteral("encode takes WAV and OUTPUT"), QString::fromUtf8(help()));
+    int exitCode = kExitOk;
+    auto line = parseCommand(args, {}, help(), 2, QStringLiteral("encode takes WAV and OUTPUT"), &exitCode);
+    if (!line) return exitCode;
     const QString in = line->positional()[0];
     const QString out = line->positional()[1];
     if (!QFileInfo(in).isFile() || !QFileInfo(in).isReadable())
@@ -50,7 +44,8 @@ int EncodeCommand::run(const QStringList& args) {
     job.join();
     bar.finish();
     if (progress->elementZero() < 1.0f || !QFileInfo(out).isFile())
-        return CliContext::fail(QStringLiteral("%1 could not be encoded (it must be a mono 44,100 Hz WAV file)").arg(in));
+        return CliContext::fail(
+            QStringLiteral("%1 could not be encoded (it must be a mono 44,100 Hz WAV file)").arg(in));
     AudioExporterFor3G::editMediaTypeTag(out);
     CliContext::out(QFileInfo(out).absoluteFilePath());
     return kExitOk;

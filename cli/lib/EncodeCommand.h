@@ -6,7 +6,7 @@ namespace quorvel::cli {
 // quorvel-cli encode WAV OUTPUT: the AAC writer alone on a mono 44,100 Hz
 // WAV file, then the ringtone tag.
 class EncodeCommand {
-public:
+  public:
     static const char* help();
     static int run(const QStringList& args);
 };

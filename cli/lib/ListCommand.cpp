@@ -15,20 +15,15 @@ const char* ListCommand::help() {
 }
 
 int ListCommand::run(const QStringList& args) {
-    QString error;
-    auto line = CommandLine::parse(args, {{QStringLiteral("help"), false}}, &error);
-    if (!line) return CliContext::usage(error, QString::fromUtf8(help()));
-    if (line->has(QStringLiteral("help"))) {
-        std::fputs(help(), stdout);
-        return kExitOk;
-    }
-    if (!line->positional().isEmpty())
-        return CliContext::usage(QStringLiteral("list takes no arguments"), QString::fromUtf8(help()));
+    int exitCode = kExitOk;
+    auto line = parseCommand(args, {}, help(), 0, QStringLiteral("list takes no arguments"), &exitCode);
+    if (!line) return exitCode;
 
     CliContext context;
     auto rows = DBHelper::dbHelper().loadRingtonesFromDB();
     if (!rows) return CliContext::fail(QStringLiteral("the ringtone store could not be read"));
-    std::stable_sort(rows->begin(), rows->end(), [](const auto& a, const auto& b) { return a->date() > b->date(); });
+    std::stable_sort(rows->begin(), rows->end(),
+                     [](const auto& a, const auto& b) { return a->date() > b->date(); });
     for (const auto& row : *rows) {
         const auto duration = row->duration();
         CliContext::out(QStringLiteral("%1\t%2-%3\t%4\t%5")

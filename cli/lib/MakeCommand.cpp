@@ -27,7 +27,7 @@ namespace {
 // The road's screen, drawn on the terminal: a progress bar while exporting,
 // and the end of the road.
 class TerminalView : public EditorFlowsView {
-public:
+  public:
     explicit TerminalView(QEventLoop& loop) : loop_(loop) {}
 
     void showProcessingNotice() override {}
@@ -50,7 +50,7 @@ public:
     const QString& stopped() const { return stopped_; }
     void finishBar() { bar_.finish(); }
 
-private:
+  private:
     QEventLoop& loop_;
     ProgressBar bar_{QStringLiteral("Exporting")};
     std::shared_ptr<ExportViewController> screen_;
@@ -71,7 +71,8 @@ std::shared_ptr<Ringtune> ringtuneForSource(const QString& source, bool recordin
             return nullptr;
         }
         // The artist of a recording is the moment it was made, in the platform's date text.
-        const QString now = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss +0000"));
+        const QString now =
+            QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss +0000"));
         auto r = std::make_shared<Ringtune>(QUrl::fromLocalFile(file.absoluteFilePath()),
                                             NSLocalizedString(QStringLiteral("recorded")), now, placeholder);
         r->setRecorded(true);
@@ -114,7 +115,8 @@ std::shared_ptr<Ringtune> ringtuneForSource(const QString& source, bool recordin
 void removeWorkFiles() {
     QDir docs(Paths::documentsDirectory());
     for (const QString& name :
-         docs.entryList({QStringLiteral(".tmpExport.*"), QStringLiteral(".processedEffect.wav")}, QDir::Files | QDir::Hidden))
+         docs.entryList({QStringLiteral(".tmpExport.*"), QStringLiteral(".processedEffect.wav")},
+                        QDir::Files | QDir::Hidden))
         docs.remove(name);
 }
 
@@ -137,31 +139,29 @@ const char* MakeCommand::help() {
 }
 
 int MakeCommand::run(const QStringList& args) {
+    const QList<OptionSpec> options = {
+        {QStringLiteral("start"), true},     {QStringLiteral("length"), true},
+        {QStringLiteral("fade-in"), true},   {QStringLiteral("fade-out"), true},
+        {QStringLiteral("speed"), true},     {QStringLiteral("pitch"), true},
+        {QStringLiteral("recording"), false}};
+    int exitCode = kExitOk;
+    auto line = parseCommand(args, options, help(), 1, QStringLiteral("make takes one SOURCE"), &exitCode);
+    if (!line) return exitCode;
     QString error;
-    const QList<OptionSpec> options = {{QStringLiteral("start"), true},    {QStringLiteral("length"), true},
-                                       {QStringLiteral("fade-in"), true},  {QStringLiteral("fade-out"), true},
-                                       {QStringLiteral("speed"), true},    {QStringLiteral("pitch"), true},
-                                       {QStringLiteral("recording"), false}, {QStringLiteral("help"), false}};
-    auto line = CommandLine::parse(args, options, &error);
-    if (!line) return CliContext::usage(error, QString::fromUtf8(help()));
-    if (line->has(QStringLiteral("help"))) {
-        std::fputs(help(), stdout);
-        return kExitOk;
-    }
-    if (line->positional().size() != 1)
-        return CliContext::usage(QStringLiteral("make takes one SOURCE"), QString::fromUtf8(help()));
     MakeSettings s;
-    for (auto [name, target] : {std::pair{"start", &s.start}, std::pair{"length", &s.length},
-                                std::pair{"fade-in", &s.fadeIn}, std::pair{"fade-out", &s.fadeOut},
-                                std::pair{"speed", &s.speed}, std::pair{"pitch", &s.pitch}}) {
+    for (auto [name, target] :
+         {std::pair{"start", &s.start}, std::pair{"length", &s.length}, std::pair{"fade-in", &s.fadeIn},
+          std::pair{"fade-out", &s.fadeOut}, std::pair{"speed", &s.speed}, std::pair{"pitch", &s.pitch}}) {
         bool ok = true;
         *target = float(line->number(QString::fromLatin1(name), *target, &ok));
-        if (!ok) return CliContext::usage(QStringLiteral("--%1 needs a number").arg(QString::fromLatin1(name)),
-                                          QString::fromUtf8(help()));
+        if (!ok)
+            return CliContext::usage(QStringLiteral("--%1 needs a number").arg(QString::fromLatin1(name)),
+                                     QString::fromUtf8(help()));
     }
 
     CliContext context;
-    auto ringtune = ringtuneForSource(line->positional().front(), line->has(QStringLiteral("recording")), &error);
+    auto ringtune =
+        ringtuneForSource(line->positional().front(), line->has(QStringLiteral("recording")), &error);
     if (!ringtune) return CliContext::fail(error);
 
     const double songLength = CMTimeGetSeconds(AVURLAsset::URLAssetWithURL(ringtune->assetURL())->duration());

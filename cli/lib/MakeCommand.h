@@ -8,7 +8,7 @@ namespace quorvel::cli {
 // Makes a ringtone through the editor's road and stores it; the last line on
 // standard output is the stored file's path.
 class MakeCommand {
-public:
+  public:
     static const char* help();
     static int run(const QStringList& args);
 };

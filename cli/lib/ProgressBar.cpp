@@ -8,7 +8,9 @@ namespace quorvel::cli {
 
 ProgressBar::ProgressBar(QString label) : label_(std::move(label)), enabled_(isatty(STDERR_FILENO) == 1) {}
 
-ProgressBar::~ProgressBar() { finish(); }
+ProgressBar::~ProgressBar() {
+    finish();
+}
 
 void ProgressBar::update(double fraction) {
     if (!enabled_ || finished_) return;

@@ -6,13 +6,13 @@
 namespace quorvel::cli {
 
 class ProgressBar {
-public:
+  public:
     explicit ProgressBar(QString label);
     ~ProgressBar();
     void update(double fraction); // 0..1
     void finish();
 
-private:
+  private:
     QString label_;
     bool enabled_;
     int lastPermille_ = -1;

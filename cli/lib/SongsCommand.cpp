@@ -19,26 +19,21 @@ const char* SongsCommand::help() {
 }
 
 int SongsCommand::run(const QStringList& args) {
-    QString error;
-    auto line = CommandLine::parse(args, {{QStringLiteral("search"), true}, {QStringLiteral("demo"), false},
-                                          {QStringLiteral("help"), false}},
-                                   &error);
-    if (!line) return CliContext::usage(error, QString::fromUtf8(help()));
-    if (line->has(QStringLiteral("help"))) {
-        std::fputs(help(), stdout);
-        return kExitOk;
-    }
-    if (!line->positional().isEmpty())
-        return CliContext::usage(QStringLiteral("songs takes no arguments"), QString::fromUtf8(help()));
+    int exitCode = kExitOk;
+    auto line = parseCommand(args, {{QStringLiteral("search"), true}, {QStringLiteral("demo"), false}},
+                             help(), 0, QStringLiteral("songs takes no arguments"), &exitCode);
+    if (!line) return exitCode;
 
     CliContext context;
     MPMediaLibrary& library = MPMediaLibrary::defaultMediaLibrary();
     library.scanNow();
-    const auto items = line->has(QStringLiteral("search")) ? library.itemsMatching(line->value(QStringLiteral("search")))
-                                                           : library.items();
+    const auto items = line->has(QStringLiteral("search"))
+                           ? library.itemsMatching(line->value(QStringLiteral("search")))
+                           : library.items();
     const QString demo = QDir(MPMediaLibrary::demoFolder()).canonicalPath();
     for (const MPMediaItem& item : items) {
-        if (line->has(QStringLiteral("demo")) && !item.filePath().startsWith(demo + QLatin1Char('/'))) continue;
+        if (line->has(QStringLiteral("demo")) && !item.filePath().startsWith(demo + QLatin1Char('/')))
+            continue;
         const double seconds =
             CMTimeGetSeconds(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(item.filePath()))->duration());
         CliContext::out(QStringLiteral("%1\t%2\t%3\t%4")

@@ -5,7 +5,7 @@
 //
 //   quorvel-demo-songs <output folder>
 #include "AVAssetExportSession.h"
-#include "AudioFileEncoder.h"
+#include "SongFileWriter.h"
 #include "DemoSynth.h"
 
 #include <QBuffer>
@@ -87,11 +87,11 @@ bool tagM4a(const QString& path, const DemoSong& song, const QByteArray& cover) 
 }
 
 bool encode(const QString& path, const QString& codec, int64_t bitRate, const std::vector<float>& pcm) {
-    AudioFileEncoder::Settings settings;
+    SongFileWriter::Settings settings;
     settings.codec = codec;
     settings.bitRate = bitRate;
     QString error;
-    auto encoder = AudioFileEncoder::create(path, settings, &error);
+    auto encoder = SongFileWriter::create(path, settings, &error);
     if (!encoder || !encoder->write(pcm.data(), int(pcm.size() / 2)) || !encoder->close()) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(encoder ? encoder->lastError() : error));
         return false;

@@ -39,9 +39,9 @@ QString formatString(const char* format, const std::vector<LogArg>& args) {
         while (*c && std::strchr("-+ #0123456789.", *c)) ++c;
         while (*c && std::strchr("hlLqjzt", *c)) ++c;
         const char type = *c ? *c++ : '\0';
-        std::string spec(start, size_t(c - start));
+        std::string conversion(start, size_t(c - start));
         if (next >= args.size()) {
-            out += QString::fromStdString(spec);
+            out += QString::fromStdString(conversion);
             continue;
         }
         const LogArg& a = args[next++];
@@ -50,7 +50,7 @@ QString formatString(const char* format, const std::vector<LogArg>& args) {
             continue;
         }
         // Rebuild the conversion with a length modifier that matches the value we hold.
-        std::string flags = spec.substr(0, spec.size() - 1);
+        std::string flags = conversion.substr(0, conversion.size() - 1);
         while (!flags.empty() && std::strchr("hlLqjzt", flags.back())) flags.pop_back();
         char buf[512];
         switch (type) {

@@ -214,3 +214,14 @@ TEST_F(EffectsRun, MissingInputGivesAnEmptyFileAndStillReports) {
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(soxFrames(outputPath(home)), 0);
 }
+
+TEST_F(EffectsRun, OtherRateInputTakesTotalFromTheFileOwnFrames) {
+    // 48,000 frames at 48 kHz are 44,100 frames to the engine; total still
+    // counts the file's own frames (96,000 at speed 2), the rest is silence.
+    QString in = home.documents() + QStringLiteral("/in48.wav");
+    ASSERT_TRUE(writeWav16(in, sine(440, 1.0, 48000), 48000, 1));
+    auto out = run(in, 2, 0);
+    ASSERT_EQ(out.size(), 96000u);
+    EXPECT_NEAR(zeroCrossingFrequency(out, 22050, 66150, 44100), 440, 4.4);
+    EXPECT_LT(rmsDb(out, 90112, 96000), -90.0);
+}

@@ -1,4 +1,4 @@
-#include "AudioFileEncoder.h"
+#include "SongFileWriter.h"
 
 #include "FFmpegHandles.h"
 
@@ -6,7 +6,7 @@
 
 namespace quorvel {
 
-struct AudioFileEncoder::Impl {
+struct SongFileWriter::Impl {
     ff::OutputFormat format;
     ff::CodecContext codec;
     ff::Resampler swr;
@@ -57,12 +57,12 @@ struct AudioFileEncoder::Impl {
     }
 };
 
-AudioFileEncoder::AudioFileEncoder() : d(std::make_unique<Impl>()) {}
-AudioFileEncoder::~AudioFileEncoder() = default;
+SongFileWriter::SongFileWriter() : d(std::make_unique<Impl>()) {}
+SongFileWriter::~SongFileWriter() = default;
 
-std::unique_ptr<AudioFileEncoder> AudioFileEncoder::create(const QString& path, const Settings& settings,
+std::unique_ptr<SongFileWriter> SongFileWriter::create(const QString& path, const Settings& settings,
                                                            QString* error) {
-    std::unique_ptr<AudioFileEncoder> e(new AudioFileEncoder());
+    std::unique_ptr<SongFileWriter> e(new SongFileWriter());
     Impl& d = *e->d;
     auto failed = [&](const QString& why) {
         if (error) *error = why;
@@ -106,7 +106,7 @@ std::unique_ptr<AudioFileEncoder> AudioFileEncoder::create(const QString& path, 
     return e;
 }
 
-bool AudioFileEncoder::write(const float* samples, int frames) {
+bool SongFileWriter::write(const float* samples, int frames) {
     if (d->closed) return d->fail(QStringLiteral("closed"));
     if (frames <= 0) return true;
     // Convert into the encoder's sample format, then queue for whole frames.
@@ -122,7 +122,7 @@ bool AudioFileEncoder::write(const float* samples, int frames) {
     return d->encodeFifo(false);
 }
 
-bool AudioFileEncoder::close() {
+bool SongFileWriter::close() {
     if (d->closed) return d->error.isEmpty();
     d->closed = true;
     bool ok = d->encodeFifo(true);
@@ -139,6 +139,6 @@ bool AudioFileEncoder::close() {
     return ok;
 }
 
-const QString& AudioFileEncoder::lastError() const { return d->error; }
+const QString& SongFileWriter::lastError() const { return d->error; }
 
 } // namespace quorvel

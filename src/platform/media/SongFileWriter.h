@@ -10,7 +10,7 @@
 
 namespace quorvel {
 
-class AudioFileEncoder {
+class SongFileWriter {
 public:
     struct Settings {
         QString codec = QStringLiteral("pcm_s16le"); // libavcodec encoder name
@@ -20,11 +20,11 @@ public:
     };
 
     // Creates the file; nullptr, with a reason, when it cannot.
-    static std::unique_ptr<AudioFileEncoder> create(const QString& path, const Settings& settings,
+    static std::unique_ptr<SongFileWriter> create(const QString& path, const Settings& settings,
                                                     QString* error = nullptr);
-    ~AudioFileEncoder();
-    AudioFileEncoder(const AudioFileEncoder&) = delete;
-    AudioFileEncoder& operator=(const AudioFileEncoder&) = delete;
+    ~SongFileWriter();
+    SongFileWriter(const SongFileWriter&) = delete;
+    SongFileWriter& operator=(const SongFileWriter&) = delete;
 
     // `frames` frames of interleaved samples in [-1, 1].
     bool write(const float* samples, int frames);
@@ -33,7 +33,7 @@ public:
     const QString& lastError() const;
 
 private:
-    AudioFileEncoder();
+    SongFileWriter();
     struct Impl;
     std::unique_ptr<Impl> d;
 };
