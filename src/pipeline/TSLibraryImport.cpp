@@ -233,9 +233,11 @@ void TSLibraryImport::extractQuicktimeMovie(const QUrl& movieURL, const QUrl& de
             }
             return;
         }
-        // Skip the rest of the atom; never backwards, never past the end.
+        // Skip the rest of the atom; never backwards, never past the end. The
+        // size is compared with what is left, as a 64-bit size near 2^63
+        // would overflow position + size.
+        if (atomSize > fileSize - position) break;
         const qint64 next = position + atomSize;
-        if (next > fileSize) break;
         walk("skip", atomSize - headerSize);
         if (fseeko(movie.get(), off_t(next), SEEK_SET) != 0) break;
         position = next;
