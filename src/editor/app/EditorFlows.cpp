@@ -13,10 +13,6 @@
 
 namespace quorvel {
 
-namespace {
-const QString kAssetURLExported = QStringLiteral("assetURLExported");
-}
-
 EditorFlows::EditorFlows(EditorFlowsView& view, bool hardwareEncoderAvailable)
     : view_(view), hardwareEncoderAvailable_(hardwareEncoderAvailable) {}
 
@@ -58,13 +54,13 @@ void EditorFlows::cut() {
     };
     NotificationCenter& center = NotificationCenter::defaultCenter();
     if (ringtune_->isRecorded()) {
-        center.addObserver(this, kAssetURLExported, this, handler);
+        center.addObserver(this, AssetURLExportedNotification, this, handler);
         ringtune_->setEffectURL(ringtune_->assetURL());
-        center.postNotificationName(kAssetURLExported, this);
+        center.postNotificationName(AssetURLExportedNotification, this);
         return;
     }
     AudioExportHelper& exporter = AudioExportHelper::sharedInstance();
-    center.addObserver(this, kAssetURLExported, &exporter, handler);
+    center.addObserver(this, AssetURLExportedNotification, &exporter, handler);
     try {
         exporter.exportRingtuneForEffects(ringtune_, QStringLiteral(".tmpExport"));
     } catch (const NSException& e) {
@@ -76,8 +72,8 @@ void EditorFlows::cut() {
 
 void EditorFlows::removeCutObservers() {
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    center.removeObserver(this, kAssetURLExported, &AudioExportHelper::sharedInstance());
-    center.removeObserver(this, kAssetURLExported, this);
+    center.removeObserver(this, AssetURLExportedNotification, &AudioExportHelper::sharedInstance());
+    center.removeObserver(this, AssetURLExportedNotification, this);
 }
 
 void EditorFlows::processRingtoneWithDirac() {

@@ -1,5 +1,6 @@
 #include "AVURLAsset.h"
 
+#include "AVAssetExportSession.h"
 #include "AVAudioMix.h"
 #include "FFmpegHandles.h"
 #include "MainThread.h"
@@ -81,7 +82,7 @@ void AVURLAsset::loadNow() {
     std::lock_guard lock(mutex_);
     if (!format) {
         status_ = AVKeyValueStatusFailed;
-        error_ = NSError{QStringLiteral("AVFoundationErrorDomain"), rc,
+        error_ = NSError{AVFoundationErrorDomain, rc,
                          QStringLiteral("Cannot open %1: %2").arg(url_.toString(), ff::errorString(rc)),
                          {}};
         return;
