@@ -1,6 +1,8 @@
 #include "Dirac.h"
 
-#include <rubberband/RubberBandStretcher.h>
+#include "DiracStages.h"
+#include "FormantShifter.h"
+#include "StreamResampler.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,27 +16,21 @@ namespace {
 
 using RubberBand::RubberBandStretcher;
 
-// Frames pulled through the read callback per request, and the most we ever
-// hand the stretcher in one process() call.
+// Frames pulled through the read callback per request, and the most any step
+// of the chain is handed at once.
 constexpr long kInputBlock = 2048;
-// After the final input the stretcher may briefly report nothing available
-// before it reports the end; this many empty answers in a row mean it is done.
-constexpr int kDrainPatience = 8;
 
 bool validFactor(double v) { return std::isfinite(v) && v >= 1.0 / 64 && v <= 64.0; }
+bool isOne(double v) { return std::fabs(v - 1.0) < 1e-6; }
 
 // Per-channel sample blocks with the pointer array that the callbacks and
-// Rubber Band take.
+// the steps take.
 class ChannelBuffers {
 public:
     ChannelBuffers(long channels, long frames) : data_(size_t(channels), std::vector<float>(size_t(frames))) {
         for (auto& ch : data_) ptrs_.push_back(ch.data());
     }
     float** ptrs() { return ptrs_.data(); }
-    long frames() const { return data_.empty() ? 0 : long(data_.front().size()); }
-    void clear() {
-        for (auto& ch : data_) std::fill(ch.begin(), ch.end(), 0.0f);
-    }
 
 private:
     std::vector<std::vector<float>> data_;
@@ -45,10 +41,10 @@ class DiracEngine {
 public:
     DiracEngine(long quality, long channels, float sampleRate, DiracReadCallback read, void* userData)
         : quality_(quality), channels_(channels), sampleRate_(sampleRate), read_(read), userData_(userData),
-          input_(channels, kInputBlock), scratch_(channels, kInputBlock), offsets_(size_t(channels)) {}
+          input_(channels, kInputBlock), offsets_(size_t(channels)) {}
 
     long setProperty(long id, double value) {
-        if (started_) return -1;  // the stretcher is built with the values of the first block
+        if (started_) return -1;  // the chain is built with the values of the first block
         switch (id) {
         case kDiracPropertyPitchFactor:
             if (!validFactor(value)) return -1;
@@ -75,66 +71,126 @@ public:
         for (long c = 0; c < channels_; ++c)
             if (!out[c]) return -1;
         if (!started_) start();
-        long filled = straightCopy_ ? copyFromInput(out, frames) : stretchInto(out, frames);
+        long filled = chain_ ? produce(out, frames) : copyFromInput(out, frames);
         for (long c = 0; c < channels_; ++c) std::fill(out[c] + filled, out[c] + frames, 0.0f);
         return filled;
     }
 
 private:
-    // Options for the stretcher. Real-time mode streams: offline mode needs a
-    // study pass over the whole input first, which a pull source cannot give
-    // twice without holding the segment. The preview quality takes the faster
-    // (R2) engine: the finer one (R3) costs about a third more here and puts
-    // attacks up to 90 ms early when it shifts pitch. Mixed transients keep
-    // the phase of fundamentals continuous (crisp ones pulled a steady tone
-    // 3-6 % off pitch) while attacks stay sharp; the short window keeps
-    // attacks within a few ms of their place.
-    RubberBandStretcher::Options options() const {
-        using RB = RubberBandStretcher;
-        RB::Options o = RB::OptionProcessRealTime | RB::OptionThreadingNever;
-        if (quality_ == kDiracQualityPreview)
-            o |= RB::OptionEngineFaster | RB::OptionTransientsMixed | RB::OptionWindowShort;
-        else
-            o |= RB::OptionEngineFiner;
-        // Constant-CPU shifting resamples before stretching when shifting up,
-        // so the phase vocoder works on fewer samples. Otherwise resample
-        // after stretching, which keeps attacks where they belong; with no
-        // shift there is nothing to resample.
-        if (constantCpu_ || pitch_ == 1.0)
-            o |= RB::OptionPitchHighSpeed;
-        else
-            o |= RB::OptionPitchHighConsistency;
-        if (pitch_ != 1.0 && std::fabs(formant_ * pitch_ - 1.0) < 1e-3) o |= RB::OptionFormantPreserved;
-        return o;
-    }
-
     void start() {
         started_ = true;
-        straightCopy_ = time_ == 1.0 && pitch_ == 1.0;
-        if (straightCopy_) return;
-        stretcher_ = std::make_unique<RubberBandStretcher>(size_t(sampleRate_), size_t(channels_), options(), time_, pitch_);
-        stretcher_->setMaxProcessSize(size_t(kInputBlock));
-        // Leading silence lets the first real sample be processed fully; the
-        // matching output delay is dropped, which lines output up with input.
-        long pad = long(stretcher_->getPreferredStartPad());
-        toDiscard_ = int64_t(stretcher_->getStartDelay());
-        while (pad > 0) {
-            long n = std::min(pad, kInputBlock);
-            feed(scratch_.ptrs(), 0, n);
-            pad -= n;
+        if (time_ == 1.0 && pitch_ == 1.0 && formant_ == 1.0) return;  // a straight copy
+        chain_ = makeChain(channels_);
+        if (chain_->empty()) {
+            chain_.reset();
+            return;
         }
+        const int64_t delay = measureDelay();
+        if (delay >= 0)
+            toDiscard_ = delay;
+        else
+            leadingSilence_ = -delay;
     }
 
-    // Hands frames [from, from + frames) to the stretcher in the portions it
-    // asks for, so its internal buffers never have to grow.
-    void feed(float** block, long from, long frames) {
-        while (frames > 0) {
-            long n = std::min(frames, std::max(1L, long(stretcher_->getSamplesRequired())));
-            for (long c = 0; c < channels_; ++c) offsets_[size_t(c)] = block[c] + from;
-            stretcher_->process(offsets_.data(), size_t(n), false);
-            from += n;
-            frames -= n;
+    std::unique_ptr<StageChain> makeChain(long channels) const {
+        auto chain = std::make_unique<StageChain>(channels, kInputBlock);
+        if (quality_ == kDiracQualityPreview)
+            addPreviewSteps(*chain, channels);
+        else
+            chain->add(std::make_unique<StretchStage>(channels, sampleRate_, finerOptions(), time_, pitch_, kInputBlock));
+        return chain;
+    }
+
+    // The preview chain keeps Rubber Band to what it does fast, stretching
+    // time at an unchanged pitch, and shifts pitch by resampling (its own
+    // resampler, built for ratios that may change while it runs, costs about
+    // as much as the stretch itself). Formants are moved first, against the
+    // shift, by the spectral-envelope step. The faster (R2) engine: the
+    // finer one costs about a third more here. Mixed transients keep the
+    // phase of fundamentals continuous while attacks stay sharp; the short
+    // window keeps attacks close to their place. Phases are advanced bin by
+    // bin, without the laminar locking across bins, which costs a seventh of
+    // the run for a little less clarity: this is the preview quality.
+    void addPreviewSteps(StageChain& chain, long channels) const {
+        using RB = RubberBandStretcher;
+        if (!isOne(formant_)) chain.add(std::make_unique<PerChannelStage<FormantShifter>>(channels, formant_, double(sampleRate_)));
+        // Shifting up reads the input faster, so resampling first leaves
+        // fewer frames for the stretcher: the cheaper order. Otherwise
+        // resample the stretched output, which keeps attacks crisper.
+        const bool shift = !isOne(pitch_);
+        const bool resampleFirst = shift && constantCpu_ && pitch_ > 1.0;
+        if (shift && resampleFirst) chain.add(std::make_unique<PerChannelStage<StreamResampler>>(channels, pitch_));
+        const double stretch = time_ * pitch_;
+        if (!isOne(stretch)) {
+            const RB::Options options = RB::OptionProcessRealTime | RB::OptionThreadingNever | RB::OptionEngineFaster |
+                                        RB::OptionTransientsMixed | RB::OptionWindowShort |
+                                        RB::OptionPhaseIndependent | RB::OptionPitchHighSpeed;
+            chain.add(std::make_unique<StretchStage>(channels, sampleRate_, options, stretch, 1.0, kInputBlock));
         }
+        if (shift && !resampleFirst) chain.add(std::make_unique<PerChannelStage<StreamResampler>>(channels, pitch_));
+    }
+
+    // How far output lags behind where it belongs, measured with clicks in
+    // silence through a one-channel twin of the chain (a few ms of work).
+    // The stretcher's own figure is off by up to 15 ms at some ratios, and
+    // at large ratios a click comes out as a few spaced copies whose balance
+    // depends on where it falls between analysis frames: the centre of
+    // energy of each click is where it is heard, and the average over clicks
+    // at different offsets is what gets lined up.
+    int64_t measureDelay() const {
+        constexpr long kClicks = 8;
+        constexpr long kSpacing = 2048;
+        constexpr long kLength = (kClicks + 2) * kSpacing;
+        std::vector<float> probe(size_t(kLength), 0.0f);
+        std::vector<double> clickAt(kClicks), energy(kClicks), moment(kClicks);
+        for (long j = 0; j < kClicks; ++j) {
+            const long at = (j + 1) * kSpacing + j * 37;  // different offsets from the frame grid
+            probe[size_t(at)] = 0.5f;
+            clickAt[size_t(j)] = double(at) * time_;
+        }
+        const double reach = double(kSpacing) * time_ / 2;
+        auto twin = makeChain(1);
+        std::vector<float> out(size_t(kInputBlock), 0.0f);
+        int64_t position = 0;
+        auto collect = [&] {
+            float* outPointer = out.data();
+            while (long n = twin->pull(&outPointer, kInputBlock)) {
+                for (long i = 0; i < n; ++i, ++position) {
+                    const double e = double(out[size_t(i)]) * out[size_t(i)];
+                    for (size_t j = 0; j < clickAt.size(); ++j) {
+                        if (std::fabs(double(position) - clickAt[j]) < reach) {
+                            energy[j] += e;
+                            moment[j] += e * (double(position) - clickAt[j]);
+                        }
+                    }
+                }
+            }
+        };
+        for (long from = 0; from < kLength; from += kInputBlock) {
+            float* at = probe.data() + from;
+            twin->push(&at, std::min(kInputBlock, kLength - from));
+            collect();
+        }
+        twin->finish();
+        collect();
+        double lag = 0;
+        int heard = 0;
+        for (size_t j = 0; j < clickAt.size(); ++j) {
+            if (energy[j] < 1e-6) continue;
+            lag += moment[j] / energy[j];
+            ++heard;
+        }
+        return heard ? std::llround(lag / heard) : 0;
+    }
+
+    // The higher qualities leave stretching, shifting and formants to the
+    // finer engine.
+    RubberBandStretcher::Options finerOptions() const {
+        using RB = RubberBandStretcher;
+        RB::Options o = RB::OptionProcessRealTime | RB::OptionThreadingNever | RB::OptionEngineFiner;
+        o |= constantCpu_ ? RB::OptionPitchHighSpeed : RB::OptionPitchHighConsistency;
+        if (!isOne(pitch_) && std::fabs(formant_ * pitch_ - 1.0) < 1e-3) o |= RB::OptionFormantPreserved;
+        return o;
     }
 
     // Pulls up to `frames` frames through the callback; 0 at the end of input.
@@ -153,52 +209,61 @@ private:
         return got;
     }
 
+    float** at(float** block, long from) {
+        for (long c = 0; c < channels_; ++c) offsets_[size_t(c)] = block[c] + from;
+        return offsets_.data();
+    }
+
     long copyFromInput(float** out, long frames) {
         long filled = 0;
         while (filled < frames) {
-            for (long c = 0; c < channels_; ++c) offsets_[size_t(c)] = out[c] + filled;
-            long got = pull(offsets_.data(), frames - filled);
+            long got = pull(at(out, filled), frames - filled);
             if (got <= 0) break;
             filled += got;
         }
         return filled;
     }
 
-    long stretchInto(float** out, long frames) {
+    long produce(float** out, long frames) {
         long filled = 0;
-        int idle = 0;
         while (filled < frames && !(inputEnded_ && emitted_ >= target_)) {
-            int avail = stretcher_->available();
-            if (avail > 0) {
-                idle = 0;
-                if (toDiscard_ > 0) {
-                    long n = long(std::min<int64_t>({int64_t(avail), toDiscard_, int64_t(scratch_.frames())}));
-                    stretcher_->retrieve(scratch_.ptrs(), size_t(n));
-                    toDiscard_ -= n;
+            long want = frames - filled;
+            if (inputEnded_) want = long(std::min<int64_t>(want, target_ - emitted_));
+            long n = 0;
+            if (leadingSilence_ > 0) {
+                n = long(std::min<int64_t>(want, leadingSilence_));
+                for (long c = 0; c < channels_; ++c) std::fill_n(out[c] + filled, n, 0.0f);
+                leadingSilence_ -= n;
+            } else {
+                n = chain_->pull(at(out, filled), long(std::min<int64_t>(want, toDiscard_ > 0 ? toDiscard_ : want)));
+                if (n > 0 && toDiscard_ > 0) {
+                    toDiscard_ -= n;  // output of the chain's start-up: dropped
                     continue;
                 }
-                int64_t n = std::min<int64_t>(avail, frames - filled);
-                if (inputEnded_) n = std::min(n, target_ - emitted_);
-                for (long c = 0; c < channels_; ++c) offsets_[size_t(c)] = out[c] + filled;
-                stretcher_->retrieve(offsets_.data(), size_t(n));
-                filled += long(n);
-                emitted_ += n;
-            } else if (!inputEnded_) {
-                long got = pull(input_.ptrs(), kInputBlock);
-                if (got > 0) feed(input_.ptrs(), 0, got);
-            } else if (!flushed_) {
-                stretcher_->process(input_.ptrs(), 0, true);
-                flushed_ = true;
-            } else if (avail < 0 || ++idle >= kDrainPatience) {
-                // The stretcher has given all it has; any shortfall against the
-                // promised length is silence (the tail is already out).
-                int64_t n = std::min<int64_t>(frames - filled, target_ - emitted_);
-                for (long c = 0; c < channels_; ++c) std::fill(out[c] + filled, out[c] + filled + n, 0.0f);
-                filled += long(n);
-                emitted_ += n;
             }
+            if (n == 0 && inputEnded_ && chain_->drained()) {
+                // The chain has given all it has; any shortfall against the
+                // promised length is silence (the tail is already out).
+                n = want;
+                for (long c = 0; c < channels_; ++c) std::fill_n(out[c] + filled, n, 0.0f);
+            }
+            if (n == 0) {
+                pump();
+                continue;
+            }
+            filled += n;
+            emitted_ += n;
         }
         return filled;
+    }
+
+    // Moves one input block (or the end of input) into the chain.
+    void pump() {
+        long got = pull(input_.ptrs(), kInputBlock);
+        if (got > 0)
+            chain_->push(input_.ptrs(), got);
+        else
+            chain_->finish();
     }
 
     const long quality_;
@@ -213,24 +278,22 @@ private:
     bool constantCpu_ = false;
 
     bool started_ = false;
-    bool straightCopy_ = false;
-    std::unique_ptr<RubberBandStretcher> stretcher_;
+    std::unique_ptr<StageChain> chain_;  // none: a straight copy
     ChannelBuffers input_;          // the block last pulled through the callback
-    ChannelBuffers scratch_;        // start padding (zeros) and dropped output
-    std::vector<float*> offsets_;   // per-channel pointers into the caller's block
+    std::vector<float*> offsets_;   // per-channel pointers into a block
     int64_t inputFrames_ = 0;
     bool inputEnded_ = false;
-    bool flushed_ = false;
     int64_t target_ = 0;            // output length, known once the input ended
     int64_t emitted_ = 0;
-    int64_t toDiscard_ = 0;         // start delay still to drop
+    int64_t toDiscard_ = 0;         // chain output that precedes the first input frame
+    int64_t leadingSilence_ = 0;    // or silence still owed, when the chain is early
 };
 
 } // namespace
 
 void* DiracCreate(long mode, long quality, long channels, float sampleRate, DiracReadCallback readCallback,
                   void* userData) {
-    (void)mode;  // every mode streams the same way; quality picks the engine
+    (void)mode;  // every mode streams the same way; quality picks the chain
     if (!readCallback || channels < 1 || channels > 64 || !(sampleRate >= 1000.0f && sampleRate <= 768000.0f))
         return nullptr;
     if (quality < kDiracQualityPreview || quality > kDiracQualityBest) return nullptr;

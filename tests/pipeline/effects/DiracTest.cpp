@@ -41,12 +41,12 @@ std::vector<float> sineWave(double hz, double seconds, float amplitude = 0.5f) {
 }
 
 // Runs the engine to the end the way the effects run drives it.
-std::vector<float> render(MemorySource& src, double speed, double pitch, long block = 8192) {
+std::vector<float> render(MemorySource& src, double speed, double pitch, long block = 8192, double formant = 0) {
     void* d = DiracCreate(kDiracLambdaPreview, kDiracQualityPreview, 1, float(kRate), readMemory, &src);
     EXPECT_NE(d, nullptr);
     EXPECT_EQ(DiracSetProperty(kDiracPropertyTimeFactor, speed, d), 0);
     EXPECT_EQ(DiracSetProperty(kDiracPropertyPitchFactor, pitch, d), 0);
-    EXPECT_EQ(DiracSetProperty(kDiracPropertyFormantFactor, double(1.0f / float(pitch)), d), 0);
+    EXPECT_EQ(DiracSetProperty(kDiracPropertyFormantFactor, formant ? formant : double(1.0f / float(pitch)), d), 0);
     if (pitch > 1.0) {
         EXPECT_EQ(DiracSetProperty(kDiracPropertyUseConstantCpuPitchShift, 1.0, d), 0);
     }
@@ -133,5 +133,18 @@ TEST(Dirac, TransientKeepsItsPlaceInTime) {
             double at = double(clickPosition(out)) / kRate;
             EXPECT_NEAR(at, 1.0 * speed, 0.010) << "speed " << speed << " pitch " << pitch;
         }
+    }
+}
+
+TEST(Dirac, FormantsStayWhenThePitchMovesUnlessToldToMove) {
+    // A voice-like tone at 150 Hz with its formant at 1 kHz.
+    for (double pitch : {1.4142, 0.7071}) {
+        MemorySource kept{vowel(150, 1000, 1.0, kRate)};
+        auto out = render(kept, 1.0, pitch);
+        // Within one harmonic of where the formant was, or where it moved.
+        EXPECT_NEAR(loudestHarmonic(out, 150 * pitch, kRate), 1000, 150 * pitch) << pitch;
+        MemorySource moved{vowel(150, 1000, 1.0, kRate)};
+        out = render(moved, 1.0, pitch, 8192, 1.0);
+        EXPECT_NEAR(loudestHarmonic(out, 150 * pitch, kRate), 1000 * pitch, 150 * pitch) << pitch;
     }
 }

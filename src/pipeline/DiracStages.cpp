@@ -1,0 +1,130 @@
+#include "DiracStages.h"
+
+#include <algorithm>
+
+namespace quorvel {
+
+namespace {
+// After the final input the stretcher may briefly report nothing available
+// before it reports the end; this many empty answers in a row mean it is done.
+constexpr int kDrainPatience = 8;
+} // namespace
+
+StretchStage::StretchStage(long channels, double sampleRate, RubberBand::RubberBandStretcher::Options options,
+                           double timeRatio, double pitchScale, long maxBlock)
+    : stretcher_(size_t(sampleRate), size_t(channels), options, timeRatio, pitchScale), channels_(channels),
+      maxBlock_(maxBlock), output_(size_t(channels)), pointers_(size_t(channels)), discard_(size_t(maxBlock)) {
+    stretcher_.setMaxProcessSize(size_t(maxBlock));
+    // Output before the reported delay belongs to the start padding.
+    toDiscard_ = int64_t(stretcher_.getStartDelay());
+    // Leading silence lets the first real sample be processed fully.
+    std::vector<std::vector<float>> zeros(size_t(channels), std::vector<float>(size_t(maxBlock), 0.0f));
+    std::vector<float*> zeroPointers;
+    for (auto& z : zeros) zeroPointers.push_back(z.data());
+    for (long pad = long(stretcher_.getPreferredStartPad()); pad > 0; pad -= maxBlock)
+        push(zeroPointers.data(), std::min(pad, maxBlock));
+}
+
+void StretchStage::push(float* const* in, long frames) {
+    // In the portions the stretcher asks for, so its buffers never grow.
+    long from = 0;
+    while (from < frames) {
+        long n = std::min(frames - from, std::max(1L, long(stretcher_.getSamplesRequired())));
+        n = std::min(n, maxBlock_);
+        for (long c = 0; c < channels_; ++c) pointers_[size_t(c)] = in[c] + from;
+        stretcher_.process(pointers_.data(), size_t(n), false);
+        from += n;
+        collect();
+    }
+}
+
+void StretchStage::finish() {
+    if (finished_) return;
+    finished_ = true;
+    stretcher_.process(pointers_.data(), 0, true);
+    for (int idle = 0; !ended_ && idle < kDrainPatience; ++idle) {
+        const int64_t before = int64_t(output_.front().size()) + toDiscard_;
+        collect();
+        if (int64_t(output_.front().size()) + toDiscard_ != before) idle = 0;
+    }
+    ended_ = true;
+}
+
+void StretchStage::collect() {
+    for (;;) {
+        const int avail = stretcher_.available();
+        if (avail < 0) {
+            ended_ = true;
+            return;
+        }
+        if (avail == 0) return;
+        if (toDiscard_ > 0) {
+            const size_t n = size_t(std::min<int64_t>({int64_t(avail), toDiscard_, maxBlock_}));
+            for (long c = 0; c < channels_; ++c) pointers_[size_t(c)] = discard_.data();
+            // Every channel into the same scratch: the content is thrown away.
+            stretcher_.retrieve(pointers_.data(), n);
+            toDiscard_ -= int64_t(n);
+            continue;
+        }
+        const size_t at = output_.front().size();
+        for (long c = 0; c < channels_; ++c) {
+            output_[size_t(c)].resize(at + size_t(avail));
+            pointers_[size_t(c)] = output_[size_t(c)].data() + at;
+        }
+        stretcher_.retrieve(pointers_.data(), size_t(avail));
+    }
+}
+
+long StretchStage::pull(float* const* out, long max) {
+    const long n = std::min<long>(max, long(output_.front().size() - outputRead_));
+    for (long c = 0; c < channels_; ++c)
+        std::copy_n(output_[size_t(c)].begin() + long(outputRead_), n, out[c]);
+    outputRead_ += size_t(n);
+    if (outputRead_ == output_.front().size()) {
+        for (auto& o : output_) o.clear();
+        outputRead_ = 0;
+    }
+    return n;
+}
+
+bool StretchStage::drained() const { return ended_ && outputRead_ == output_.front().size(); }
+
+StageChain::StageChain(long channels, long maxBlock) : transfer_(size_t(channels), std::vector<float>(size_t(maxBlock))) {
+    for (auto& t : transfer_) transferPointers_.push_back(t.data());
+}
+
+void StageChain::add(std::unique_ptr<DiracStage> stage) {
+    stages_.push_back(std::move(stage));
+    finished_.push_back(false);
+}
+
+void StageChain::push(float* const* in, long frames) {
+    stages_.front()->push(in, frames);
+    flow();
+}
+
+void StageChain::finish() {
+    if (finished_.front()) return;
+    stages_.front()->finish();
+    finished_.front() = true;
+    flow();
+}
+
+long StageChain::pull(float* const* out, long max) { return stages_.back()->pull(out, max); }
+
+bool StageChain::drained() const { return finished_.back() && stages_.back()->drained(); }
+
+// Moves everything each step can give on to the next, and the end of input
+// along once a step has given its last frame.
+void StageChain::flow() {
+    const long block = long(transfer_.front().size());
+    for (size_t i = 0; i + 1 < stages_.size(); ++i) {
+        while (long n = stages_[i]->pull(transferPointers_.data(), block)) stages_[i + 1]->push(transferPointers_.data(), n);
+        if (finished_[i] && stages_[i]->drained() && !finished_[i + 1]) {
+            stages_[i + 1]->finish();
+            finished_[i + 1] = true;
+        }
+    }
+}
+
+} // namespace quorvel

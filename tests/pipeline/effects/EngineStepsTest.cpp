@@ -1,0 +1,93 @@
+// The engine's own steps on their own: the resampler that shifts pitch and
+// the formant shifter that keeps voices in character, fed in odd blocks.
+#include "FormantShifter.h"
+#include "SignalMeasures.h"
+#include "StreamResampler.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+using namespace quorvel;
+using namespace quorvel::test;
+
+namespace {
+
+constexpr double kRate = 44100.0;
+
+// Pushes x in blocks of `block` frames, pulling as it goes, then finishes.
+template <class Step>
+std::vector<float> runStep(Step& step, const std::vector<float>& x, long block) {
+    std::vector<float> out, chunk(4096);
+    auto drain = [&] {
+        while (long n = step.pull(chunk.data(), long(chunk.size()))) out.insert(out.end(), chunk.begin(), chunk.begin() + n);
+    };
+    for (size_t at = 0; at < x.size(); at += size_t(block)) {
+        step.push(x.data() + at, long(std::min<size_t>(size_t(block), x.size() - at)));
+        drain();
+    }
+    step.finish();
+    drain();
+    EXPECT_TRUE(step.drained());
+    return out;
+}
+
+std::vector<float> sineWave(double hz, double seconds) {
+    std::vector<float> x(size_t(seconds * kRate));
+    for (size_t i = 0; i < x.size(); ++i) x[i] = 0.5f * float(std::sin(2 * std::numbers::pi * hz * double(i) / kRate));
+    return x;
+}
+
+} // namespace
+
+TEST(StreamResampler, ShiftsFrequencyKeepsPlaceAndLength) {
+    for (double step : {2.0, 0.5, std::sqrt(2.0), 1 / std::sqrt(2.0)}) {
+        StreamResampler r(step);
+        auto x = sineWave(440, 1.0);
+        auto out = runStep(r, x, 1000);
+        EXPECT_EQ(out.size(), size_t(std::ceil(double(x.size()) / step))) << step;
+        EXPECT_NEAR(zeroCrossingFrequency(out, out.size() / 4, out.size() * 3 / 4, kRate), 440 * step, 440 * step * 0.002);
+        EXPECT_NEAR(rmsDb(out, out.size() / 4, out.size() * 3 / 4), rmsDb(x, x.size() / 4, x.size() * 3 / 4), 0.1);
+
+        std::vector<float> click(44100, 0.0f);
+        click[20000] = 1.0f;
+        StreamResampler r2(step);
+        auto moved = runStep(r2, click, 777);
+        EXPECT_NEAR(double(clickPosition(moved)), 20000 / step, 1.0) << step;
+    }
+}
+
+TEST(StreamResampler, RemovesWhatWouldAliasWhenReadingFaster) {
+    // 15 kHz read twice as fast would fold down to 14.1 kHz; it must go.
+    StreamResampler r(2.0);
+    auto out = runStep(r, sineWave(15000, 0.5), 4096);
+    EXPECT_LT(rmsDb(out, 1000, out.size() - 1000), rmsDb(sineWave(15000, 0.5), 0, 22050) - 60);
+}
+
+TEST(FormantShifter, FactorOneGivesTheInputBack) {
+    auto x = vowel(150, 900, 0.5, kRate);
+    FormantShifter f(1.0, kRate);
+    auto out = runStep(f, x, 333);
+    ASSERT_EQ(out.size(), x.size());
+    double worst = 0;
+    for (size_t i = 0; i < x.size(); ++i) worst = std::max(worst, double(std::fabs(out[i] - x[i])));
+    EXPECT_LT(worst, 1e-4);
+}
+
+TEST(FormantShifter, MovesTheEnvelopeNotTheHarmonics) {
+    auto x = vowel(200, 1000, 1.0, kRate);
+    ASSERT_EQ(loudestHarmonic(x, 200, kRate), 1000);
+    FormantShifter f(1.5, kRate);
+    auto out = runStep(f, x, 4096);
+    ASSERT_EQ(out.size(), x.size());
+    for (float v : out) ASSERT_TRUE(std::isfinite(v));
+    EXPECT_NEAR(loudestHarmonic(out, 200, kRate), 1500, 100) << "the formant moved up by half";
+    // The harmonics stay on multiples of 200 Hz: off-harmonic energy stays low.
+    EXPECT_LT(amplitudeAt(out, 1300, kRate), 0.05 * amplitudeAt(out, 1400, kRate));
+
+    std::vector<float> silence(20000, 0.0f);
+    FormantShifter quiet(0.5, kRate);
+    for (float v : runStep(quiet, silence, 1024)) ASSERT_EQ(v, 0.0f);
+}
