@@ -80,7 +80,7 @@ private:
     void start() {
         started_ = true;
         if (time_ == 1.0 && pitch_ == 1.0 && formant_ == 1.0) return;  // a straight copy
-        chain_ = makeChain(channels_);
+        chain_ = makeChain(channels_, true);
         if (chain_->empty()) {
             chain_.reset();
             return;
@@ -92,13 +92,22 @@ private:
             leadingSilence_ = -delay;
     }
 
-    std::unique_ptr<StageChain> makeChain(long channels) const {
+    // `threaded`: the stretcher, most of the work, runs on a thread of its
+    // own while this one reads and writes and does the lighter steps.
+    std::unique_ptr<StageChain> makeChain(long channels, bool threaded) const {
         auto chain = std::make_unique<StageChain>(channels, kInputBlock);
         if (quality_ == kDiracQualityPreview)
-            addPreviewSteps(*chain, channels);
+            addPreviewSteps(*chain, channels, threaded);
         else
-            chain->add(std::make_unique<StretchStage>(channels, sampleRate_, finerOptions(), time_, pitch_, kInputBlock));
+            chain->add(stretchStep(channels, finerOptions(), time_, pitch_, threaded));
         return chain;
+    }
+
+    std::unique_ptr<DiracStage> stretchStep(long channels, RubberBandStretcher::Options options, double timeRatio,
+                                            double pitchScale, bool threaded) const {
+        auto stretch = std::make_unique<StretchStage>(channels, sampleRate_, options, timeRatio, pitchScale, kInputBlock);
+        if (!threaded) return stretch;
+        return std::make_unique<ThreadedStage>(channels, std::move(stretch));
     }
 
     // The preview chain keeps Rubber Band to what it does fast, stretching
@@ -111,7 +120,7 @@ private:
     // window keeps attacks close to their place. Phases are advanced bin by
     // bin, without the laminar locking across bins, which costs a seventh of
     // the run for a little less clarity: this is the preview quality.
-    void addPreviewSteps(StageChain& chain, long channels) const {
+    void addPreviewSteps(StageChain& chain, long channels, bool threaded) const {
         using RB = RubberBandStretcher;
         if (!isOne(formant_)) chain.add(std::make_unique<PerChannelStage<FormantShifter>>(channels, formant_, double(sampleRate_)));
         // Shifting up reads the input faster, so resampling first leaves
@@ -125,7 +134,7 @@ private:
             const RB::Options options = RB::OptionProcessRealTime | RB::OptionThreadingNever | RB::OptionEngineFaster |
                                         RB::OptionTransientsMixed | RB::OptionWindowShort |
                                         RB::OptionPhaseIndependent | RB::OptionPitchHighSpeed;
-            chain.add(std::make_unique<StretchStage>(channels, sampleRate_, options, stretch, 1.0, kInputBlock));
+            chain.add(stretchStep(channels, options, stretch, 1.0, threaded));
         }
         if (shift && !resampleFirst) chain.add(std::make_unique<PerChannelStage<StreamResampler>>(channels, pitch_));
     }
@@ -149,7 +158,7 @@ private:
             clickAt[size_t(j)] = double(at) * time_;
         }
         const double reach = double(kSpacing) * time_ / 2;
-        auto twin = makeChain(1);
+        auto twin = makeChain(1, false);
         std::vector<float> out(size_t(kInputBlock), 0.0f);
         int64_t position = 0;
         auto collect = [&] {

@@ -89,6 +89,86 @@ long StretchStage::pull(float* const* out, long max) {
 
 bool StretchStage::drained() const { return ended_ && outputRead_ == output_.front().size(); }
 
+namespace {
+// Input blocks a threaded step may fall behind by.
+constexpr size_t kThreadedBlocksAhead = 4;
+} // namespace
+
+ThreadedStage::ThreadedStage(long channels, std::unique_ptr<DiracStage> inner)
+    : channels_(channels), inner_(std::move(inner)), input_(kThreadedBlocksAhead) {
+    thread_ = std::thread([this] { run(); });
+}
+
+ThreadedStage::~ThreadedStage() {
+    input_.close();
+    thread_.join();
+}
+
+void ThreadedStage::push(float* const* in, long frames) {
+    if (frames <= 0 || finished_) return;
+    auto block = Block(size_t(channels_));
+    for (long c = 0; c < channels_; ++c) block[size_t(c)].assign(in[c], in[c] + frames);
+    input_.push(std::move(block));
+}
+
+void ThreadedStage::finish() {
+    if (finished_) return;
+    finished_ = true;
+    input_.push(Block(size_t(channels_)));
+    input_.close();
+}
+
+void ThreadedStage::run() {
+    Block block;
+    auto pointers = std::vector<float*>(size_t(channels_));
+    Block chunk(size_t(channels_), std::vector<float>(4096));
+    std::vector<float*> chunkPointers;
+    for (auto& c : chunk) chunkPointers.push_back(c.data());
+    while (input_.pop(block)) {
+        if (block.front().empty()) {
+            inner_->finish();
+        } else {
+            for (long c = 0; c < channels_; ++c) pointers[size_t(c)] = block[size_t(c)].data();
+            inner_->push(pointers.data(), long(block.front().size()));
+        }
+        while (long n = inner_->pull(chunkPointers.data(), long(chunk.front().size()))) {
+            auto out = Block(size_t(channels_));
+            for (long c = 0; c < channels_; ++c) out[size_t(c)].assign(chunk[size_t(c)].begin(), chunk[size_t(c)].begin() + n);
+            std::lock_guard lock(mutex_);
+            output_.push_back(std::move(out));
+            outputChanged_.notify_all();
+        }
+        if (inner_->drained()) break;
+    }
+    std::lock_guard lock(mutex_);
+    innerDrained_ = true;
+    outputChanged_.notify_all();
+}
+
+long ThreadedStage::pull(float* const* out, long max) {
+    std::unique_lock lock(mutex_);
+    if (finished_) outputChanged_.wait(lock, [&] { return !output_.empty() || innerDrained_; });
+    long filled = 0;
+    while (filled < max && !output_.empty()) {
+        const Block& front = output_.front();
+        const long n = std::min<long>(max - filled, long(front.front().size() - outputRead_));
+        for (long c = 0; c < channels_; ++c)
+            std::copy_n(front[size_t(c)].begin() + long(outputRead_), n, out[c] + filled);
+        filled += n;
+        outputRead_ += size_t(n);
+        if (outputRead_ == front.front().size()) {
+            output_.pop_front();
+            outputRead_ = 0;
+        }
+    }
+    return filled;
+}
+
+bool ThreadedStage::drained() const {
+    std::lock_guard lock(mutex_);
+    return innerDrained_ && output_.empty();
+}
+
 StageChain::StageChain(long channels, long maxBlock) : transfer_(size_t(channels), std::vector<float>(size_t(maxBlock))) {
     for (auto& t : transfer_) transferPointers_.push_back(t.data());
 }

@@ -5,8 +5,14 @@
 
 #include <rubberband/RubberBandStretcher.h>
 
+#include "BoundedQueue.h"
+
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace quorvel {
@@ -74,6 +80,39 @@ private:
     int64_t toDiscard_ = 0;  // start delay still to drop
     bool finished_ = false;
     bool ended_ = false;     // the stretcher has given everything
+};
+
+// Runs another step on a thread of its own, so that it shares the machine's
+// cores with whatever feeds and drains it. Input waits when the step is a
+// few blocks behind (memory stays bounded); output is handed over as it
+// comes. pull() returns 0 at once while input may still follow, and waits
+// for the step once the input has finished.
+class ThreadedStage : public DiracStage {
+public:
+    ThreadedStage(long channels, std::unique_ptr<DiracStage> inner);
+    ~ThreadedStage() override;
+    ThreadedStage(const ThreadedStage&) = delete;
+    ThreadedStage& operator=(const ThreadedStage&) = delete;
+
+    void push(float* const* in, long frames) override;
+    void finish() override;
+    long pull(float* const* out, long max) override;
+    bool drained() const override;
+
+private:
+    using Block = std::vector<std::vector<float>>;  // per channel; no frames: the end of input
+    void run();
+
+    const long channels_;
+    std::unique_ptr<DiracStage> inner_;
+    BoundedQueue<Block> input_;
+    mutable std::mutex mutex_;
+    std::condition_variable outputChanged_;
+    std::deque<Block> output_;  // handed over by the thread, oldest first
+    size_t outputRead_ = 0;     // frames of output_.front() already pulled
+    bool innerDrained_ = false;
+    bool finished_ = false;
+    std::thread thread_;
 };
 
 // Steps run one after the other, itself a step: what one gives is pushed on

@@ -1,0 +1,168 @@
+#include "SegmentDecoder.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quorvel {
+
+namespace {
+// Decoding starts this far before the range so that the decoder has settled
+// (MP3's bit reservoir, AAC's overlap) when the first kept sample comes out.
+constexpr double kPreroll = 0.5;
+} // namespace
+
+bool SegmentDecoder::open(NSError* error) {
+    int rc = 0;
+    in_ = ff::openInput(job_.sourcePath, &rc);
+    index_ = in_ ? ff::bestAudioStream(in_.get()) : rc;
+    if (!in_ || index_ < 0) {
+        *error = AssetExportJob::sourceError(job_.sourcePath, in_ ? index_ : rc);
+        return false;
+    }
+    AVStream* ist = in_->streams[index_];
+    decoder_ = ff::openDecoder(ist, &rc);
+    if (!decoder_) {
+        *error = AssetExportJob::sourceError(job_.sourcePath, rc);
+        return false;
+    }
+    sourceRate_ = decoder_->sample_rate;
+    channels_ = std::clamp(decoder_->ch_layout.nb_channels, 1, 2);
+    if (sourceRate_ <= 0) {
+        *error = AssetExportJob::sourceError(job_.sourcePath, AVERROR_INVALIDDATA);
+        return false;
+    }
+
+    // Decoded audio, any layout and rate, to interleaved float at 44,100 Hz.
+    AVChannelLayout outLayout;
+    av_channel_layout_default(&outLayout, channels_);
+    SwrContext* rawSwr = nullptr;
+    rc = swr_alloc_set_opts2(&rawSwr, &outLayout, AV_SAMPLE_FMT_FLT, kOutputRate, &decoder_->ch_layout,
+                             decoder_->sample_fmt, sourceRate_, 0, nullptr);
+    swr_.reset(rawSwr);
+    if (rc < 0 || !swr_ || (rc = swr_init(swr_.get())) < 0) {
+        *error = AssetExportJob::formatError(QStringLiteral("Cannot convert the source's audio: %1").arg(ff::errorString(rc)));
+        return false;
+    }
+
+    start_ = job_.startSeconds();
+    const double end = job_.endSeconds();
+    startSample_ = llround(start_ * sourceRate_);
+    endSample_ = std::isfinite(end) ? llround(end * sourceRate_) : INT64_MAX;
+    timeBase_ = ist->time_base;
+    decodeFrom_ = std::max(0.0, start_ - kPreroll);
+    // MP3 seeks by estimate: its timestamps after a seek are not exact, so it
+    // is read from the start (early packets are skipped without decoding).
+    if (decodeFrom_ > 0 && ist->codecpar->codec_id != AV_CODEC_ID_MP3)
+        av_seek_frame(in_.get(), index_, llround(decodeFrom_ / av_q2d(timeBase_)), AVSEEK_FLAG_BACKWARD);
+    totalSeconds_ = std::isfinite(end) ? end - start_ : in_->duration > 0 ? double(in_->duration) / AV_TIME_BASE : 0.0;
+    packet_ = ff::makePacket();
+    frame_ = ff::makeFrame();
+    return true;
+}
+
+// Converts `count` source samples and applies the mix; no planes flush the
+// resampler. Appends to `out`.
+bool SegmentDecoder::convert(const uint8_t** planes, int count, std::vector<float>& out) {
+    const int capacity = swr_get_out_samples(swr_.get(), count);
+    if (capacity <= 0) return true;
+    const size_t at = out.size();
+    out.resize(at + size_t(capacity) * size_t(channels_));
+    uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(out.data() + at)};
+    const int got = swr_convert(swr_.get(), outPlanes, capacity, planes, count);
+    if (got < 0) return false;
+    out.resize(at + size_t(got) * size_t(channels_));
+    float* p = out.data() + at;
+    if (job_.mix) {
+        for (int i = 0; i < got; ++i) {
+            const float gain = job_.mix->gainAt(start_ + double(written_ + i) / kOutputRate);
+            for (int c = 0; c < channels_; ++c) p[i * channels_ + c] *= gain;
+        }
+    }
+    written_ += got;
+    return true;
+}
+
+SegmentDecoder::Read SegmentDecoder::next(std::vector<float>& out, NSError* error) {
+    out.clear();
+    while (out.empty()) {
+        if (reachedEnd_) {
+            if (flushed_) return Read::End;
+            // What the resampler still holds.
+            flushed_ = true;
+            if (!convert(nullptr, 0, out)) {
+                *error = AssetExportJob::formatError(QStringLiteral("Cannot convert the source's audio"));
+                return Read::Failed;
+            }
+            continue;
+        }
+        if (!inputDone_) {
+            int rc = av_read_frame(in_.get(), packet_.get());
+            if (rc == AVERROR_EOF) {
+                inputDone_ = true;
+                avcodec_send_packet(decoder_.get(), nullptr);
+            } else if (rc < 0) {
+                *error = AssetExportJob::sourceError(job_.sourcePath, rc);
+                return Read::Failed;
+            } else {
+                const bool wanted = packet_->stream_index == index_;
+                // Packets well before the range are skipped without decoding.
+                const bool early = wanted && packet_->pts != AV_NOPTS_VALUE && packet_->duration > 0 &&
+                                   double(packet_->pts + packet_->duration) * av_q2d(timeBase_) < decodeFrom_;
+                if (wanted && !early) rc = avcodec_send_packet(decoder_.get(), packet_.get());
+                av_packet_unref(packet_.get());
+                if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) {
+                    *error = AssetExportJob::sourceError(job_.sourcePath, rc);
+                    return Read::Failed;
+                }
+            }
+        }
+        if (takeFrame(out, error) == Read::Failed) return Read::Failed;
+    }
+    return Read::Samples;
+}
+
+// Receives what the decoder has ready and keeps [startSample_, endSample_).
+SegmentDecoder::Read SegmentDecoder::takeFrame(std::vector<float>& out, NSError* error) {
+    const AVRational sampleTb{1, sourceRate_};
+    while (true) {
+        int rc = avcodec_receive_frame(decoder_.get(), frame_.get());
+        if (rc == AVERROR(EAGAIN)) return Read::Samples;
+        if (rc == AVERROR_EOF) {
+            reachedEnd_ = true;
+            return Read::End;
+        }
+        if (rc < 0) {
+            if (rc == AVERROR_INVALIDDATA) continue;  // a damaged frame: skip it
+            *error = AssetExportJob::sourceError(job_.sourcePath, rc);
+            return Read::Failed;
+        }
+        int64_t first = nextSample_;
+        if (frame_->best_effort_timestamp != AV_NOPTS_VALUE)
+            first = av_rescale_q(frame_->best_effort_timestamp, timeBase_, sampleTb);
+        if (first < 0 && nextSample_ < 0) first = 0;
+        nextSample_ = first + frame_->nb_samples;
+        const int64_t from = std::clamp<int64_t>(startSample_ - first, 0, frame_->nb_samples);
+        const int64_t to = std::clamp<int64_t>(endSample_ - first, 0, frame_->nb_samples);
+        if (to > from) {
+            const int bytesPerSample = av_get_bytes_per_sample(AVSampleFormat(frame_->format));
+            const bool planar = av_sample_fmt_is_planar(AVSampleFormat(frame_->format));
+            const uint8_t* planes[AV_NUM_DATA_POINTERS] = {};
+            const int planeCount = planar ? frame_->ch_layout.nb_channels : 1;
+            const int step = planar ? bytesPerSample : bytesPerSample * frame_->ch_layout.nb_channels;
+            for (int c = 0; c < planeCount && c < AV_NUM_DATA_POINTERS; ++c)
+                planes[c] = frame_->extended_data[c] + from * step;
+            if (!convert(planes, int(to - from), out)) {
+                *error = AssetExportJob::formatError(QStringLiteral("Cannot encode the audio"));
+                return Read::Failed;
+            }
+        }
+        const bool past = first + frame_->nb_samples >= endSample_;
+        av_frame_unref(frame_.get());
+        if (past) {
+            reachedEnd_ = true;
+            return Read::End;
+        }
+    }
+}
+
+} // namespace quorvel

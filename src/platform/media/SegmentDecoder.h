@@ -1,0 +1,60 @@
+#pragma once
+// Reads a range of a source file as interleaved float samples at 44,100 Hz
+// with the audio mix's volume applied: cut to the sample (frame timestamps
+// on the source's timeline), any rate and layout converted, at most two
+// channels. Decoding starts a little before the range, so that the decoder
+// has settled when the first kept sample comes out.
+#include "AssetExportJob.h"
+#include "FFmpegHandles.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace quorvel {
+
+class SegmentDecoder {
+public:
+    static constexpr int kOutputRate = 44100;
+
+    explicit SegmentDecoder(const AssetExportJob& job) : job_(job) {}
+
+    // False, with the error in the service's words, when the source cannot
+    // be read or converted.
+    bool open(NSError* error);
+    int channels() const { return channels_; }
+    // Length of the range in seconds (the source's rest without an end),
+    // 0 when not known.
+    double totalSeconds() const { return totalSeconds_; }
+
+    enum class Read { Samples, End, Failed };
+    // The next samples (replacing `out`'s contents, never empty on Samples),
+    // the end of the range, or a failure described in `error`.
+    Read next(std::vector<float>& out, NSError* error);
+
+private:
+    bool convert(const uint8_t** planes, int count, std::vector<float>& out);
+    Read takeFrame(std::vector<float>& out, NSError* error);
+
+    const AssetExportJob& job_;
+    ff::InputFormat in_;
+    ff::CodecContext decoder_;
+    ff::Resampler swr_;
+    ff::Packet packet_;
+    ff::Frame frame_;
+    int index_ = -1;
+    int channels_ = 0;
+    int sourceRate_ = 0;
+    AVRational timeBase_{1, 1};
+    double start_ = 0;
+    double decodeFrom_ = 0;
+    double totalSeconds_ = 0;
+    int64_t startSample_ = 0;
+    int64_t endSample_ = INT64_MAX;
+    int64_t written_ = 0;      // output samples (per channel) so far
+    int64_t nextSample_ = -1;  // source position of the next decoded sample when a frame has no time
+    bool inputDone_ = false;
+    bool reachedEnd_ = false;
+    bool flushed_ = false;
+};
+
+} // namespace quorvel
