@@ -4,8 +4,9 @@
 # the same run, on a 39.9 s mono 44.1 kHz segment. For each of the two
 # settings prints the best of N wall and CPU (user + system) times and the
 # ratios ours/rubberband; then all 25 editor settings (slowest one) and the
-# peak resident memory of one run. CPU time is the steadier figure on a
-# shared machine.
+# peak resident memory of one run. The targets are on wall time; CPU time
+# (the steadier figure on a shared machine) exceeds it because the engine's
+# stretcher runs on a thread of its own.
 # Usage: bench/effects.sh [build-dir] [runs]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

@@ -148,3 +148,20 @@ TEST(Dirac, FormantsStayWhenThePitchMovesUnlessToldToMove) {
         EXPECT_NEAR(loudestHarmonic(out, 150 * pitch, kRate), 1000 * pitch, 150 * pitch) << pitch;
     }
 }
+
+TEST(Dirac, DestroyedMidRunStopsCleanly) {
+    // The stretcher works on a thread of its own; stopping early must wind it
+    // down without waiting for input that will never come.
+    for (double speed : {2.0, 0.5}) {
+        MemorySource src{sineWave(440, 3.0)};
+        void* d = DiracCreate(kDiracLambdaPreview, kDiracQualityPreview, 1, float(kRate), readMemory, &src);
+        ASSERT_NE(d, nullptr);
+        DiracSetProperty(kDiracPropertyTimeFactor, speed, d);
+        DiracSetProperty(kDiracPropertyPitchFactor, 1.4142, d);
+        std::vector<float> buf(8192);
+        float* ptr = buf.data();
+        EXPECT_EQ(DiracProcess(&ptr, 8192, d), 8192);
+        EXPECT_LT(src.position, src.samples.size()) << "input is pulled as output is asked for";
+        DiracDestroy(d);
+    }
+}
