@@ -161,6 +161,16 @@ void AudioExporterFor3G::doIt(const QString& inPath, const QString& outPath) {
         file.reset();
         return failJob(job, outPath);
     }
+    // The encoder is set up for mono at 44,100 Hz: anything else would come
+    // out at the wrong speed and length.
+    if (wav->channels != int(kChannels) || wav->sample_rate != int(kSampleRate)) {
+        std::printf("the WAV file is not mono at 44100 Hz (%d channels at %d Hz)\n", int(wav->channels),
+                    int(wav->sample_rate));
+        std::fflush(stdout);
+        wav.reset();
+        file.reset();
+        return failJob(job, outPath);
+    }
 
     std::vector<float> input(inputSamples);
     std::vector<unsigned char> output(maxOutputBytes);

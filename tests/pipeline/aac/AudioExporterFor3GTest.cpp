@@ -198,6 +198,15 @@ TEST_F(AudioExporterFor3GTest, SetupFailuresSayWhichStepFailedAndLeaveNoFile) {
     exporter.doIt(text, out);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "wav_open_read failed\n");
     EXPECT_FALSE(QFileInfo::exists(out));
+
+    // Stereo or another rate would come out at the wrong speed: refused.
+    const QString stereo = Paths::documentPath("stereo48.wav");
+    ASSERT_TRUE(writeWav16(stereo, std::vector<int16_t>(9600, 1000), 48000, 2));
+    testing::internal::CaptureStdout();
+    exporter.doIt(stereo, out);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "the WAV file is not mono at 44100 Hz (2 channels at 48000 Hz)\n");
+    EXPECT_TRUE(exporter.progressValueArray()->hasFailed());
+    EXPECT_FALSE(QFileInfo::exists(out));
 }
 
 TEST_F(AudioExporterFor3GTest, TaggingMarksARingtoneAndKeepsEarlierTags) {
