@@ -15,8 +15,11 @@ namespace quorvel {
 namespace {
 
 constexpr int kOutputRate = SegmentDecoder::kOutputRate;
-// Decoded blocks (about one source frame each) the decoder may run ahead.
-constexpr size_t kBlocksAhead = 32;
+// Decoded frames are handed to the encoder in blocks of about this many
+// samples (a few source frames: fewer hand-overs between the threads), and
+// the decoder may run this many blocks ahead.
+constexpr size_t kBlockSamples = 16384;
+constexpr size_t kBlocksAhead = 8;
 
 // Feeds mixed PCM to the encoder one frame at a time and writes each AAC frame.
 class EncodeSink {
@@ -95,15 +98,19 @@ AssetExportResult AppleM4AExporter::run(const AssetExportJob& job, NSError* erro
     NSError decodeError;
     bool decodeFailed = false;
     std::thread decoding([&] {
-        std::vector<float> block;
+        std::vector<float> frame, block;
         for (;;) {
-            const SegmentDecoder::Read read = source.next(block, &decodeError);
+            const SegmentDecoder::Read read = source.next(frame, &decodeError);
+            if (read == SegmentDecoder::Read::Samples) {
+                block.insert(block.end(), frame.begin(), frame.end());
+                if (block.size() < kBlockSamples) continue;
+            }
+            if (!block.empty() && !blocks.push(std::move(block))) break;  // the encoder stopped
+            block = {};
             if (read != SegmentDecoder::Read::Samples) {
                 decodeFailed = read == SegmentDecoder::Read::Failed;
                 break;
             }
-            if (!blocks.push(std::move(block))) break;  // the encoder stopped
-            block = {};
         }
         blocks.close();
     });
