@@ -140,7 +140,7 @@ private:
     }
 
     // How far output lags behind where it belongs, measured with clicks in
-    // silence through a one-channel twin of the chain (a few ms of work).
+    // silence through a one-channel twin of the chain (tens of ms at most).
     // The stretcher's own figure is off by up to 15 ms at some ratios, and
     // at large ratios a click comes out as a few spaced copies whose balance
     // depends on where it falls between analysis frames: the centre of
