@@ -119,11 +119,9 @@ void ThreadedStage::finish() {
 }
 
 void ThreadedStage::run() {
+    constexpr long kChunk = 4096;
     Block block;
     auto pointers = std::vector<float*>(size_t(channels_));
-    Block chunk(size_t(channels_), std::vector<float>(4096));
-    std::vector<float*> chunkPointers;
-    for (auto& c : chunk) chunkPointers.push_back(c.data());
     while (input_.pop(block)) {
         if (block.front().empty()) {
             inner_->finish();
@@ -131,9 +129,12 @@ void ThreadedStage::run() {
             for (long c = 0; c < channels_; ++c) pointers[size_t(c)] = block[size_t(c)].data();
             inner_->push(pointers.data(), long(block.front().size()));
         }
-        while (long n = inner_->pull(chunkPointers.data(), long(chunk.front().size()))) {
-            auto out = Block(size_t(channels_));
-            for (long c = 0; c < channels_; ++c) out[size_t(c)].assign(chunk[size_t(c)].begin(), chunk[size_t(c)].begin() + n);
+        for (;;) {
+            auto out = Block(size_t(channels_), std::vector<float>(size_t(kChunk)));
+            for (long c = 0; c < channels_; ++c) pointers[size_t(c)] = out[size_t(c)].data();
+            const long n = inner_->pull(pointers.data(), kChunk);
+            if (n == 0) break;
+            for (auto& channel : out) channel.resize(size_t(n));
             std::lock_guard lock(mutex_);
             output_.push_back(std::move(out));
             outputChanged_.notify_all();
