@@ -23,20 +23,6 @@ constexpr long kInputBlock = 2048;
 bool validFactor(double v) { return std::isfinite(v) && v >= 1.0 / 64 && v <= 64.0; }
 bool isOne(double v) { return std::fabs(v - 1.0) < 1e-6; }
 
-// Per-channel sample blocks with the pointer array that the callbacks and
-// the steps take.
-class ChannelBuffers {
-public:
-    ChannelBuffers(long channels, long frames) : data_(size_t(channels), std::vector<float>(size_t(frames))) {
-        for (auto& ch : data_) ptrs_.push_back(ch.data());
-    }
-    float** ptrs() { return ptrs_.data(); }
-
-private:
-    std::vector<std::vector<float>> data_;
-    std::vector<float*> ptrs_;
-};
-
 class DiracEngine {
 public:
     DiracEngine(long quality, long channels, float sampleRate, DiracReadCallback read, void* userData)

@@ -18,11 +18,9 @@ StretchStage::StretchStage(long channels, double sampleRate, RubberBand::RubberB
     // Output before the reported delay belongs to the start padding.
     toDiscard_ = int64_t(stretcher_.getStartDelay());
     // Leading silence lets the first real sample be processed fully.
-    std::vector<std::vector<float>> zeros(size_t(channels), std::vector<float>(size_t(maxBlock), 0.0f));
-    std::vector<float*> zeroPointers;
-    for (auto& z : zeros) zeroPointers.push_back(z.data());
+    ChannelBuffers zeros(channels, maxBlock);
     for (long pad = long(stretcher_.getPreferredStartPad()); pad > 0; pad -= maxBlock)
-        push(zeroPointers.data(), std::min(pad, maxBlock));
+        push(zeros.ptrs(), std::min(pad, maxBlock));
 }
 
 void StretchStage::push(float* const* in, long frames) {
@@ -170,9 +168,7 @@ bool ThreadedStage::drained() const {
     return innerDrained_ && output_.empty();
 }
 
-StageChain::StageChain(long channels, long maxBlock) : transfer_(size_t(channels), std::vector<float>(size_t(maxBlock))) {
-    for (auto& t : transfer_) transferPointers_.push_back(t.data());
-}
+StageChain::StageChain(long channels, long maxBlock) : transfer_(channels, maxBlock) {}
 
 void StageChain::add(std::unique_ptr<DiracStage> stage) {
     stages_.push_back(std::move(stage));
@@ -198,9 +194,9 @@ bool StageChain::drained() const { return finished_.back() && stages_.back()->dr
 // Moves everything each step can give on to the next, and the end of input
 // along once a step has given its last frame.
 void StageChain::flow() {
-    const long block = long(transfer_.front().size());
+    const long block = transfer_.frames();
     for (size_t i = 0; i + 1 < stages_.size(); ++i) {
-        while (long n = stages_[i]->pull(transferPointers_.data(), block)) stages_[i + 1]->push(transferPointers_.data(), n);
+        while (long n = stages_[i]->pull(transfer_.ptrs(), block)) stages_[i + 1]->push(transfer_.ptrs(), n);
         if (finished_[i] && stages_[i]->drained() && !finished_[i + 1]) {
             stages_[i + 1]->finish();
             finished_[i + 1] = true;

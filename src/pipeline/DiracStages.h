@@ -17,6 +17,23 @@
 
 namespace quorvel {
 
+// Per-channel sample blocks with the pointer array that the callbacks and
+// the steps take (zeroed).
+class ChannelBuffers {
+public:
+    ChannelBuffers(long channels, long frames) : data_(size_t(channels), std::vector<float>(size_t(frames), 0.0f)) {
+        for (auto& ch : data_) ptrs_.push_back(ch.data());
+    }
+    ChannelBuffers(const ChannelBuffers&) = delete;
+    ChannelBuffers& operator=(const ChannelBuffers&) = delete;
+    float** ptrs() { return ptrs_.data(); }
+    long frames() const { return data_.empty() ? 0 : long(data_.front().size()); }
+
+private:
+    std::vector<std::vector<float>> data_;
+    std::vector<float*> ptrs_;
+};
+
 class DiracStage {
 public:
     virtual ~DiracStage() = default;
@@ -133,8 +150,7 @@ private:
 
     std::vector<std::unique_ptr<DiracStage>> stages_;
     std::vector<bool> finished_;  // finish() given, per step
-    std::vector<std::vector<float>> transfer_;
-    std::vector<float*> transferPointers_;
+    ChannelBuffers transfer_;
 };
 
 } // namespace quorvel

@@ -81,15 +81,14 @@ long StreamResampler::pull(float* out, long max) {
         if (finished_ && pos >= double(inputFrames_)) break;
         const int64_t base = int64_t(std::floor(pos));
         if (base + halfTaps_ >= inputStart_ + int64_t(input_.size())) break;  // needs more input
-        out[n++] = sampleAt(produced_);
+        out[n++] = sampleAt(pos, base);
         ++produced_;
     }
     return n;
 }
 
-float StreamResampler::sampleAt(int64_t outIndex) const {
-    const double pos = double(outIndex) * step_;
-    const int64_t base = int64_t(std::floor(pos));
+// The output frame read at `pos` in the input, base = floor(pos).
+float StreamResampler::sampleAt(double pos, int64_t base) const {
     const double phasePos = (pos - double(base)) * kPhases;
     const int phase = std::min(int(phasePos), kPhases - 1);
     const float alpha = float(phasePos - phase);

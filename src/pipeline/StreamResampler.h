@@ -28,7 +28,7 @@ public:
     double step() const { return step_; }
 
 private:
-    float sampleAt(int64_t outIndex) const;
+    float sampleAt(double pos, int64_t base) const;
     void compact();
 
     const double step_;
