@@ -6,7 +6,7 @@
 #include "NSTimer.h"
 #include "Paths.h"
 #include "ProgressValueArray.h"
-#include "QuorvelAppDelegate.h"
+#include "PersistentStack.h"
 #include "Ringtune.h"
 #include "TestSupport.h"
 #include "UserDefaults.h"
@@ -35,8 +35,8 @@ class ExportScreen : public ::testing::Test {
 protected:
     void SetUp() override {
         UserDefaults::standardUserDefaults().reload();
-        delegate = std::make_unique<QuorvelAppDelegate>(false);
-        delegate->applicationDidFinishLaunchingWithOptions();
+        stack = std::make_unique<PersistentStack>(Paths::documentPath(QStringLiteral(".Quorvel.sqlite")));
+        DBHelper::dbHelper().setManagedObjectContext(stack->managedObjectContext());
         ringtune = std::make_shared<Ringtune>(QUrl(QStringLiteral("ipod-library://item/item.mp3?id=7")),
                                               QStringLiteral("Bells"), QStringLiteral("Band"), QImage(8, 8, QImage::Format_RGB32));
         ringtune->setTimeRange(CMTimeRange{kCMTimeZero, CMTimeMakeWithSeconds(1.0, 10)});
@@ -62,7 +62,7 @@ protected:
     }
 
     test::TempHome home;
-    std::unique_ptr<QuorvelAppDelegate> delegate;
+    std::unique_ptr<PersistentStack> stack;
     std::shared_ptr<Ringtune> ringtune;
     std::shared_ptr<ExportViewController> screen;
     Finished finished;

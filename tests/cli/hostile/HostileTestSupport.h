@@ -18,7 +18,7 @@
 namespace quorvel::test {
 
 inline QString hostileCorpusDir() {
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../data/hostile");
+    return QStringLiteral(QUORVEL_TEST_DATA_DIR "/hostile");
 }
 
 // A corpus file name as a test name: letters and digits only.
