@@ -28,6 +28,22 @@ float GenericHelper::rangeStartPoint(float start, float range) {
     return gLastStartPoint;
 }
 
+WaveLayout GenericHelper::slideRangeOnWave(float start, float range) {
+    const float end = start + range;
+    const float offset = float(double(end) * kPointsPerSecond - kRightAnchor);
+    const float width = range * float(kPointsPerSecond);
+    const float x = rangeStartPoint(start, range);
+    WaveLayout layout;
+    layout.rangeFrame = QRectF(x, 0, width, kOverlayHeight);
+    layout.cursorFrame = QRectF(x, 0, kCursorWidth, kOverlayHeight);
+    layout.visibleRect = QRectF(offset < 0 ? 0.0f : offset, 0, kVisibleWidth, kStripHeight);
+    return layout;
+}
+
+QRectF GenericHelper::cursorPoint(float start, float range) {
+    return QRectF(rangeStartPoint(start, range), 0, kCursorWidth, kOverlayHeight);
+}
+
 float GenericHelper::playingCursorPoint(float playerTime, float start, float range, float speed, bool isRecorded) {
     const float k = float(kPointsPerSecond) / speed;
     const float x0 = rangeStartPoint(start, range);

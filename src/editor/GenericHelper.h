@@ -9,10 +9,19 @@
 #include "AVURLAsset.h"
 #include "CMTime.h"
 
+#include <QRectF>
 #include <QString>
 #include <memory>
 
 namespace quorvel {
+
+// Where the segment marker and the cursor sit over the waveform strip, and
+// which rectangle of the strip's content is scrolled into view.
+struct WaveLayout {
+    QRectF rangeFrame;
+    QRectF cursorFrame;
+    QRectF visibleRect;
+};
 
 class GenericHelper {
 public:
@@ -25,6 +34,11 @@ public:
 
     // x of the segment start in the visible window; remembers its result.
     static float rangeStartPoint(float start, float range);
+    // The marker spans the segment, the cursor sits at its start, and the
+    // strip scrolls so that the segment's end is at the anchor (or to 0).
+    static WaveLayout slideRangeOnWave(float start, float range);
+    // The cursor at rest at the segment start.
+    static QRectF cursorPoint(float start, float range);
     // x of the play cursor for player time t.
     static float playingCursorPoint(float playerTime, float start, float range, float speed, bool isRecorded);
     // "%02d:%02d.%d" with minutes, "%02d.%1d" without (minutes dropped).

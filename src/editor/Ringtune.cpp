@@ -20,6 +20,7 @@ Ringtune::Ringtune(QUrl assetURL, QString title, QString artist, QImage artwork)
 CMTimeRange Ringtune::timeRange() const { return recorded_ == processed_ ? timeRange_ : kCMTimeRangeInvalid; }
 
 void Ringtune::setSpeed(float controlPosition) {
+    speedPosition_ = controlPosition;
     speed_ = float(std::pow(2.0, double(controlPosition) * 0.5));
 }
 

@@ -52,6 +52,9 @@ public:
     // Takes the speed control's position v (-2..2) and stores 2^(v/2).
     void setSpeed(float controlPosition);
     float speed() const { return speed_; }
+    // The position last given to setSpeed(). The stretched range is computed
+    // from it, so the range and the engine's factor come from one call.
+    float speedPosition() const { return speedPosition_; }
     // Takes the pitch control's semitones s (-12..12) and stores 2^(s/12).
     void setPitch(float semitones);
     float pitch() const { return pitch_; }
@@ -79,6 +82,7 @@ private:
     bool mp4_ = true;
     CMTimeRange timeRange_ = kCMTimeRangeInvalid;
     float speed_ = 1.0f;
+    float speedPosition_ = 0.0f;
     float pitch_ = 1.0f;
 };
 

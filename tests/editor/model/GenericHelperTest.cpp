@@ -120,3 +120,16 @@ TEST_F(FadeEnvelope, NoItemOrNoTracksGivesNoMix) {
         AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(home.documents() + QStringLiteral("/none.wav"))));
     EXPECT_EQ(GenericHelper::fadeInAndOut(missing, 3, 3, range, 0), nullptr);
 }
+
+TEST(WaveLayout, TheStripScrollsToAnchorTheSegmentsEnd) {
+    GenericHelper::setLastStartPoint(135.0f);
+    WaveLayout layout = GenericHelper::slideRangeOnWave(20.0f, 25.0f);
+    EXPECT_FLOAT_EQ(float(layout.visibleRect.x()), 33.75f);
+    EXPECT_EQ(layout.visibleRect.size(), QSizeF(290, 79));
+    EXPECT_EQ(layout.rangeFrame, QRectF(135, 0, 168.75, 81));
+    EXPECT_EQ(layout.cursorFrame, QRectF(135, 0, 3, 81));
+    layout = GenericHelper::slideRangeOnWave(0.0f, 3.0f);
+    EXPECT_EQ(layout.visibleRect.x(), 0.0);
+    EXPECT_EQ(layout.rangeFrame, QRectF(0, 0, 20.25, 81));
+    EXPECT_EQ(GenericHelper::cursorPoint(0.0f, 3.0f), QRectF(0, 0, 3, 81));
+}
