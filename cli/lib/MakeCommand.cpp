@@ -1,115 +1,101 @@
 #include "MakeCommand.h"
 
-#include "AVURLAsset.h"
 #include "AudioExporterFor3G.h"
 #include "CliContext.h"
 #include "CommandLine.h"
-#include "EditorFlows.h"
-#include "EditorRules.h"
-#include "LocalizedStrings.h"
 #include "MPMediaLibrary.h"
+#include "MainViewPresenter.h"
 #include "Paths.h"
 #include "ProgressBar.h"
 #include "Ringtune.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <cmath>
+#include <functional>
+#include <optional>
 
 namespace quorvel::cli {
 
 namespace {
 
-// The road's screen, drawn on the terminal: a progress bar while exporting,
-// and the end of the road.
-class TerminalView : public EditorFlowsView {
+// The editor's screen, drawn on the terminal: alerts become the error, a
+// progress bar while exporting, and the end of the road.
+class TerminalView : public QObject, public MainView {
   public:
     explicit TerminalView(QEventLoop& loop) : loop_(loop) {}
 
-    void showProcessingNotice() override {}
-    void dismissProcessingNotice() override {}
-    void loadAndPlayEffectsAsset() override {}
+    void presentScreen(EditorScreen) override {}
+    void dismissPresentedScreen() override {}
+    void playTickSound() override {}
     void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) override {
         screen_ = screen;
         screen->setCanPromptForRating(false);
         screen->setViewChangedHandler([this] {
             bar_.update(screen_->progress());
-            if (screen_->outcome() != ExportViewController::Outcome::Running) loop_.quit();
+            if (screen_->outcome() != ExportViewController::Outcome::Running) finish();
         });
     }
-    void flowStopped(const QString& reason) override {
-        stopped_ = reason;
-        loop_.quit();
+    void showAlert(const QString& title, const QString& message) override {
+        if (alert_.isEmpty()) alert_ = title.isEmpty() ? message : QStringLiteral("%1: %2").arg(title, message);
+        finish();
+    }
+
+    // Runs the event loop until the road ends (or, with `until`, until it holds).
+    void wait(const std::function<bool()>& until = {}) {
+        until_ = until;
+        if (!finished_ && !(until_ && until_())) loop_.exec();
+        until_ = nullptr;
+    }
+    void check() {
+        if (until_ && until_()) loop_.quit();
     }
 
     const std::shared_ptr<ExportViewController>& screen() const { return screen_; }
-    const QString& stopped() const { return stopped_; }
+    const QString& alert() const { return alert_; }
     void finishBar() { bar_.finish(); }
 
   private:
+    void finish() {
+        finished_ = true;
+        loop_.quit();
+    }
+
     QEventLoop& loop_;
     ProgressBar bar_{QStringLiteral("Exporting")};
     std::shared_ptr<ExportViewController> screen_;
-    QString stopped_;
+    QString alert_;
+    bool finished_ = false;
+    std::function<bool()> until_;
 };
 
 struct MakeSettings {
     float start = 0, length = SegmentControls::kShortestLength, fadeIn = 0, fadeOut = 0, speed = 0, pitch = 0;
 };
 
-// Where the working ringtone comes from: a library song, a song file or a recording.
-std::shared_ptr<Ringtune> ringtuneForSource(const QString& source, bool recording, QString* error) {
-    const QImage placeholder(Paths::resourcePath(QStringLiteral("no_artwork.png")));
-    if (recording) {
-        const QFileInfo file(source);
-        if (!file.isFile() || !file.isReadable()) {
-            *error = QStringLiteral("cannot read the recording %1").arg(source);
-            return nullptr;
-        }
-        // The artist of a recording is the moment it was made, in the platform's date text.
-        const QString now =
-            QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss +0000"));
-        auto r = std::make_shared<Ringtune>(QUrl::fromLocalFile(file.absoluteFilePath()),
-                                            NSLocalizedString(QStringLiteral("recorded")), now, placeholder);
-        r->setRecorded(true);
-        r->setMp4(false);
-        return r;
-    }
+// The song behind SOURCE, as the picker would hand it over: a library song or
+// a song file added to the library for this run.
+std::optional<MPMediaItem> itemForSource(const QString& source, QString* error) {
     MPMediaLibrary& library = MPMediaLibrary::defaultMediaLibrary();
-    std::optional<MPMediaItem> item;
     if (source.startsWith(QStringLiteral("ipod-library:"))) {
         library.scanNow();
-        item = library.itemForURL(QUrl(source));
-        if (!item) {
-            *error = QStringLiteral("no song in the music library has the URL %1").arg(source);
-            return nullptr;
-        }
-    } else {
-        const QFileInfo file(source);
-        if (!file.isFile() || !file.isReadable()) {
-            *error = QStringLiteral("cannot read %1").arg(source);
-            return nullptr;
-        }
-        item = library.addFile(file.absoluteFilePath());
-        if (!item || item->isNull()) {
-            *error = QStringLiteral("%1 is not a song the music library can use").arg(source);
-            return nullptr;
-        }
+        auto item = library.itemForURL(QUrl(source));
+        if (!item) *error = QStringLiteral("no song in the music library has the URL %1").arg(source);
+        return item;
     }
-    const QString extension = item->assetURL().fileName().section(QLatin1Char('.'), -1);
-    if (item->isProtected() || extension == QStringLiteral("m4p")) {
-        *error = QStringLiteral("DRM: %1").arg(NSLocalizedString(QStringLiteral("drm_protected")));
-        return nullptr;
+    const QFileInfo file(source);
+    if (!file.isFile() || !file.isReadable()) {
+        *error = QStringLiteral("cannot read %1").arg(source);
+        return std::nullopt;
     }
-    QImage artwork = item->artworkImageWithSize(QSize(60, 60));
-    auto r = std::make_shared<Ringtune>(item->assetURL(), item->title(), item->artist(),
-                                        artwork.isNull() ? placeholder : artwork);
-    r->setMp4(extension == QStringLiteral("m4a") || extension == QStringLiteral("m4v"));
-    return r;
+    auto item = library.addFile(file.absoluteFilePath());
+    if (!item || item->isNull()) {
+        *error = QStringLiteral("%1 is not a song the music library can use").arg(source);
+        return std::nullopt;
+    }
+    return item;
 }
 
 void removeWorkFiles() {
@@ -160,34 +146,40 @@ int MakeCommand::run(const QStringList& args) {
     }
 
     CliContext context;
-    auto ringtune =
-        ringtuneForSource(line->positional().front(), line->has(QStringLiteral("recording")), &error);
-    if (!ringtune) return CliContext::fail(error);
-
-    const double songLength = CMTimeGetSeconds(AVURLAsset::URLAssetWithURL(ringtune->assetURL())->duration());
-    if (std::isnan(songLength) || songLength <= 0)
-        return CliContext::fail(QStringLiteral("%1 cannot be read as audio").arg(line->positional().front()));
-
-    const float speed = EditorRules::snapSpeed(s.speed);
-    const float pitch = EditorRules::snapPitch(s.pitch);
-    ringtune->setSpeed(speed);
-    ringtune->setPitch(pitch);
-
+    const QString source = line->positional().front();
     QEventLoop loop;
     TerminalView view(loop);
-    EditorFlows flows(view, IsAACHardwareEncoderAvailable());
-    flows.setRingtune(ringtune);
-    flows.controls().loadReset(float(songLength));
-    flows.controls().setLength(s.length);
-    flows.controls().setStart(s.start);
-    flows.setFades(EditorRules::snapFade(s.fadeIn), EditorRules::snapFade(s.fadeOut));
-    flows.setSpeedPosition(speed);
-    flows.preProcessRingtoneForExport();
-    loop.exec();
+    MainViewPresenter editor(IsAACHardwareEncoderAvailable());
+    editor.setView(&view);
+    QObject::connect(&editor, &MainViewPresenter::changed, &view, [&view] { view.check(); });
+    if (line->has(QStringLiteral("recording"))) {
+        const QFileInfo file(source);
+        if (!file.isFile() || !file.isReadable())
+            return CliContext::fail(QStringLiteral("cannot read the recording %1").arg(source));
+        editor.recorderViewControllerDidFinish(QUrl::fromLocalFile(file.absoluteFilePath()));
+    } else {
+        auto item = itemForSource(source, &error);
+        if (!item) return CliContext::fail(error);
+        editor.mediaPickerDidPickMediaItems({*item});
+        if (!view.alert().isEmpty()) return CliContext::fail(view.alert());
+    }
+    view.wait([&editor] { return !editor.isLoading(); });
+    if (editor.songLoadFailed() || !editor.ringtune())
+        return CliContext::fail(QStringLiteral("%1 cannot be read as audio").arg(source));
+    const std::shared_ptr<Ringtune> ringtune = editor.ringtune();
+
+    editor.rangeValueChanged(s.length);
+    editor.startValueChanged(s.start);
+    editor.fadeInValueChanged(s.fadeIn);
+    editor.fadeOutValueChanged(s.fadeOut);
+    editor.speedValueChanged(s.speed);
+    editor.pitchValueChanged(s.pitch);
+    editor.preProcessRingtoneForExport();
+    view.wait();
     view.finishBar();
     removeWorkFiles();
 
-    if (!view.stopped().isEmpty()) return CliContext::fail(view.stopped());
+    if (!view.alert().isEmpty()) return CliContext::fail(view.alert());
     const auto& screen = view.screen();
     if (!screen) return CliContext::fail(QStringLiteral("the export did not start"));
     switch (screen->outcome()) {

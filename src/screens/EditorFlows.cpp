@@ -3,6 +3,7 @@
 #include "AVURLAsset.h"
 #include "AudioExportHelper.h"
 #include "AudioExporterFor3G.h"
+#include "EditorControls.h"
 #include "EditorRules.h"
 #include "GenericHelper.h"
 #include "Log.h"
@@ -13,8 +14,50 @@
 
 namespace quorvel {
 
-EditorFlows::EditorFlows(EditorFlowsView& view, bool hardwareEncoderAvailable)
-    : view_(view), hardwareEncoderAvailable_(hardwareEncoderAvailable) {}
+namespace {
+
+const QString kTracks = QStringLiteral("tracks");
+
+// Loads the tracks of `url` off the main thread and runs `then` on the main
+// thread with the asset, unless the flows are gone or the working ringtone
+// was replaced meanwhile.
+void loadTracks(const QUrl& url, const std::weak_ptr<bool>& alive, const std::shared_ptr<Ringtune>& ringtune,
+                const std::shared_ptr<Ringtune>* current, std::function<void(std::shared_ptr<AVURLAsset>)> then) {
+    auto asset = AVURLAsset::URLAssetWithURL(url);
+    if (!asset) {
+        then(nullptr);
+        return;
+    }
+    asset->loadValuesAsynchronouslyForKeys({kTracks}, [alive, ringtune, current, asset, then = std::move(then)] {
+        if (auto a = alive.lock(); !a || !*a || *current != ringtune) return;
+        then(asset);
+    });
+}
+
+// Whether the asset's audio can be read; logs why not.
+bool hasReadableAudio(const std::shared_ptr<AVURLAsset>& asset) {
+    NSError error;
+    if (!asset) {
+        NSLog("The asset's tracks were not loaded:\n%@", QStringLiteral("no file"));
+        return false;
+    }
+    if (asset->statusOfValueForKey(kTracks, &error) != AVKeyValueStatusLoaded) {
+        NSLog("The asset's tracks were not loaded:\n%@", error.localizedDescription);
+        return false;
+    }
+    if (asset->tracksWithMediaType(AVMediaTypeAudio).empty()) {
+        NSLog("The asset's tracks were not loaded:\n%@", QStringLiteral("%1 has no audio").arg(asset->URL().toString()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+EditorFlows::EditorFlows(EditorFlowsView& view, const EditorControls& controls,
+                         ExportViewControllerFinishDelegate* finishDelegate, bool hardwareEncoderAvailable)
+    : view_(view), controls_(controls), finishDelegate_(finishDelegate),
+      hardwareEncoderAvailable_(hardwareEncoderAvailable) {}
 
 EditorFlows::~EditorFlows() {
     *alive_ = false;
@@ -34,7 +77,7 @@ void EditorFlows::preProcessRingtoneForPlay() {
     if (!ringtune_) return;
     playTapped_ = true;
     if (ringtune_->isProcessed()) {
-        view_.loadAndPlayEffectsAsset();
+        loadAndPlayEffectsAsset();
         playTapped_ = false;
         return;
     }
@@ -79,13 +122,14 @@ void EditorFlows::removeCutObservers() {
 void EditorFlows::processRingtoneWithDirac() {
     removeCutObservers();
     if (!ringtune_) return;
-    // A failed cut leaves no readable file: stop here rather than process
-    // and export silence.
-    auto input = AVURLAsset::URLAssetWithURL(ringtune_->effectURL());
-    if (!input || input->tracksWithMediaType(AVMediaTypeAudio).empty()) {
-        NSError error;
-        if (input) input->statusOfValueForKey(QStringLiteral("tracks"), &error);
-        NSLog("The asset's tracks were not loaded:\n%@", error.localizedDescription);
+    // A failed cut leaves no readable file: look before processing, so that
+    // silence is never processed and exported.
+    loadTracks(ringtune_->effectURL(), alive_, ringtune_, &ringtune_,
+               [this](std::shared_ptr<AVURLAsset> input) { decideOnEngine(input); });
+}
+
+void EditorFlows::decideOnEngine(const std::shared_ptr<AVURLAsset>& input) {
+    if (!hasReadableAudio(input)) {
         view_.dismissProcessingNotice();
         view_.flowStopped(QStringLiteral("The audio of the chosen segment could not be read."));
         return;
@@ -108,37 +152,49 @@ void EditorFlows::effectsDelegateDidFinishWithURL(const QUrl& url) {
     ringtune_->setProcessed(true);
     ringtune_->setExportURL(url);
     if (playTapped_) {
-        view_.loadAndPlayEffectsAsset();
+        loadAndPlayEffectsAsset();
         playTapped_ = false;
     } else {
         loadAndExportEffectsAsset();
     }
 }
 
-void EditorFlows::loadAndExportEffectsAsset() {
-    auto asset = AVURLAsset::URLAssetWithURL(ringtune_->exportURL());
-    std::weak_ptr<bool> alive = alive_;
-    asset->loadValuesAsynchronouslyForKeys({QStringLiteral("tracks")}, [this, alive, asset] {
-        if (auto a = alive.lock(); !a || !*a) return;
-        NSError error;
-        if (asset->statusOfValueForKey(QStringLiteral("tracks"), &error) != AVKeyValueStatusLoaded) {
-            NSLog("The asset's tracks were not loaded:\n%@", error.localizedDescription);
-            view_.flowStopped(QStringLiteral("The processed audio could not be read."));
-            return;
-        }
-        effectsPlayerItem_.reset();
-        effectsPlayerItem_ = AVPlayerItem::playerItemWithAsset(asset);
-        const CMTimeRange R =
-            GenericHelper::timeRangeForSpeed(speedPosition_, ringtune_->timeRange(), controls_.length());
-        ringtune_->setTimeRange(R);
-        ringtune_->setAudioMixer(GenericHelper::fadeInAndOut(effectsPlayerItem_, fadeIn_, fadeOut_, R, speedPosition_));
-        exportRingTone();
-    });
+void EditorFlows::loadAndPlayEffectsAsset() { loadProcessedSegment(true); }
+
+void EditorFlows::loadAndExportEffectsAsset() { loadProcessedSegment(false); }
+
+void EditorFlows::loadProcessedSegment(bool forPreview) {
+    if (!ringtune_) return;
+    loadTracks(ringtune_->exportURL(), alive_, ringtune_, &ringtune_,
+               [this, forPreview](std::shared_ptr<AVURLAsset> asset) {
+                   if (!hasReadableAudio(asset)) {
+                       view_.flowStopped(QStringLiteral("The processed audio could not be read."));
+                       return;
+                   }
+                   const SegmentPlayback playback = processedSegment(asset, *ringtune_, controls_);
+                   view_.processedSegmentLoaded(playback, forPreview);
+                   if (!forPreview) exportRingTone();
+               });
+}
+
+SegmentPlayback EditorFlows::processedSegment(const std::shared_ptr<AVURLAsset>& asset, Ringtune& ringtune,
+                                              const EditorControls& controls) {
+    SegmentPlayback playback;
+    playback.item = AVPlayerItem::playerItemWithAsset(asset);
+    // A library song's effective range is invalid once processed, so R
+    // starts at 0; a recording's is its stored segment.
+    playback.range =
+        GenericHelper::timeRangeForSpeed(ringtune.speedPosition(), ringtune.timeRange(), controls.length());
+    ringtune.setTimeRange(playback.range);
+    playback.audioMix = GenericHelper::fadeInAndOut(playback.item, controls.fadeIn(), controls.fadeOut(),
+                                                    playback.range, ringtune.speedPosition());
+    ringtune.setAudioMixer(playback.audioMix);
+    return playback;
 }
 
 void EditorFlows::exportRingTone() {
     exportScreen_ = std::make_shared<ExportViewController>();
-    exportScreen_->setFinishDelegate(this);
+    exportScreen_->setFinishDelegate(finishDelegate_);
     exportScreen_->setRingtune(ringtune_);
     if (EditorRules::writerFor(*ringtune_, hardwareEncoderAvailable_) == RingtoneWriter::AacWriter) {
         NSLog("writer: AudioExporterFor3G");
@@ -151,7 +207,5 @@ void EditorFlows::exportRingTone() {
     }
     view_.presentExportScreen(exportScreen_);
 }
-
-void EditorFlows::exportViewControllerDidFinish(ExportViewController*) {}
 
 } // namespace quorvel

@@ -1,24 +1,26 @@
 #pragma once
-// The editor's road from the chosen segment to a stored ringtone: cut the
-// segment (or take the recording), run the time-stretch engine or skip it,
-// attach the fade envelope over the processed range, choose the writer and
-// hand the export to the export screen. The editor screen and the
-// command-line program both drive this class; what only a screen can do
-// (the processing notice, playing, presenting screens) goes through
-// EditorFlowsView.
+// The editor's road from the chosen segment to a preview or a stored
+// ringtone: cut the segment (or take the recording), run the time-stretch
+// engine or skip it, load the processed file and compute its stretched
+// range and fade envelope (one computation for the preview and the export),
+// then choose the writer and start the export. The editor's presenter owns
+// this road; what only the screen does (the processing notice, playing,
+// presenting the export screen) goes through EditorFlowsView.
 //
 // Main thread only. The cut's notification may arrive on a worker thread;
-// its handling is moved to the main thread first.
+// its handling is moved to the main thread first. Files are opened on the
+// asset's loading thread, never on the main thread.
 #include "AudioEffectsHelper.h"
 #include "ExportViewController.h"
-#include "SegmentControls.h"
+#include "SegmentPlayback.h"
 
 #include <QString>
 #include <memory>
 
 namespace quorvel {
 
-class AVPlayerItem;
+class AVURLAsset;
+class EditorControls;
 class Ringtune;
 
 class EditorFlowsView {
@@ -26,45 +28,47 @@ public:
     virtual ~EditorFlowsView() = default;
     virtual void showProcessingNotice() = 0;
     virtual void dismissProcessingNotice() = 0;
+    // The processed segment has loaded with its range and envelope; the
+    // working ringtone holds both. A preview plays it next, an export hands
+    // it to the writer right after this call.
+    virtual void processedSegmentLoaded(const SegmentPlayback& playback, bool forPreview) = 0;
     // The export has started; show its screen.
     virtual void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) = 0;
-    // The processed segment is ready to be previewed (the play button's road).
-    virtual void loadAndPlayEffectsAsset() = 0;
-    // The road stopped before an export started (the message is already logged).
+    // The road stopped before a preview or an export started (the cause is logged).
     virtual void flowStopped(const QString& reason) = 0;
 };
 
-class EditorFlows : public AudioEffectsHelperDelegate, public ExportViewControllerFinishDelegate {
+class EditorFlows : public AudioEffectsHelperDelegate {
 public:
-    EditorFlows(EditorFlowsView& view, bool hardwareEncoderAvailable);
+    // `controls` gives the segment and the fades; the speed position is the
+    // working ringtone's. The export screen reports its end to `finishDelegate`.
+    EditorFlows(EditorFlowsView& view, const EditorControls& controls,
+                ExportViewControllerFinishDelegate* finishDelegate, bool hardwareEncoderAvailable);
     ~EditorFlows() override;
 
     void setRingtune(std::shared_ptr<Ringtune> ringtune) { ringtune_ = std::move(ringtune); }
     const std::shared_ptr<Ringtune>& ringtune() const { return ringtune_; }
-
-    // The control values the flows read (seconds; speed position; semitones).
-    SegmentControls& controls() { return controls_; }
-    void setFades(float fadeIn, float fadeOut) { fadeIn_ = fadeIn; fadeOut_ = fadeOut; }
-    void setSpeedPosition(float v) { speedPosition_ = v; }
-    float speedPosition() const { return speedPosition_; }
     bool isHardwareEncoderAvailable() const { return hardwareEncoderAvailable_; }
     bool playTapped() const { return playTapped_; }
 
     // The export button.
     void preProcessRingtoneForExport();
-    // The play button when the working ringtone is not processed.
+    // The play button: plays at once what is already processed, else cuts.
     void preProcessRingtoneForPlay();
     // "assetURLExported": decide whether the engine runs.
     void processRingtoneWithDirac();
     // AudioEffectsHelperDelegate
     void effectsDelegateDidFinishWithURL(const QUrl& url) override;
+    void loadAndPlayEffectsAsset();
     void loadAndExportEffectsAsset();
     void exportRingTone();
-    // ExportViewControllerFinishDelegate
-    void exportViewControllerDidFinish(ExportViewController* sender) override;
+
+    // The stretched range R of the processed file and its fade envelope,
+    // stored in the ringtone; the same for a preview and an export.
+    static SegmentPlayback processedSegment(const std::shared_ptr<AVURLAsset>& asset, Ringtune& ringtune,
+                                            const EditorControls& controls);
 
     const std::shared_ptr<ExportViewController>& exportScreen() const { return exportScreen_; }
-    const std::shared_ptr<AVPlayerItem>& effectsPlayerItem() const { return effectsPlayerItem_; }
 
     EditorFlows(const EditorFlows&) = delete;
     EditorFlows& operator=(const EditorFlows&) = delete;
@@ -72,19 +76,18 @@ public:
 private:
     void cut();
     void removeCutObservers();
+    void decideOnEngine(const std::shared_ptr<AVURLAsset>& input);
+    void loadProcessedSegment(bool forPreview);
 
     EditorFlowsView& view_;
+    const EditorControls& controls_;
+    ExportViewControllerFinishDelegate* finishDelegate_;
     bool hardwareEncoderAvailable_;
     bool playTapped_ = false;
     std::shared_ptr<Ringtune> ringtune_;
-    SegmentControls controls_;
-    float fadeIn_ = 0.0f;
-    float fadeOut_ = 0.0f;
-    float speedPosition_ = 0.0f;
     std::shared_ptr<AudioEffectsHelper> effectsHelper_;
-    std::shared_ptr<AVPlayerItem> effectsPlayerItem_;
     std::shared_ptr<ExportViewController> exportScreen_;
-    // Alive while this object is; cut notifications check it before acting.
+    // Alive while this object is; asynchronous completions check it before acting.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

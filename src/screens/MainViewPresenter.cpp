@@ -1,0 +1,363 @@
+#include "MainViewPresenter.h"
+
+#include "AVURLAsset.h"
+#include "LocalizedStrings.h"
+#include "Log.h"
+#include "MPMediaItem.h"
+#include "Paths.h"
+#include "Ringtune.h"
+#include "WorkingRingtuneFactory.h"
+
+#include <QPointer>
+#include <cmath>
+
+namespace quorvel {
+
+MainViewPresenter::MainViewPresenter(bool hardwareEncoderAvailable, std::unique_ptr<PreviewPlayer> player,
+                                     QObject* parent)
+    : QObject(parent), player_(std::move(player)), flows_(*this, controls_, this, hardwareEncoderAvailable),
+      noArtworkImage_(Paths::resourcePath(QStringLiteral("no_artwork.png"))),
+      now_([] { return QDateTime::currentDateTimeUtc(); }) {
+    layout_ = GenericHelper::slideRangeOnWave(controls_.start(), controls_.length());
+}
+
+MainViewPresenter::~MainViewPresenter() {
+    // The player's observers call back into this object: end them first.
+    if (player_) {
+        if (endObserver_) player_->removeEndOfItemObserver(endObserver_);
+        if (playerObserver_) player_->removeTimeObserver(playerObserver_);
+        player_.reset();
+    }
+}
+
+// ---- appearing, picking, closing screens ----
+
+void MainViewPresenter::viewDidAppear() {
+    startScreenShown_ = !ringtune_;
+    if (!ringtune_) {
+        emit changed();
+        return;
+    }
+    loadFullAsset();
+}
+
+void MainViewPresenter::mediaPickerDidPickMediaItems(const std::vector<MPMediaItem>& items) {
+    if (view_) view_->dismissPresentedScreen();
+    if (!items.empty()) {
+        if (auto ringtune = WorkingRingtuneFactory::ringtuneForItem(items.front(), noArtworkImage_)) {
+            adoptRingtune(std::move(ringtune));
+        } else if (view_) {
+            // The working ringtone stays as it was.
+            view_->showAlert(QStringLiteral("DRM"), NSLocalizedString(QStringLiteral("drm_protected")));
+        }
+    }
+    viewDidAppear();
+}
+
+void MainViewPresenter::mediaPickerDidCancel() { closePresentedScreenAndReappear(); }
+
+void MainViewPresenter::startViewControllerDidFinish(const std::vector<MPMediaItem>& items) {
+    mediaPickerDidPickMediaItems(items);
+}
+
+void MainViewPresenter::recorderViewControllerDidFinish(const QUrl& recording) {
+    if (!recording.isEmpty())
+        adoptRingtune(WorkingRingtuneFactory::ringtuneForRecording(recording, now_(), noArtworkImage_));
+    closePresentedScreenAndReappear();
+}
+
+void MainViewPresenter::exportViewControllerDidFinish(ExportViewController*) {
+    busy_ = false;
+    closePresentedScreenAndReappear();
+}
+
+void MainViewPresenter::fileManagerControllerDidFinish() { closePresentedScreenAndReappear(); }
+
+void MainViewPresenter::helpWebViewControllerDidFinish() { closePresentedScreenAndReappear(); }
+
+void MainViewPresenter::closePresentedScreenAndReappear() {
+    if (view_) view_->dismissPresentedScreen();
+    viewDidAppear();
+}
+
+void MainViewPresenter::adoptRingtune(std::shared_ptr<Ringtune> ringtune) {
+    // The sliders keep their positions across songs.
+    ringtune->setSpeed(controls_.speed());
+    ringtune->setPitch(controls_.pitch());
+    ringtune_ = std::move(ringtune);
+    flows_.setRingtune(ringtune_);
+}
+
+// ---- loading the song ----
+
+void MainViewPresenter::loadFullAsset() {
+    const uint64_t generation = ++loadGeneration_;
+    loading_ = true;
+    songLoadFailed_ = false;
+    emit changed();
+    auto asset = AVURLAsset::URLAssetWithURL(ringtune_->assetURL());
+    if (!asset) {
+        NSLog("The asset's tracks were not loaded:\n%@", QStringLiteral("the song has no URL"));
+        songLoadEnded(true);
+        return;
+    }
+    // The file is opened on the asset's own thread; a newer load or a gone
+    // presenter drops this completion.
+    QPointer<MainViewPresenter> self(this);
+    asset->loadValuesAsynchronouslyForKeys({QStringLiteral("tracks")}, [self, asset, generation] {
+        if (self && self->loadGeneration_ == generation) self->fullAssetLoaded(asset);
+    });
+}
+
+void MainViewPresenter::fullAssetLoaded(const std::shared_ptr<AVURLAsset>& asset) {
+    NSError error;
+    if (asset->statusOfValueForKey(QStringLiteral("tracks"), &error) != AVKeyValueStatusLoaded) {
+        NSLog("The asset's tracks were not loaded:\n%@", error.localizedDescription);
+        songLoadEnded(true);
+        return;
+    }
+    // Loaded values are read without touching the file again.
+    const float songLength = float(CMTimeGetSeconds(asset->duration()));
+    if (asset->tracksWithMediaType(AVMediaTypeAudio).empty() || !(songLength > 0.0f)) {
+        NSLog("The asset's tracks were not loaded:\n%@",
+              QStringLiteral("%1 has no audio of a known length").arg(asset->URL().toString()));
+        songLoadEnded(true);
+        return;
+    }
+    playerItem_ = AVPlayerItem::playerItemWithAsset(asset);
+    if (player_) {
+        player_->pause();
+        player_->replaceCurrentItemWithPlayerItem(playerItem_);
+    }
+    playing_ = false;
+    controls_.loadReset(songLength);
+    layout_ = GenericHelper::slideRangeOnWave(controls_.start(), controls_.length());
+    waveContentSize_ = QSizeF(double(songLength) * GenericHelper::kPointsPerSecond, GenericHelper::kStripHeight);
+    markNotProcessed();
+    songLoadEnded(false);
+}
+
+void MainViewPresenter::songLoadEnded(bool failed) {
+    loading_ = false;
+    songLoadFailed_ = failed;
+    if (failed && view_) view_->showAlert(QString(), NSLocalizedString(QStringLiteral("song_unreadable")));
+    emit changed();
+}
+
+// ---- buttons ----
+
+void MainViewPresenter::presentScreen(EditorScreen screen) {
+    if (busy_) return;
+    if (view_) view_->presentScreen(screen);
+}
+
+void MainViewPresenter::showMediaPicker() { presentScreen(EditorScreen::MediaPicker); }
+void MainViewPresenter::startRecorder() { presentScreen(EditorScreen::Recorder); }
+void MainViewPresenter::showFileManager() { presentScreen(EditorScreen::FileManager); }
+void MainViewPresenter::showHelp() { presentScreen(EditorScreen::Help); }
+
+void MainViewPresenter::playOrPauseMusic() {
+    if (!areControlsEnabled()) return;
+    if (player_ && player_->rate() != 0.0f) {
+        stopPlaying();
+        return;
+    }
+    busy_ = true;
+    emit changed();
+    flows_.preProcessRingtoneForPlay();
+}
+
+void MainViewPresenter::preProcessRingtoneForExport() {
+    if (!areControlsEnabled()) return;
+    busy_ = true;
+    emit changed();
+    flows_.preProcessRingtoneForExport();
+}
+
+// ---- controls ----
+
+void MainViewPresenter::markNotProcessed() {
+    if (ringtune_) ringtune_->setProcessed(false);
+}
+
+void MainViewPresenter::segmentChanged() {
+    layout_ = GenericHelper::slideRangeOnWave(controls_.start(), controls_.length());
+    markNotProcessed();
+    emit changed();
+}
+
+void MainViewPresenter::startValueChanged(float seconds) {
+    if (!areControlsEnabled()) return;
+    controls_.setStart(seconds);
+    segmentChanged();
+}
+
+void MainViewPresenter::rangeValueChanged(float seconds) {
+    if (!areControlsEnabled()) return;
+    controls_.setLength(seconds);
+    segmentChanged();
+}
+
+void MainViewPresenter::startForward() {
+    if (!areControlsEnabled()) return;
+    if (view_) view_->playTickSound();
+    controls_.stepStart(true);
+    segmentChanged();
+}
+
+void MainViewPresenter::startBackward() {
+    if (!areControlsEnabled()) return;
+    if (view_) view_->playTickSound();
+    controls_.stepStart(false);
+    segmentChanged();
+}
+
+void MainViewPresenter::rangeForward() {
+    if (!areControlsEnabled()) return;
+    if (view_) view_->playTickSound();
+    controls_.stepLength(true);
+    segmentChanged();
+}
+
+void MainViewPresenter::rangeBackward() {
+    if (!areControlsEnabled()) return;
+    if (view_) view_->playTickSound();
+    controls_.stepLength(false);
+    segmentChanged();
+}
+
+void MainViewPresenter::fadeInValueChanged(float seconds, SliderPhase phase) {
+    if (!areControlsEnabled()) return;
+    controls_.setFadeIn(seconds, phase);
+    markNotProcessed();
+    emit changed();
+}
+
+void MainViewPresenter::fadeOutValueChanged(float seconds, SliderPhase phase) {
+    if (!areControlsEnabled()) return;
+    controls_.setFadeOut(seconds, phase);
+    markNotProcessed();
+    emit changed();
+}
+
+void MainViewPresenter::pitchValueChanged(float semitones, SliderPhase phase) {
+    if (!areControlsEnabled()) return;
+    ringtune_->setPitch(controls_.setPitch(semitones, phase));
+    markNotProcessed();
+    emit changed();
+}
+
+void MainViewPresenter::speedValueChanged(float position, SliderPhase phase) {
+    if (!areControlsEnabled()) return;
+    // The ringtone keeps the position: the stretched range and the engine's
+    // factor are both made from it.
+    ringtune_->setSpeed(controls_.setSpeed(position, phase));
+    markNotProcessed();
+    emit changed();
+}
+
+// ---- the road (EditorFlowsView) ----
+
+void MainViewPresenter::showProcessingNotice() {
+    processingNoticeShown_ = true;
+    emit changed();
+}
+
+void MainViewPresenter::dismissProcessingNotice() {
+    processingNoticeShown_ = false;
+    emit changed();
+}
+
+void MainViewPresenter::processedSegmentLoaded(const SegmentPlayback& playback, bool forPreview) {
+    lastPlayback_ = playback;
+    if (forPreview) {
+        playProcessedSegment(playback);
+        return;
+    }
+    // The export's item becomes current; the end observation stays as it is.
+    effectsPlayerItem_ = playback.item;
+    if (player_) {
+        player_->pause();
+        player_->replaceCurrentItemWithPlayerItem(effectsPlayerItem_);
+    }
+    playing_ = false;
+}
+
+void MainViewPresenter::playProcessedSegment(const SegmentPlayback& playback) {
+    busy_ = false;
+    if (player_ && endObserver_) player_->removeEndOfItemObserver(endObserver_);
+    endObserver_ = 0;
+    effectsPlayerItem_ = playback.item;
+    if (!player_) {
+        emit changed();
+        return;
+    }
+    endObserver_ = player_->addEndOfItemObserver(effectsPlayerItem_, [this] { playerItemDidReachEnd(); });
+    player_->pause();
+    player_->replaceCurrentItemWithPlayerItem(effectsPlayerItem_);
+    if (playerObserver_) player_->removeTimeObserver(playerObserver_);
+    playerObserver_ = player_->addPeriodicTimeObserverForInterval(
+        SegmentPlayback::periodicInterval(), [this](const CMTime& time) { playCursorTick(time); });
+    if (player_->status() != PreviewPlayer::Status::ReadyToPlay) {
+        // Nothing plays; the next press tries again.
+        playing_ = false;
+        emit changed();
+        return;
+    }
+    playing_ = true;
+    player_->seekToTime(playback.seekTime());
+    player_->setForwardPlaybackEndTime(playback.forwardPlaybackEndTime());
+    player_->play();
+    emit changed();
+}
+
+void MainViewPresenter::playCursorTick(const CMTime& time) {
+    if (!ringtune_) return;
+    const float t = float(CMTimeGetSeconds(time));
+    playCurrentTime_ = GenericHelper::timeToString(t, true);
+    const float x = GenericHelper::playingCursorPoint(t, controls_.start(), controls_.length(), ringtune_->speed(),
+                                                      ringtune_->isRecorded());
+    layout_.cursorFrame = QRectF(x, 0, GenericHelper::kCursorWidth, GenericHelper::kOverlayHeight);
+    emit changed();
+}
+
+void MainViewPresenter::playerItemDidReachEnd() {
+    // The player stays at the end; the next press starts again from R's start.
+    playing_ = false;
+    layout_.cursorFrame = GenericHelper::cursorPoint(controls_.start(), controls_.length());
+    emit changed();
+}
+
+void MainViewPresenter::stopPlaying() {
+    playing_ = false;
+    if (player_) player_->pause();
+    layout_.cursorFrame = GenericHelper::cursorPoint(controls_.start(), controls_.length());
+    emit changed();
+}
+
+void MainViewPresenter::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
+    // The editor stays busy until the export screen has closed.
+    if (view_) view_->presentExportScreen(screen);
+    emit changed();
+}
+
+void MainViewPresenter::flowStopped(const QString& reason) {
+    busy_ = false;
+    processingNoticeShown_ = false;
+    if (view_) view_->showAlert(QString(), reason);
+    emit changed();
+}
+
+// ---- what the view shows ----
+
+QString MainViewPresenter::playStopButtonImage() const {
+    return playing_ ? QStringLiteral("stop.png") : QStringLiteral("play.png");
+}
+
+QString MainViewPresenter::nowPlayingTitle() const { return ringtune_ ? ringtune_->title() : QString(); }
+
+QString MainViewPresenter::nowPlayingArtist() const { return ringtune_ ? ringtune_->artist() : QString(); }
+
+QImage MainViewPresenter::artwork() const { return ringtune_ ? ringtune_->artwork() : noArtworkImage_; }
+
+} // namespace quorvel
