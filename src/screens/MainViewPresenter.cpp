@@ -67,6 +67,8 @@ void MainViewPresenter::recorderViewControllerDidFinish(const QUrl& recording) {
 }
 
 void MainViewPresenter::exportViewControllerDidFinish(ExportViewController*) {
+    // The road keeps the screen until the next export, so the screen outlives
+    // this call even when the view lets go of it.
     busy_ = false;
     closePresentedScreenAndReappear();
 }
