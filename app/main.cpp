@@ -13,6 +13,7 @@
 #include "RatingAlertPresenter.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QTimer>
@@ -27,11 +28,13 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("quorvel"));
 
     MPMediaLibrary& library = MPMediaLibrary::defaultMediaLibrary();
-    // The picker's list is read on the library's worker while the window comes up.
-    library.beginScan();
-
     QuorvelAppDelegate delegate;
     MainWindow window(library);
+    // The picker's list is read on the library's worker once the window is up,
+    // so that the scan does not slow the window's first paint.
+    QObject::connect(window.canvas(), &CanvasView::firstPainted, &app, [&library] {
+        if (!library.hasScanned() && !library.isScanning()) library.beginScan();
+    }, Qt::QueuedConnection);
     Appirater::sharedInstance().setPresenter(std::make_shared<RatingAlertPresenter>(*window.stack()));
 
     if (qEnvironmentVariableIntValue("QUORVEL_REPORT_FIRST_PAINT") == 1) {

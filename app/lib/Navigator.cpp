@@ -28,16 +28,21 @@ Navigator::~Navigator() {
 }
 
 StartViewWidget* Navigator::startScreen() const { return start_; }
-HelpWebViewWidget* Navigator::helpScreen() const { return help_; }
+// Made on first use (not at start-up, where it would only delay the first
+// paint); from then on it is kept, and shown again it keeps its page.
+HelpWebViewWidget* Navigator::helpScreen() {
+    if (!help_) {
+        help_ = new HelpWebViewWidget(&stack_);
+        help_->hide();
+        help_->controller().setDelegate(this);
+    }
+    return help_;
+}
 MPMediaPickerController* Navigator::editorPicker() const { return picker_; }
 
 void Navigator::start() {
     editor_ = new EditorPage;
     stack_.setRootScreen(editor_);
-    // The help viewer is made once; shown again, it keeps its page.
-    help_ = new HelpWebViewWidget(&stack_);
-    help_->hide();
-    help_->controller().setDelegate(this);
     editorDidAppear();
 }
 
@@ -71,11 +76,12 @@ void Navigator::showMediaPicker() {
 }
 
 void Navigator::showHelp() {
-    if (!stack_.isInteractive() || !help_ || stack_.isPresented(help_)) return;
+    if (!stack_.isInteractive() || (help_ && stack_.isPresented(help_))) return;
+    HelpWebViewWidget* help = helpScreen();
     ScreenStack::Presentation how;
     how.style = ModalTransitionStyle::FlipHorizontal;
-    how.escape = [this] { help_->controller().done(); };
-    stack_.present(help_, how);
+    how.escape = [help] { help->controller().done(); };
+    stack_.present(help, how);
 }
 
 void Navigator::closePresented() { stack_.escape(); }

@@ -50,7 +50,7 @@ public:
 
     EditorPage* editorPage() const { return editor_; }
     StartViewWidget* startScreen() const;
-    HelpWebViewWidget* helpScreen() const;
+    HelpWebViewWidget* helpScreen();
     // The picker opened by the editor itself (not by the start screen).
     MPMediaPickerController* editorPicker() const;
 

@@ -77,8 +77,8 @@ void ModalPanel::paintEvent(QPaintEvent*) {
     QPainterPath path;
     path.addRoundedRect(panel, 10, 10);
     QLinearGradient fill(panel.topLeft(), panel.bottomLeft());
-    fill.setColorAt(0.0, QColor(38, 58, 104, 240));
-    fill.setColorAt(1.0, QColor(14, 26, 58, 240));
+    fill.setColorAt(0.0, QColor(38, 58, 104));
+    fill.setColorAt(1.0, QColor(14, 26, 58));
     p.fillPath(path, fill);
     // The glossy upper half and a light rim.
     QPainterPath gloss;

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QScrollBar>
 #include <QTextBrowser>
 
 namespace quorvel {
@@ -22,6 +23,12 @@ HelpWebViewWidget::HelpWebViewWidget(QWidget* parent)
     ui_->webView->setOpenLinks(false);
     ui_->webView->setOpenExternalLinks(false);
     setFocusProxy(ui_->webView);
+    // A slim scroll indicator, as on the phone.
+    ui_->webView->verticalScrollBar()->setStyleSheet(QStringLiteral(
+        "QScrollBar:vertical { width: 7px; background: white; margin: 2px 1px 2px 0; }"
+        "QScrollBar::handle:vertical { background: rgba(0,0,0,100); border-radius: 3px; min-height: 24px; }"
+        "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; border: none; }"
+        "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"));
     controller_.setView(this);
     connect(ui_->doneButton, &QPushButton::clicked, this, [this] { controller_.done(); });
     connect(ui_->backButton, &QPushButton::clicked, ui_->webView, &QTextBrowser::backward);

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
+#include <algorithm>
 
 namespace quorvel {
 
@@ -40,6 +41,7 @@ MPMediaPickerController::MPMediaPickerController(QWidget* parent, MPMediaLibrary
     search_->setPlaceholderText(tr("Search title or artist"));
     search_->setClearButtonEnabled(true);
     connect(search_, &QLineEdit::textChanged, model_, &SongTableModel::setFilterText);
+    search_->installEventFilter(this);
 
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("songTable"));
@@ -149,6 +151,30 @@ void MPMediaPickerController::populate() {
     emit loaded();
 }
 
+// Typing in the search field, the arrows walk the table and Return takes the
+// highlighted song (the first one when none is).
+bool MPMediaPickerController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != search_ || event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    const int rows = model_->rowCount();
+    const QModelIndexList selected = table_->selectionModel()->selectedRows();
+    const int current = selected.isEmpty() ? -1 : selected.first().row();
+    if ((key == Qt::Key_Down || key == Qt::Key_Up || key == Qt::Key_PageDown || key == Qt::Key_PageUp) && rows > 0) {
+        const int page = std::max(1, table_->viewport()->height() / std::max(1, table_->rowHeight(0)));
+        const int step = key == Qt::Key_Down ? 1 : key == Qt::Key_Up ? -1 : key == Qt::Key_PageDown ? page : -page;
+        const int row = std::clamp(current < 0 ? 0 : current + step, 0, rows - 1);
+        table_->selectRow(row);
+        table_->scrollTo(model_->index(row, 0));
+        return true;
+    }
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && rows > 0) {
+        if (current < 0) table_->selectRow(0);
+        choose();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void MPMediaPickerController::updateChooseButton() {
     choose_->setEnabled(table_->selectionModel()->hasSelection());
 }
@@ -196,6 +222,8 @@ void MPMediaPickerController::dismiss(bool) {
     if (dismissed_) return;
     dismissed_ = true;
     hide();
+    // The window below takes the keyboard back.
+    if (QWidget* owner = parentWidget()) owner->activateWindow();
     deleteLater();
 }
 

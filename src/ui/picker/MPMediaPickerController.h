@@ -54,6 +54,9 @@ signals:
 public slots:
     void reject() override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void populate();
     void choose();
