@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 #include <taglib/aifffile.h>
 #include <taglib/attachedpictureframe.h>
@@ -94,11 +95,14 @@ MPMediaItem MPMediaItem::itemWithFile(const QString& path) {
     item.id_ = persistentIDForPath(item.path_);
     item.url_ = assetURLFor(item.id_, extension);
     const QByteArray local = QFile::encodeName(item.path_);
-    TagLib::FileRef ref(local.constData(), false);
+    // The headers' own length (no decoding), for the picker's length column.
+    TagLib::FileRef ref(local.constData(), true, TagLib::AudioProperties::Fast);
     if (!ref.isNull() && ref.tag()) {
         item.title_ = fromTag(ref.tag()->title());
         item.artist_ = fromTag(ref.tag()->artist());
     }
+    if (!ref.isNull() && ref.audioProperties())
+        item.duration_ = std::max(0, ref.audioProperties()->lengthInMilliseconds()) / 1000.0;
     if (item.title_.isEmpty()) item.title_ = info.completeBaseName();
     return item;
 }

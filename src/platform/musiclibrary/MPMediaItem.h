@@ -32,6 +32,8 @@ public:
     const QString& artist() const { return artist_; }
     const QString& filePath() const { return path_; }
     const QString& libraryExtension() const { return extension_; }
+    // Length in seconds as the file's headers give it; 0 when unknown.
+    double playbackDuration() const { return duration_; }
     // Protected songs are listed so the editor can refuse them.
     bool isProtected() const { return extension_ == QLatin1String("m4p"); }
     bool isNull() const { return path_.isEmpty(); }
@@ -47,6 +49,7 @@ private:
     QString artist_;
     QString path_;
     QString extension_;
+    double duration_ = 0.0;
 };
 
 QString describe(const MPMediaItem& item);

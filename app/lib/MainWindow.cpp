@@ -1,0 +1,141 @@
+#include "MainWindow.h"
+
+#include "CanvasView.h"
+#include "MPMediaItem.h"
+#include "Navigator.h"
+#include "Ringtune.h"
+#include "ScreenStack.h"
+#include "UserDefaults.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QScreen>
+#include <QShortcut>
+
+namespace quorvel {
+
+MainWindow::MainWindow(MPMediaLibrary& library, QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("mainWindow"));
+    stack_ = new ScreenStack;
+    canvas_ = new CanvasView(stack_, this);
+    stack_->setDialogParent(this);
+    setCentralWidget(canvas_);
+    navigator_ = new Navigator(*stack_, library, this);
+    connect(navigator_, &Navigator::ringtuneChanged, this, &MainWindow::updateTitle);
+    setAcceptDrops(true);
+    buildMenus();
+    setScalePercent(storedScalePercent());
+    // The window is as big as the canvas it shows.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    updateTitle();
+    navigator_->start();
+}
+
+MainWindow::~MainWindow() = default;
+
+int MainWindow::storedScalePercent() {
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const QString key = QString::fromLatin1(kScaleKey);
+    if (defaults.hasKey(key)) {
+        const int stored = int(defaults.integerForKey(key));
+        if (scaleChoices().contains(stored)) return stored;
+    }
+    // Without a choice yet: the default, unless the screen is too small for it.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen && screen->availableGeometry().height() < ScreenStack::kHeight * kDefaultScalePercent / 100 + 80)
+        return 100;
+    return kDefaultScalePercent;
+}
+
+void MainWindow::setScalePercent(int percent) {
+    if (!scaleChoices().contains(percent)) return;
+    scalePercent_ = percent;
+    canvas_->setScale(percent / 100.0);
+    for (QAction* action : scaleGroup_->actions())
+        action->setChecked(action->data().toInt() == percent);
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    if (defaults.integerForKey(QString::fromLatin1(kScaleKey)) != percent ||
+        !defaults.hasKey(QString::fromLatin1(kScaleKey))) {
+        defaults.setInteger(QString::fromLatin1(kScaleKey), percent);
+        defaults.synchronize();
+    }
+    adjustSize();
+}
+
+void MainWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* pick = file->addAction(tr("&Choose a Song…"), this, [this] { navigator_->showMediaPicker(); });
+    pick->setObjectName(QStringLiteral("pickAction"));
+    pick->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    file->addSeparator();
+    QAction* quit = file->addAction(tr("&Quit"), qApp, &QApplication::closeAllWindows);
+    quit->setShortcut(QKeySequence::Quit);
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    scaleGroup_ = new QActionGroup(this);
+    scaleGroup_->setExclusive(true);
+    for (int percent : scaleChoices()) {
+        QAction* action = view->addAction(tr("%1 %").arg(percent));
+        action->setObjectName(QStringLiteral("scale%1Action").arg(percent));
+        action->setCheckable(true);
+        action->setData(percent);
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_1 + int(scaleChoices().indexOf(percent)))));
+        scaleGroup_->addAction(action);
+        connect(action, &QAction::triggered, this, [this, percent] { setScalePercent(percent); });
+    }
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    QAction* showHelp = help->addAction(tr("Quorvel &Help"), this, [this] { navigator_->showHelp(); });
+    showHelp->setObjectName(QStringLiteral("helpAction"));
+    showHelp->setShortcut(QKeySequence(Qt::Key_F1));
+
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setObjectName(QStringLiteral("escapeShortcut"));
+    connect(escape, &QShortcut::activated, this, [this] { navigator_->closePresented(); });
+}
+
+void MainWindow::updateTitle() {
+    const auto& ringtune = navigator_->ringtune();
+    setWindowTitle(ringtune && !ringtune->title().isEmpty()
+                       ? tr("%1 — Quorvel").arg(ringtune->title())
+                       : QStringLiteral("Quorvel"));
+}
+
+QString MainWindow::droppedSong(const QMimeData* mime) const {
+    if (!mime || !mime->hasUrls()) return {};
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = url.toLocalFile();
+        if (QFileInfo(path).isFile() && !MPMediaItem::libraryExtensionForFile(path).isEmpty()) return path;
+    }
+    return {};
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (stack_->isInteractive() && !droppedSong(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString path = droppedSong(event->mimeData());
+    if (path.isEmpty() || !stack_->isInteractive()) return;
+    event->acceptProposedAction();
+    navigator_->pickFile(path);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    const bool minimised = isMinimized();
+    if (minimised == minimised_) return;
+    minimised_ = minimised;
+    if (minimised) emit wentToBackground();
+    else emit cameToForeground();
+}
+
+} // namespace quorvel

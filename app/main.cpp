@@ -1,0 +1,63 @@
+// quorvel: the desktop program. Start-up order: the store is opened and
+// reconciled, then the window shows, then the rating prompt hears of the launch.
+//
+// QUORVEL_REPORT_FIRST_PAINT=1 prints the wall-clock time of the window's
+// first paint ("first-paint-ms <milliseconds since the epoch>") and quits
+// (the start-up benchmark).
+#include "Appirater.h"
+#include "CanvasView.h"
+#include "MPMediaLibrary.h"
+#include "MainWindow.h"
+#include "Navigator.h"
+#include "QuorvelAppDelegate.h"
+#include "RatingAlertPresenter.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QTimer>
+#include <cstdio>
+
+using namespace quorvel;
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("quorvel"));
+
+    MPMediaLibrary& library = MPMediaLibrary::defaultMediaLibrary();
+    QuorvelAppDelegate delegate;
+    MainWindow window(library);
+    // The picker's list is read on the library's worker once the window is up,
+    // so that the scan does not slow the window's first paint.
+    QObject::connect(window.canvas(), &CanvasView::firstPainted, &app, [&library] {
+        if (!library.hasScanned() && !library.isScanning()) library.beginScan();
+    }, Qt::QueuedConnection);
+    Appirater::sharedInstance().setPresenter(std::make_shared<RatingAlertPresenter>(*window.stack()));
+
+    if (qEnvironmentVariableIntValue("QUORVEL_REPORT_FIRST_PAINT") == 1) {
+        QObject::connect(window.canvas(), &CanvasView::firstPainted, &app, [] {
+            std::printf("first-paint-ms %lld\n", QDateTime::currentMSecsSinceEpoch());
+            std::fflush(stdout);
+            QTimer::singleShot(0, qApp, &QApplication::quit);
+        });
+    }
+
+    delegate.setShowMainView([&window] { window.show(); });
+    delegate.applicationDidFinishLaunchingWithOptions();
+    QObject::connect(&window, &MainWindow::wentToBackground, &app, [&delegate] { delegate.applicationDidEnterBackground(); });
+    QObject::connect(&window, &MainWindow::cameToForeground, &app, [&delegate] { delegate.applicationWillEnterForeground(); });
+    QObject::connect(&app, &QApplication::aboutToQuit, &app, [&delegate] { delegate.applicationWillTerminate(); });
+
+    // A song file named on the command line is picked at once.
+    const QStringList args = app.arguments().mid(1);
+    if (!args.isEmpty() && QFileInfo(args.first()).isFile())
+        QTimer::singleShot(0, &window, [&window, path = args.first()] { window.navigator()->pickFile(path); });
+
+    const int status = app.exec();
+    Appirater::sharedInstance().setPresenter(nullptr);
+    Appirater::waitForPendingCounts();
+    return status;
+}

@@ -1,0 +1,68 @@
+#include "CanvasView.h"
+
+#include "ScreenStack.h"
+
+#include <QGraphicsProxyWidget>
+#include <QGraphicsScene>
+#include <QWindow>
+
+namespace quorvel {
+
+CanvasView::CanvasView(ScreenStack* stack, QWidget* parent) : QGraphicsView(parent), stack_(stack) {
+    setObjectName(QStringLiteral("canvasView"));
+    auto* scene = new QGraphicsScene(this);
+    scene->setSceneRect(0, 0, ScreenStack::kWidth, ScreenStack::kHeight);
+    scene->setBackgroundBrush(Qt::black);
+    setScene(scene);
+    stack_->setParent(nullptr);
+    stack_->resize(ScreenStack::kWidth, ScreenStack::kHeight);
+    proxy_ = scene->addWidget(stack_);
+    proxy_->setPos(0, 0);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
+    setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
+    // Dropped files are the window's business.
+    setAcceptDrops(false);
+    viewport()->setAcceptDrops(false);
+    setScale(1.0);
+    scene->setFocusItem(proxy_);
+}
+
+CanvasView::~CanvasView() = default;
+
+void CanvasView::setScale(qreal scale) {
+    scale_ = scale;
+    setTransform(QTransform::fromScale(scale, scale));
+    setFixedSize(sizeHint());
+    updateRenderScale();
+}
+
+QSize CanvasView::sizeHint() const {
+    return {qRound(ScreenStack::kWidth * scale_), qRound(ScreenStack::kHeight * scale_)};
+}
+
+void CanvasView::updateRenderScale() { stack_->setRenderScale(scale_ * devicePixelRatioF()); }
+
+void CanvasView::paintEvent(QPaintEvent* event) {
+    QGraphicsView::paintEvent(event);
+    if (!painted_) {
+        painted_ = true;
+        emit firstPainted();
+    }
+}
+
+void CanvasView::showEvent(QShowEvent* event) {
+    QGraphicsView::showEvent(event);
+    updateRenderScale();
+}
+
+void CanvasView::changeEvent(QEvent* event) {
+    QGraphicsView::changeEvent(event);
+    if (event->type() == QEvent::ScreenChangeInternal)
+        updateRenderScale();
+}
+
+} // namespace quorvel

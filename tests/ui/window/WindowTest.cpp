@@ -1,0 +1,258 @@
+#include "AlertView.h"
+#include "CanvasView.h"
+#include "EditorPage.h"
+#include "HelpWebViewWidget.h"
+#include "LocalizedStrings.h"
+#include "MPMediaLibrary.h"
+#include "MPMediaPickerController.h"
+#include "MainWindow.h"
+#include "Navigator.h"
+#include "Ringtune.h"
+#include "ScreenStack.h"
+#include "SongTableModel.h"
+#include "StartViewWidget.h"
+#include "TestSupport.h"
+#include "UserDefaults.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTableView>
+#include <QTest>
+#include <QTextBrowser>
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+
+namespace {
+
+// A fresh home and a music folder of three songs (titles from their file names).
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        music = home.path() + QStringLiteral("/Music");
+        QDir().mkpath(music);
+        QDir().mkpath(home.path() + QStringLiteral("/NoDemo"));
+        for (const char* title : {"Alpha Bells", "Beta Drums", "Gamma Bells"})
+            ASSERT_TRUE(test::writeWav16(music + QLatin1Char('/') + QLatin1String(title) + QStringLiteral(".wav"),
+                                         test::sine(440, 1.0), 44100, 1));
+        qputenv("QUORVEL_MUSIC", music.toUtf8());
+        qputenv("QUORVEL_DEMO_DIR", (home.path() + QStringLiteral("/NoDemo")).toUtf8());
+        UserDefaults::standardUserDefaults().reload();
+        MPMediaLibrary::defaultMediaLibrary().scanNow();
+        window = std::make_unique<MainWindow>(MPMediaLibrary::defaultMediaLibrary());
+        window->show();
+    }
+    void TearDown() override {
+        window.reset();
+        qunsetenv("QUORVEL_MUSIC");
+        qunsetenv("QUORVEL_DEMO_DIR");
+        UserDefaults::standardUserDefaults().reload();
+    }
+
+    ScreenStack* stack() const { return window->stack(); }
+    bool settled() const {
+        return test::waitUntil([this] { return !stack()->isTransitioning(); }, 5000);
+    }
+    StartViewWidget* startScreen() const { return window->navigator()->startScreen(); }
+    MPMediaPickerController* picker() const {
+        return window->findChild<MPMediaPickerController*>(QStringLiteral("mediaPicker"));
+    }
+    MPMediaPickerController* openPicker() {
+        StartViewWidget* start = startScreen();
+        if (!start) return nullptr;
+        start->findChild<QPushButton*>(QStringLiteral("fmButton"))->click();
+        MPMediaPickerController* p = picker();
+        if (!p || !test::waitUntil([p] { return p->isLoaded(); }, 10000)) return nullptr;
+        return p;
+    }
+    void drop(const QString& path) {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        const QPoint at = window->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &enter);
+        if (!enter.isAccepted()) return;
+        QDropEvent dropped(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &dropped);
+    }
+    // Runs pending deletions (widgets closed with deleteLater()) and reports whether `done` holds.
+    static bool afterDeletions(const std::function<bool()>& done) {
+        return test::waitUntil([&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return done();
+        }, 5000);
+    }
+    AlertView* alert() const { return stack()->findChild<AlertView*>(QStringLiteral("alertView")); }
+
+    test::TempHome home;
+    QString music;
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(Window, StartsOnTheStartScreenWhoseButtonOpensThePicker) {
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quorvel"));
+    StartViewWidget* start = startScreen();
+    ASSERT_TRUE(start);
+    EXPECT_EQ(stack()->topScreen(), start);
+    EXPECT_FALSE(stack()->isTransitioning()) << "the start screen comes without animation";
+    EXPECT_TRUE(qobject_cast<EditorPage*>(stack()->rootScreen()));
+
+    MPMediaPickerController* p = openPicker();
+    ASSERT_TRUE(p);
+    EXPECT_TRUE(p->isVisible());
+    EXPECT_EQ(p->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(p->findChild<QLabel*>(QStringLiteral("prompt"))->text(), NSLocalizedString(QStringLiteral("select_song")));
+    auto* table = p->findChild<QTableView*>(QStringLiteral("songTable"));
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->selectionMode(), QAbstractItemView::SingleSelection);
+    ASSERT_EQ(table->model()->rowCount(), 3);
+    EXPECT_EQ(table->model()->index(0, SongTableModel::TitleColumn).data().toString(), QStringLiteral("Alpha Bells"));
+    EXPECT_EQ(table->model()->index(0, SongTableModel::LengthColumn).data().toString(), QStringLiteral("0:01"));
+    EXPECT_EQ(table->model()->headerData(SongTableModel::ArtworkColumn, Qt::Horizontal).toString(),
+              QStringLiteral("Artwork"));
+}
+
+TEST_F(Window, TheSearchFieldNarrowsTheSongs) {
+    MPMediaPickerController* p = openPicker();
+    ASSERT_TRUE(p);
+    auto* search = p->findChild<QLineEdit*>(QStringLiteral("searchField"));
+    auto* table = p->findChild<QTableView*>(QStringLiteral("songTable"));
+    QTest::keyClicks(search, QStringLiteral("BELLS"));
+    ASSERT_EQ(table->model()->rowCount(), 2);
+    EXPECT_EQ(table->model()->index(1, SongTableModel::TitleColumn).data().toString(), QStringLiteral("Gamma Bells"));
+    search->setText(QStringLiteral("nothing like it"));
+    EXPECT_EQ(table->model()->rowCount(), 0);
+    EXPECT_FALSE(p->findChild<QPushButton*>(QStringLiteral("chooseButton"))->isEnabled());
+    search->clear();
+    EXPECT_EQ(table->model()->rowCount(), 3);
+}
+
+TEST_F(Window, CancelLeavesTheStartScreenShowing) {
+    QPointer<MPMediaPickerController> p = openPicker();
+    ASSERT_TRUE(p);
+    p->findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+    EXPECT_TRUE(afterDeletions([&] { return p.isNull(); }));
+    EXPECT_EQ(stack()->topScreen(), startScreen());
+    EXPECT_FALSE(window->navigator()->ringtune());
+    // Esc on the picker is a cancel as well.
+    p = openPicker();
+    ASSERT_TRUE(p);
+    p->reject();
+    EXPECT_TRUE(afterDeletions([&] { return p.isNull(); }));
+    EXPECT_TRUE(startScreen());
+}
+
+TEST_F(Window, ChoosingASongClosesPickerAndStartScreenAndNamesTheWindow) {
+    QPointer<MPMediaPickerController> p = openPicker();
+    ASSERT_TRUE(p);
+    auto* table = p->findChild<QTableView*>(QStringLiteral("songTable"));
+    table->selectRow(1);
+    auto* choose = p->findChild<QPushButton*>(QStringLiteral("chooseButton"));
+    ASSERT_TRUE(choose->isEnabled());
+    choose->click();
+    ASSERT_TRUE(settled());
+    EXPECT_TRUE(afterDeletions([&] { return p.isNull(); }));
+    ASSERT_TRUE(window->navigator()->ringtune());
+    EXPECT_EQ(window->navigator()->ringtune()->title(), QStringLiteral("Beta Drums"));
+    EXPECT_FALSE(window->navigator()->ringtune()->isMP4());
+    EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("Beta Drums")));
+    EXPECT_EQ(stack()->topScreen(), stack()->rootScreen());
+    EXPECT_TRUE(afterDeletions([this] { return !startScreen(); })) << "the start screen is gone";
+
+    // With a working ringtone, Ctrl+O opens the editor's own picker.
+    window->findChild<QAction*>(QStringLiteral("pickAction"))->trigger();
+    MPMediaPickerController* again = window->navigator()->editorPicker();
+    ASSERT_TRUE(again);
+    ASSERT_TRUE(test::waitUntil([again] { return again->isLoaded(); }, 10000));
+    again->reject();
+    ASSERT_TRUE(settled());
+    EXPECT_FALSE(startScreen()) << "cancelling the editor's picker keeps the song";
+}
+
+TEST_F(Window, HelpLoadsTheShippedPageOfflineAndEscapeClosesIt) {
+    HelpWebViewWidget* help = window->navigator()->helpScreen();
+    ASSERT_TRUE(help);
+    int asked = 0;
+    help->controller().setReachabilityStatusProvider([&asked] {
+        ++asked;
+        return NotReachable;
+    });
+    window->findChild<QAction*>(QStringLiteral("helpAction"))->trigger();
+    EXPECT_TRUE(stack()->isPresented(help));
+    ASSERT_TRUE(settled());
+    auto* page = help->findChild<QTextBrowser*>(QStringLiteral("webView"));
+    ASSERT_TRUE(page);
+    EXPECT_TRUE(page->toPlainText().contains(QStringLiteral("Making a ringtone")));
+    EXPECT_TRUE(page->toPlainText().contains(QStringLiteral("Ctrl+R")));
+    EXPECT_EQ(asked, 0);
+    EXPECT_FALSE(alert()) << "no \"Internet\" alert for the local page";
+    EXPECT_FALSE(help->findChild<QWidget*>(QStringLiteral("activity"))->isVisible());
+
+    // A link stays inside the viewer.
+    emit page->anchorClicked(QUrl(QStringLiteral("#keys")));
+    EXPECT_EQ(help->currentUrl().fragment(), QStringLiteral("keys"));
+    EXPECT_TRUE(help->currentUrl().isLocalFile());
+
+    window->findChild<QShortcut*>(QStringLiteral("escapeShortcut"))->activated();
+    ASSERT_TRUE(settled());
+    EXPECT_FALSE(stack()->isPresented(help));
+    EXPECT_EQ(stack()->topScreen(), startScreen());
+}
+
+TEST_F(Window, TheScaleIsRememberedInTheUserDefaults) {
+    EXPECT_EQ(window->scalePercent(), MainWindow::kDefaultScalePercent);
+    EXPECT_EQ(window->canvas()->size(), QSize(480, 720));
+    window->findChild<QAction*>(QStringLiteral("scale200Action"))->trigger();
+    EXPECT_EQ(window->canvas()->size(), QSize(640, 960));
+    EXPECT_EQ(stack()->size(), QSize(320, 480)) << "the screens keep their points";
+    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(QString::fromLatin1(MainWindow::kScaleKey)), 200);
+
+    window.reset();
+    UserDefaults::standardUserDefaults().reload();
+    MainWindow again(MPMediaLibrary::defaultMediaLibrary());
+    EXPECT_EQ(again.scalePercent(), 200);
+    EXPECT_TRUE(again.findChild<QAction*>(QStringLiteral("scale200Action"))->isChecked());
+    EXPECT_FALSE(again.findChild<QAction*>(QStringLiteral("scale150Action"))->isChecked());
+}
+
+TEST_F(Window, DroppingASongPicksItAndOtherFilesAreRefused) {
+    const QString outside = home.path() + QStringLiteral("/Dropped Tune.wav");
+    ASSERT_TRUE(test::writeWav16(outside, test::sine(660, 0.5), 44100, 1));
+    const QString text = home.path() + QStringLiteral("/notes.txt");
+    QFile(text).open(QIODevice::WriteOnly);
+    drop(text);
+    EXPECT_FALSE(window->navigator()->ringtune());
+
+    drop(outside);
+    ASSERT_TRUE(settled());
+    ASSERT_TRUE(window->navigator()->ringtune());
+    EXPECT_EQ(window->navigator()->ringtune()->title(), QStringLiteral("Dropped Tune"));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Dropped Tune — Quorvel"));
+    EXPECT_EQ(stack()->topScreen(), stack()->rootScreen());
+}
+
+TEST_F(Window, AProtectedSongIsRefusedAndTheStartScreenComesBack) {
+    const QString locked = home.path() + QStringLiteral("/Locked.m4p");
+    QFile f(locked);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(1024, '\0'));
+    f.close();
+    window->navigator()->pickFile(locked);
+    ASSERT_TRUE(settled());
+    AlertView* drm = alert();
+    ASSERT_TRUE(drm);
+    EXPECT_EQ(drm->title(), QStringLiteral("DRM"));
+    EXPECT_EQ(drm->message(), NSLocalizedString(QStringLiteral("drm_protected")));
+    EXPECT_FALSE(window->navigator()->ringtune());
+    EXPECT_EQ(stack()->topScreen(), startScreen()) << "without a working ringtone the start screen shows again";
+    drm->button(0)->click();
+    EXPECT_TRUE(stack()->isInteractive());
+}
+
+} // namespace
