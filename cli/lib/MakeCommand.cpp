@@ -63,7 +63,7 @@ struct MakeSettings {
 
 // Where the working ringtone comes from: a library song, a song file or a recording.
 std::shared_ptr<Ringtune> ringtuneForSource(const QString& source, bool recording, QString* error) {
-    const QImage placeholder(Paths::resourcePath(QStringLiteral("no_artwork.png")));
+    const QImage placeholder(Paths::imagePath(QStringLiteral("no_artwork.png")));
     if (recording) {
         const QFileInfo file(source);
         if (!file.isFile() || !file.isReadable()) {
