@@ -18,7 +18,8 @@ QImage applicationIcon(int pixels) {
     const double scale = pixels / 512.0;
     p.scale(scale, scale);
 
-    // Small sizes fill more of the square and keep only the strongest shapes.
+    // Small sizes fill more of the square and keep only the strongest shapes,
+    // with the bars on whole pixels at 16 and 32.
     const bool tiny = pixels <= 32;
     const double margin = tiny ? 8 : 32;
     const QRectF tile(margin, margin, 512 - 2 * margin, 512 - 2 * margin);
@@ -49,7 +50,7 @@ QImage applicationIcon(int pixels) {
     struct Bar {
         double x, half;
     };
-    const std::vector<Bar> bars = tiny ? std::vector<Bar>{{166, 80}, {256, 160}, {346, 80}}
+    const std::vector<Bar> bars = tiny ? std::vector<Bar>{{160, 96}, {256, 160}, {352, 96}}
                                        : std::vector<Bar>{{152, 58}, {204, 108}, {256, 150}, {308, 108}, {360, 58}};
     const double barWidth = tiny ? 64 : 32;
     QPainterPath wave;
