@@ -138,7 +138,7 @@ void Navigator::pickMediaItems(const std::vector<MPMediaItem>& items) {
 
 std::shared_ptr<Ringtune> Navigator::ringtuneFromItem(const MPMediaItem& item) const {
     QImage artwork = item.artworkImageWithSize(QSize(60, 60));
-    if (artwork.isNull()) artwork = QImage(Paths::resourcePath(QStringLiteral("no_artwork.png")));
+    if (artwork.isNull()) artwork = QImage(Paths::imagePath(QStringLiteral("no_artwork.png")));
     auto ringtune = std::make_shared<Ringtune>(item.assetURL(), item.title(), item.artist(), artwork);
     // The editor's controls start at their middle positions.
     ringtune->setSpeed(0.0f);

@@ -16,7 +16,7 @@ namespace quorvel {
 MainViewPresenter::MainViewPresenter(bool hardwareEncoderAvailable, std::unique_ptr<PreviewPlayer> player,
                                      QObject* parent)
     : QObject(parent), player_(std::move(player)), flows_(*this, controls_, this, hardwareEncoderAvailable),
-      noArtworkImage_(Paths::resourcePath(QStringLiteral("no_artwork.png"))),
+      noArtworkImage_(Paths::imagePath(QStringLiteral("no_artwork.png"))),
       now_([] { return QDateTime::currentDateTimeUtc(); }) {
     layout_ = GenericHelper::slideRangeOnWave(controls_.start(), controls_.length());
 }

@@ -38,4 +38,6 @@ QString Paths::resourceDirectory() {
 
 QString Paths::resourcePath(const QString& name) { return resourceDirectory() + QLatin1Char('/') + name; }
 
+QString Paths::imagePath(const QString& name) { return resourceDirectory() + QStringLiteral("/images/") + name; }
+
 } // namespace quorvel

@@ -17,7 +17,7 @@ SongTableModel::SongTableModel(QObject* parent)
       loader_(new ArtworkLoader(QSize(kArtworkSide * 2, kArtworkSide * 2), this)),
       covers_(4000) {
     connect(loader_, &ArtworkLoader::artworkLoaded, this, &SongTableModel::artworkLoaded);
-    const QImage none(Paths::resourcePath(QStringLiteral("no_artwork.png")));
+    const QImage none(Paths::imagePath(QStringLiteral("no_artwork.png")));
     if (!none.isNull())
         placeholder_ = QPixmap::fromImage(
             none.scaled(kArtworkSide * 2, kArtworkSide * 2, Qt::KeepAspectRatio, Qt::SmoothTransformation));
