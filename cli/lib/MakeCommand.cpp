@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
+#include <cstdio>
 
 namespace quorvel::cli {
 
@@ -96,7 +97,10 @@ std::shared_ptr<Ringtune> ringtuneForSource(const QString& source, bool recordin
         }
         item = library.addFile(file.absoluteFilePath());
         if (!item || item->isNull()) {
-            *error = QStringLiteral("%1 is not a song the music library can use").arg(source);
+            // A damaged song in a format the library decodes is refused like a damaged MP3.
+            *error = MPMediaItem::decodedFormatForFile(source).isEmpty()
+                         ? QStringLiteral("%1 is not a song the music library can use").arg(source)
+                         : QStringLiteral("%1 cannot be read as audio").arg(source);
             return nullptr;
         }
     }
@@ -104,6 +108,13 @@ std::shared_ptr<Ringtune> ringtuneForSource(const QString& source, bool recordin
     if (item->isProtected() || extension == QStringLiteral("m4p")) {
         *error = QStringLiteral("DRM: %1").arg(NSLocalizedString(QStringLiteral("drm_protected")));
         return nullptr;
+    }
+    if (!library.isItemReady(*item)) {
+        std::fprintf(stderr, "Decoding %s...\n", item->title().toUtf8().constData());
+        if (!library.prepareItemNow(*item)) {
+            *error = QStringLiteral("%1 cannot be read as audio").arg(source);
+            return nullptr;
+        }
     }
     QImage artwork = item->artworkImageWithSize(QSize(60, 60));
     auto r = std::make_shared<Ringtune>(item->assetURL(), item->title(), item->artist(),
