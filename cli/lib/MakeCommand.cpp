@@ -14,6 +14,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <cmath>
+#include <cstdio>
 #include <functional>
 #include <optional>
 
@@ -75,6 +77,18 @@ struct MakeSettings {
     float start = 0, length = SegmentControls::kShortestLength, fadeIn = 0, fadeOut = 0, speed = 0, pitch = 0;
 };
 
+// A song the library offers as a WAV is decoded once, before the editor opens it.
+std::optional<MPMediaItem> prepared(MPMediaLibrary& library, std::optional<MPMediaItem> item,
+                                    const QString& source, QString* error) {
+    if (!item || item->isProtected() || library.isItemReady(*item)) return item;
+    std::fprintf(stderr, "Decoding %s...\n", item->title().toUtf8().constData());
+    if (!library.prepareItemNow(*item)) {
+        *error = QStringLiteral("%1 cannot be read as audio").arg(source);
+        return std::nullopt;
+    }
+    return item;
+}
+
 // The song behind SOURCE, as the picker would hand it over: a library song or
 // a song file added to the library for this run.
 std::optional<MPMediaItem> itemForSource(const QString& source, QString* error) {
@@ -83,7 +97,7 @@ std::optional<MPMediaItem> itemForSource(const QString& source, QString* error) 
         library.scanNow();
         auto item = library.itemForURL(QUrl(source));
         if (!item) *error = QStringLiteral("no song in the music library has the URL %1").arg(source);
-        return item;
+        return prepared(library, item, source, error);
     }
     const QFileInfo file(source);
     if (!file.isFile() || !file.isReadable()) {
@@ -92,10 +106,13 @@ std::optional<MPMediaItem> itemForSource(const QString& source, QString* error) 
     }
     auto item = library.addFile(file.absoluteFilePath());
     if (!item || item->isNull()) {
-        *error = QStringLiteral("%1 is not a song the music library can use").arg(source);
+        // A damaged song in a format the library decodes is refused like a damaged MP3.
+        *error = MPMediaItem::decodedFormatForFile(source).isEmpty()
+                     ? QStringLiteral("%1 is not a song the music library can use").arg(source)
+                     : QStringLiteral("%1 cannot be read as audio").arg(source);
         return std::nullopt;
     }
-    return item;
+    return prepared(library, item, source, error);
 }
 
 void removeWorkFiles() {

@@ -88,7 +88,8 @@ std::vector<MPMediaItem> MPMediaLibrary::scanFolders(const QStringList& folders)
         QDirIterator it(folder, QDir::Files | QDir::Readable, QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
         while (it.hasNext()) {
             const QString path = it.next();
-            if (MPMediaItem::libraryExtensionForFile(path).isEmpty()) continue;
+            if (MPMediaItem::libraryExtensionForFile(path).isEmpty() && MPMediaItem::decodedFormatForFile(path).isEmpty())
+                continue;
             const QString canonical = QFileInfo(path).canonicalFilePath();
             if (canonical.isEmpty() || seen.contains(canonical)) continue;
             seen.insert(canonical);
@@ -117,11 +118,19 @@ void MPMediaLibrary::runScan() {
     QHash<uint64_t, MPMediaItem> table;
     table.reserve(qsizetype(found.size()));
     for (const auto& item : found) table.insert(item.persistentID(), item);
-    std::lock_guard lock(mutex_);
-    items_ = std::move(table);
-    // Files added for the run stay until they are gone from the disk.
-    added_.removeIf([](const auto& entry) { return !QFileInfo::exists(entry.value().filePath()); });
-    scanned_ = true;
+    QSet<uint64_t> decoded;
+    {
+        std::lock_guard lock(mutex_);
+        items_ = std::move(table);
+        // Files added for the run stay until they are gone from the disk.
+        added_.removeIf([](const auto& entry) { return !QFileInfo::exists(entry.value().filePath()); });
+        scanned_ = true;
+        for (const auto* songs : {&items_, &added_})
+            for (const auto& item : *songs)
+                if (item.isOfferedAsWav()) decoded.insert(item.persistentID());
+    }
+    // Decodes of songs that left the library go with them.
+    cache_.dropSongsOtherThan(decoded);
 }
 
 void MPMediaLibrary::scanNow() {
@@ -226,7 +235,36 @@ QString MPMediaLibrary::pathForURL(const QUrl& url) {
         waitForScan();
     }
     auto item = itemForURL(url);
-    return item ? item->filePath() : QString();
+    if (!item) return {};
+    if (!item->isOfferedAsWav()) return item->filePath();
+    QString error;
+    const QString wav = cache_.fileForItem(*item, &error);
+    if (wav.isEmpty()) NSLog("Cannot decode %@: %@", describe(*item), error);
+    return wav;
+}
+
+bool MPMediaLibrary::isItemReady(const MPMediaItem& item) const {
+    return !item.isOfferedAsWav() || !cache_.cachedFileForItem(item).isEmpty();
+}
+
+bool MPMediaLibrary::prepareItemNow(const MPMediaItem& item, QString* error) {
+    QString why;
+    if (!cache_.fileForItem(item, &why).isEmpty()) return true;
+    NSLog("Cannot decode %@: %@", describe(item), why);
+    if (error) *error = why;
+    return false;
+}
+
+void MPMediaLibrary::prepareItem(const MPMediaItem& item, std::function<void(float)> progress,
+                                 std::function<void(const QString& error)> completion) {
+    if (!item.isOfferedAsWav()) {
+        if (completion) performOnMainThread([completion] { completion(QString()); });
+        return;
+    }
+    cache_.beginFileForItem(item, std::move(progress),
+                            [completion](const QString&, const QString& error) {
+                                if (completion) completion(error);
+                            });
 }
 
 } // namespace quorvel

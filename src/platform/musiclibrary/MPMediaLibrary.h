@@ -9,9 +9,17 @@
 // Demo songs: $QUORVEL_DEMO_DIR, else share/quorvel/demo of the install,
 // else the folder the build writes them to.
 //
+// Songs in formats outside the importer's table (FLAC, Ogg, Opus ...) carry
+// "wav" URLs: the URL opens a 16-bit WAV decoded from the song into the song
+// cache on first use (see SongWavCache). Opening such a URL before the song
+// is prepared decodes it on the spot, so a program with a user interface
+// prepares the picked song first with prepareItem() and opens its URL when
+// that completes.
+//
 // Thread safety: every method may be called from any thread. Scans run on a
 // worker thread owned by the library and joined before it is destroyed.
 #include "MPMediaItem.h"
+#include "SongWavCache.h"
 
 #include <QHash>
 #include <QStringList>
@@ -50,8 +58,22 @@ public:
     // the file is no song.
     std::optional<MPMediaItem> addFile(const QString& path);
 
-    // The file behind a library URL; scans once first if nothing was scanned yet.
+    // The file behind a library URL; scans once first if nothing was scanned
+    // yet. For a song offered as a WAV, its decoded WAV (decoded here when needed).
     QString pathForURL(const QUrl& url);
+
+    // Whether the item's URL opens without decoding first.
+    bool isItemReady(const MPMediaItem& item) const;
+    // Decodes the item on the calling thread when it needs it (the command
+    // line). False and *error when the song cannot be decoded.
+    bool prepareItemNow(const MPMediaItem& item, QString* error = nullptr);
+    // Readies the item on a worker thread and returns at once; `progress`
+    // (0 to 1) and `completion` (an empty error on success) run on the main
+    // thread. A song that needs no decoding completes at once, still through
+    // the main thread's event loop.
+    void prepareItem(const MPMediaItem& item, std::function<void(float)> progress,
+                     std::function<void(const QString& error)> completion);
+    SongWavCache& songCache() { return cache_; }
 
     ~MPMediaLibrary();
     MPMediaLibrary(const MPMediaLibrary&) = delete;
@@ -70,6 +92,8 @@ private:
     bool scanning_ = false;
     bool scanned_ = false;
     std::thread worker_;
+    // Declared last: destroyed (its workers joined) before the rest.
+    SongWavCache cache_;
 };
 
 } // namespace quorvel

@@ -89,6 +89,7 @@ protected:
     }
     static inline QTemporaryDir* music = nullptr;
     static inline QTemporaryDir* demo = nullptr;
+    TempHome home;
     std::unique_ptr<ScopedEnv> env1, env2;
 };
 
@@ -215,6 +216,7 @@ TEST(MusicLibraryFolders, ComeFromTheEnvironmentOrTheUserDirs) {
 }
 
 TEST(DemoSongs, ShipWithTheProgram) {
+    TempHome home;
     QTemporaryDir emptyMusic;
     ScopedEnv music("QUORVEL_MUSIC", emptyMusic.path());
     ScopedEnv demo("QUORVEL_DEMO_DIR", QString());
