@@ -58,6 +58,8 @@ void Navigator::presentStartScreen() {
     ScreenStack::Presentation how;
     how.animated = false;
     how.deleteOnDismiss = true;
+    // The start screen has no way back: there is nothing below it to use yet.
+    how.escape = [] {};
     stack_.present(start_, how);
 }
 

@@ -102,6 +102,9 @@ TEST_F(Window, StartsOnTheStartScreenWhoseButtonOpensThePicker) {
     EXPECT_EQ(stack()->topScreen(), start);
     EXPECT_FALSE(stack()->isTransitioning()) << "the start screen comes without animation";
     EXPECT_TRUE(qobject_cast<EditorPage*>(stack()->rootScreen()));
+    stack()->escape();
+    EXPECT_EQ(stack()->topScreen(), start) << "Esc does not close the start screen";
+    EXPECT_FALSE(stack()->isTransitioning());
 
     MPMediaPickerController* p = openPicker();
     ASSERT_TRUE(p);
