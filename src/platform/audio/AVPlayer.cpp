@@ -38,6 +38,8 @@ public:
 
     void setItem(std::shared_ptr<AVPlayerItem> next) {
         const CMTime left = position();
+        // The rate carries over: a playing player plays the new item.
+        const bool wasPlaying = playing;
         stopPlaying();
         dropStream();
         if (item) item->hostDidLeave(this, left);
@@ -50,6 +52,7 @@ public:
         NSError failure;
         if (openStream(&failure)) {
             status = AVPlayerStatusReadyToPlay;
+            if (wasPlaying) play();
         } else {
             status = AVPlayerStatusFailed;
             error = failure;

@@ -42,6 +42,7 @@ public:
     explicit AVPlayer(std::shared_ptr<AVPlayerItem> item = nullptr);
     ~AVPlayer();
 
+    // A playing player goes on playing with the new item (from its position).
     void replaceCurrentItemWithPlayerItem(std::shared_ptr<AVPlayerItem> item);
     const std::shared_ptr<AVPlayerItem>& currentItem() const;
 

@@ -215,3 +215,25 @@ TEST(AVPlayer, PlayingAgainAtTheEndPostsTheEndAgainAndASeekPlaysFromThere) {
     ASSERT_TRUE(test::waitUntil([&] { return ends.count == 3; }, 10000));
     EXPECT_NEAR(CMTimeGetSeconds(player.currentTime()), 0.6, 1e-4);
 }
+
+TEST(AVPlayer, AReplacedItemPlaysOnWhenThePlayerWasPlayingAndTheOldOneIsLeftWhereItStopped) {
+    test::AudioDriver driver("dummy");
+    const QString path = driver.documents() + QStringLiteral("/source.wav");
+    ASSERT_TRUE(test::writeWav16(path, test::liftedTone(1.0), 44100, 1));
+    auto first = itemFor(path);
+    auto second = itemFor(path);
+    second->seekToTime(CMTimeMake(7, 10));
+    AVPlayer player(first);
+    EndCounter firstEnds(first.get()), secondEnds(second.get());
+    player.play();
+    ASSERT_TRUE(test::waitUntil([&] { return CMTimeGetSeconds(player.currentTime()) >= 0.2; }, 10000));
+    player.replaceCurrentItemWithPlayerItem(second);
+    EXPECT_EQ(player.rate(), 1.0f);
+    EXPECT_EQ(player.currentItem(), second);
+    const double left = CMTimeGetSeconds(first->currentTime());
+    EXPECT_GE(left, 0.2);
+    EXPECT_LT(left, 1.0);
+    ASSERT_TRUE(test::waitUntil([&] { return secondEnds.count == 1; }, 10000));
+    EXPECT_EQ(firstEnds.count, 0);
+    EXPECT_EQ(CMTimeGetSeconds(first->currentTime()), left);
+}
