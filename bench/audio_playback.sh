@@ -17,21 +17,25 @@ ringtone="$tmp/Bells-1.m4r"
 # A 39.9 s ringtone as the exporter stores it: AAC-LC, mono, 44,100 Hz, MPEG-4.
 ffmpeg -v error -f lavfi -i "aevalsrc=0.3*sin(2*PI*(440+30*sin(2*t))*t)+0.2*sin(2*PI*660*t)*(0.5+0.5*sin(3*t)):s=44100:d=39.9" \
   -ac 1 -c:a aac -b:a 128k -f ipod -y "$ringtone"
+short="$tmp/Short-1.m4r"
+ffmpeg -v error -i "$ringtone" -t 1 -c copy -f ipod -y "$short"
 export SDL_AUDIODRIVER=disk
 out="$tmp/out.raw"
 export SDL_DISKAUDIOFILE="$out"
+# Millisecond timings on a shared machine: the measuring threads run ahead of
+# other work when allowed to.
+prio=()
+if nice -n -15 true 2>/dev/null; then prio=(nice -n -15); fi
 
-echo "== play -> first sound (disk driver, cold device each time)"
-"$bin" latency "$ringtone" "$reps" 2>/dev/null
+echo "== play -> first sound of a ringtone (disk driver)"
+"${prio[@]}" "$bin" latency "$ringtone" "$reps" 2>/dev/null
 
-echo "== process start -> first sound (median of $reps)"
+echo "== process start -> first sound of a 1 s ringtone, ours (AVAudioPlayer) and ffplay (median of $reps)"
 med() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
-short="$tmp/short.m4r"
-ffmpeg -v error -i "$ringtone" -t 1 -c copy -f ipod -y "$short"
 ours=(); theirs=()
 for _ in $(seq "$reps"); do
-  ours+=("$("$bin" watch "$out" "$bin" once "$short" 2>/dev/null | sed -E 's/.*first sound ([0-9.]+) ms.*/\1/')")
-  theirs+=("$("$bin" watch "$out" ffplay -nodisp -autoexit -loglevel quiet "$short" 2>/dev/null | sed -E 's/.*first sound ([0-9.]+) ms.*/\1/')")
+  ours+=("$("${prio[@]}" "$bin" watch "$out" "$bin" once "$short" 2>/dev/null | sed -E 's/.*first sound ([0-9.]+) ms.*/\1/')")
+  theirs+=("$("${prio[@]}" "$bin" watch "$out" ffplay -nodisp -autoexit -loglevel quiet "$short" 2>/dev/null | sed -E 's/.*first sound ([0-9.]+) ms.*/\1/')")
 done
 o=$(printf '%s\n' "${ours[@]}" | med); t=$(printf '%s\n' "${theirs[@]}" | med)
 echo "ours    ${o} ms"

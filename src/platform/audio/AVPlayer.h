@@ -10,8 +10,9 @@
 // Periodic time observers run on the main thread at their interval while
 // time moves (rate() is not 0).
 //
-// Thread safety: main thread only (as the items are). Decoding runs on a
-// worker of the player's own; nothing here waits for it.
+// Thread safety: main thread only (as the items are). Decoding runs ahead on
+// a worker of the player's own; a seek or a new item stops the old worker,
+// which is never more than one packet's decoding from stopping.
 #include "AVURLAsset.h"
 #include "CMTime.h"
 #include "NSError.h"

@@ -31,6 +31,8 @@ AudioOutput::AudioOutput() {
 
 AudioOutput::~AudioOutput() = default;
 
+// SDL holds this lock around each callback. The main thread takes it only to
+// change a slot, so the callback never waits more than a moment for it.
 void AudioOutput::lock() const {
     if (device_) SDL_LockAudioDevice(device_);
 }
