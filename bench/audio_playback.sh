@@ -35,17 +35,20 @@ med() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[N
 ours=(); theirs=()
 for _ in $(seq "$reps"); do
   ours+=("$("${prio[@]}" "$bin" watch "$out" "$bin" once "$short" 2>/dev/null | sed -E 's/.*first sound ([0-9.]+) ms.*/\1/')")
-  theirs+=("$("${prio[@]}" "$bin" watch "$out" ffplay -nodisp -autoexit -loglevel quiet "$short" 2>/dev/null | sed -E 's/.*first sound ([0-9.]+) ms.*/\1/')")
+  theirs+=("$("${prio[@]}" "$bin" watch "$out" ffplay -nodisp -nostats -autoexit -loglevel quiet "$short" </dev/null 2>/dev/null | sed -E 's/.*first sound ([0-9.]+) ms.*/\1/')")
 done
 o=$(printf '%s\n' "${ours[@]}" | med); t=$(printf '%s\n' "${theirs[@]}" | med)
 echo "ours    ${o} ms"
 echo "ffplay  ${t} ms"
 printf 'ratio ours/ffplay = %.2f\n' "$(awk -v a="$o" -v b="$t" 'BEGIN {print a / b}')"
 
-echo "== CPU playing 39.9 s with 3 s fades"
-"$bin" cpu "$ringtone" 3 2>/dev/null
-echo -n "ours as a process: "
-"$bin" watch "$out" "$bin" cpu "$ringtone" 3 2>/dev/null | sed -E 's/.*; ([0-9.]+ s CPU.*)/\1/'
-echo -n "ffplay:            "
-"$bin" watch "$out" ffplay -nodisp -autoexit -loglevel quiet -af "afade=t=in:d=3,afade=t=out:st=36.9:d=3" "$ringtone" 2>/dev/null |
-  sed -E 's/.*; ([0-9.]+ s CPU.*)/\1/'
+echo "== CPU playing 39.9 s with 3 s fades (whole processes, same driver)"
+cpu_of() { sed -nE 's/^start -> .*; ([0-9.]+ s CPU.*); exit.*/\1/p'; }
+ours_cpu=$("${prio[@]}" "$bin" watch "$out" "$bin" cpu "$ringtone" 3 2>/dev/null | cpu_of)
+ffplay_cpu=$("${prio[@]}" "$bin" watch "$out" ffplay -nodisp -nostats -autoexit -loglevel quiet \
+  -af "afade=t=in:d=3,afade=t=out:st=36.9:d=3" "$ringtone" 2>/dev/null </dev/null | cpu_of)
+echo "ours (AVPlayer, fade envelope): $ours_cpu"
+echo "ffplay (afade filters):         $ffplay_cpu"
+share() { sed -E 's/.*= ([0-9.]+) %.*/\1/'; }
+printf 'ratio ours/ffplay = %.2f (target: ours < 2 %% of one core)\n' \
+  "$(awk -v a="$(echo "$ours_cpu" | share)" -v b="$(echo "$ffplay_cpu" | share)" 'BEGIN {print a / b}')"
