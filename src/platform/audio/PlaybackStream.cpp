@@ -19,8 +19,9 @@ constexpr int kChannels = AudioOutput::kChannels;
 constexpr int kRate = AudioOutput::kSampleRate;
 // How far the worker decodes ahead of what is heard.
 constexpr size_t kRingFrames = kRate;
-// Decoded before open() returns: several periods of the output.
-constexpr size_t kPrefillFrames = 4 * AudioOutput::kPeriodFrames;
+// Decoded before open() returns (under 0.2 s of sound, a millisecond or two
+// of work), so that a worker slow to get going cannot leave a gap.
+constexpr size_t kPrefillFrames = 16 * AudioOutput::kPeriodFrames;
 // The worker also wakes by itself this often (milliseconds).
 constexpr uint32_t kWorkerWaitMs = 50;
 // A span without an end reaches this far (seconds): past any file.
