@@ -14,7 +14,7 @@ namespace quorvel {
 
 namespace {
 // How often finished renderers are collected on the main thread.
-constexpr int kHousekeepingMs = 20;
+constexpr int kHousekeepingMs = 40;
 
 void closeAtExit() { AudioOutput::sharedInstance().close(); }
 } // namespace

@@ -23,7 +23,7 @@ constexpr size_t kRingFrames = kRate;
 // of work), so that a worker slow to get going cannot leave a gap.
 constexpr size_t kPrefillFrames = 16 * AudioOutput::kPeriodFrames;
 // The worker also wakes by itself this often (milliseconds).
-constexpr uint32_t kWorkerWaitMs = 50;
+constexpr uint32_t kWorkerWaitMs = 200;
 // A span without an end reaches this far (seconds): past any file.
 constexpr CMTimeValue kOpenEndSeconds = 1000000000;
 
@@ -179,7 +179,8 @@ bool PlaybackStream::render(float* out, int frames) noexcept {
     const size_t got = decoder_->ring.read(out, want * kChannels) / kChannels;
     std::memset(out + got * kChannels, 0, (size_t(frames) - got) * kChannels * sizeof(float));
     consumed_.store(consumed + int64_t(got), std::memory_order_release);
-    decoder_->notify();
+    // The worker refills in large steps: wake it only once the ring is half empty.
+    if (decoder_->ring.readAvailable() < decoder_->ring.capacity() / 2) decoder_->notify();
     // What the worker wrote before saying it was done is all there is.
     const bool drained = got < want && decoder_->producerDone.load(std::memory_order_acquire) &&
                          decoder_->ring.readAvailable() == 0;
