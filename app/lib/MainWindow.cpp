@@ -3,6 +3,7 @@
 #include "CanvasView.h"
 #include "MPMediaItem.h"
 #include "Navigator.h"
+#include "PreviewPlayer.h"
 #include "Ringtune.h"
 #include "ScreenStack.h"
 #include "UserDefaults.h"

@@ -41,6 +41,7 @@ Navigator::~Navigator() {
 
 const std::shared_ptr<Ringtune>& Navigator::ringtune() const { return presenter_->ringtune(); }
 
+MainViewController* Navigator::editor() const { return editor_; }
 StartViewWidget* Navigator::startScreen() const { return start_; }
 // Made on first use (not at start-up, where it would only delay the first
 // paint); from then on it is kept, and shown again it keeps its page.

