@@ -91,7 +91,7 @@ MainViewController::~MainViewController() {
 
 void MainViewController::setUpScreen() {
     tileBackground(this, QStringLiteral("QuorvelBG.png"));
-    tileBackground(ui_->waveContent, QStringLiteral("wave.png"));
+    ui_->waveContent->installEventFilter(this);
     ui_->waveView->setWidgetResizable(false);
     ui_->waveView->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     ui_->waveView->viewport()->setAutoFillBackground(false);
@@ -168,6 +168,15 @@ void MainViewController::addShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_R), "recordShortcut", [&p] { p.startRecorder(); });
     add(QKeySequence(Qt::CTRL | Qt::Key_E), "exportShortcut", [&p] { p.preProcessRingtoneForExport(); });
     add(QKeySequence(Qt::CTRL | Qt::Key_L), "listShortcut", [&p] { p.showFileManager(); });
+}
+
+bool MainViewController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->waveContent && event->type() == QEvent::Paint) {
+        QPainter p(ui_->waveContent);
+        p.drawTiledPixmap(ui_->waveContent->rect(), UIImage::imageNamed(QStringLiteral("wave.png")));
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainViewController::showEvent(QShowEvent* event) {

@@ -47,6 +47,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Paints the strip's tiles (a style sheet would replace a palette brush).
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void setUpScreen();
