@@ -24,6 +24,12 @@ using namespace quorvel;
 
 namespace {
 
+// With QUORVEL_SCREENSHOT_DIR set, the screen as it looks is saved there.
+void screenshot(QWidget* w, const char* name) {
+    const QString dir = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) w->grab().save(dir + QLatin1Char('/') + QLatin1String(name));
+}
+
 class Finished : public ExportViewControllerFinishDelegate {
 public:
     void exportViewControllerDidFinish(ExportViewController*) override { ++calls; }
@@ -87,7 +93,7 @@ protected:
 } // namespace
 
 TEST_F(ExportView, TheWritersPathShowsProgressThenDoneWithExitHelpAndMail) {
-    useTone(3.0);
+    useTone(30.0);
     startWriter();
     EXPECT_EQ(find<QLabel>("nowPlayingLabel")->text(), QStringLiteral("Bells"));
     EXPECT_EQ(find<QLabel>("nowPlayingArtist")->text(), QStringLiteral("Band"));
@@ -99,7 +105,10 @@ TEST_F(ExportView, TheWritersPathShowsProgressThenDoneWithExitHelpAndMail) {
 
     QList<float> seen;
     QObject::connect(controller.get(), &ExportViewController::changed,
-                     [&] { seen << find<PDColoredProgressView>("progressView")->progress(); });
+                     [&] {
+                         seen << find<PDColoredProgressView>("progressView")->progress();
+                         if (seen.back() > 0.3f && seen.back() < 0.9f) screenshot(widget.get(), "export-progress.png");
+                     });
     ASSERT_TRUE(test::waitUntil([&] { return controller->outcome() != ExportViewController::Outcome::Running; }));
     ASSERT_EQ(controller->outcome(), ExportViewController::Outcome::Done) << controller->failureDescription().toStdString();
     EXPECT_FLOAT_EQ(find<PDColoredProgressView>("progressView")->progress(), 1.0f);
@@ -110,12 +119,13 @@ TEST_F(ExportView, TheWritersPathShowsProgressThenDoneWithExitHelpAndMail) {
     EXPECT_TRUE(find<QPushButton>("helpButton")->isVisible());
     EXPECT_TRUE(find<QLabel>("helpLabel")->isVisible());
     ASSERT_TRUE(find<QPushButton>("mailButton")->isVisible());
+    screenshot(widget.get(), "export-done.png");
 
     const QString stored = ringtune->storedFilePath().toLocalFile();
     EXPECT_EQ(QFileInfo(stored).fileName(), QStringLiteral("Bells-1.m4r"));
     EXPECT_EQ(storedRows(), 1u);
     EXPECT_EQ(test::probeStreamField(stored, QStringLiteral("codec_name")), QStringLiteral("aac"));
-    EXPECT_NEAR(test::probeDuration(stored), 3.0, 0.05);
+    EXPECT_NEAR(test::probeDuration(stored), 30.0, 0.05);
 
     QSignalSpy mail(widget.get(), &ExportViewWidget::sendMailRequested);
     find<QPushButton>("mailButton")->click();

@@ -49,6 +49,9 @@ TEST_F(RecorderView, RecordingTurnsTheLabelRedAndRunsTheLcdTime) {
     EXPECT_EQ(button->property("image").toString(), QStringLiteral("bigStopRed.png"));
     ASSERT_TRUE(test::waitUntil([&] { return label->property("red").toBool(); }, 15000));
     EXPECT_EQ(label->text(), NSLocalizedString(QStringLiteral("recording")));
+    test::waitUntil([&] { return time->text() >= QStringLiteral("00:00.8"); }, 5000);
+    if (const QString dir = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR"); !dir.isEmpty())
+        widget.grab().save(dir + QStringLiteral("/recorder-recording.png"));
     button->click();
     EXPECT_EQ(button->property("image").toString(), QStringLiteral("bigRecordRed.png"));
     widget.findChild<QPushButton*>(QStringLiteral("doneButton"))->click();
