@@ -47,6 +47,8 @@ ExportViewWidget::~ExportViewWidget() {
     }
 }
 
+HelpWebViewWidget* ExportViewWidget::helpController() const { return help_; }
+
 void ExportViewWidget::refresh() {
     ui_->progressView->setProgress(controller_->progress());
     if (!controller_->labelKey().isEmpty()) ui_->label->setText(NSLocalizedString(controller_->labelKey()));

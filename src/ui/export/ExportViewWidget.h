@@ -35,7 +35,7 @@ public:
     ~ExportViewWidget() override;
 
     const std::shared_ptr<ExportViewController>& controller() const { return controller_; }
-    HelpWebViewWidget* helpController() const { return help_; }
+    HelpWebViewWidget* helpController() const;
 
     // The layout's actions.
     void cancelFinish();

@@ -77,7 +77,10 @@ protected:
     }
     template <class T> T* find(const char* name) const { return widget->findChild<T*>(QString::fromLatin1(name)); }
     QString labelText() const { return find<QLabel>("label")->text(); }
-    size_t storedRows() const { return DBHelper::dbHelper().loadRingtonesFromDB().value_or({}).size(); }
+    size_t storedRows() const {
+        const auto rows = DBHelper::dbHelper().loadRingtonesFromDB();
+        return rows ? rows->size() : size_t(-1);
+    }
     QStringList ringtoneFiles() const {
         return QDir(Paths::documentsDirectory()).entryList({QStringLiteral("*.m4r")}, QDir::Files);
     }
