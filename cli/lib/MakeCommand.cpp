@@ -4,6 +4,7 @@
 #include "AudioExporterFor3G.h"
 #include "CliContext.h"
 #include "CommandLine.h"
+#include "DocumentsLock.h"
 #include "EditorFlows.h"
 #include "EditorRules.h"
 #include "LocalizedStrings.h"
@@ -19,6 +20,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cmath>
+#include <cstdio>
+#include <unistd.h>
 
 namespace quorvel::cli {
 
@@ -44,6 +47,9 @@ class TerminalView : public EditorFlowsView {
     void flowStopped(const QString& reason) override {
         stopped_ = reason;
         loop_.quit();
+    }
+    void waitingForAnotherExport() override {
+        if (isatty(STDERR_FILENO) == 1) std::fputs("quorvel-cli: waiting for another export to finish\n", stderr);
     }
 
     const std::shared_ptr<ExportViewController>& screen() const { return screen_; }
@@ -112,7 +118,10 @@ std::shared_ptr<Ringtune> ringtuneForSource(const QString& source, bool recordin
     return r;
 }
 
-void removeWorkFiles() {
+// Only while no other export uses them: when this road holds the lock, or nobody does.
+void removeWorkFiles(const EditorFlows& flows) {
+    DocumentsLock lock(DocumentsLock::kExportLockName);
+    if (!flows.holdsWorkFiles() && lock.tryLock() != DocumentsLock::Result::Locked) return;
     QDir docs(Paths::documentsDirectory());
     for (const QString& name :
          docs.entryList({QStringLiteral(".tmpExport.*"), QStringLiteral(".processedEffect.wav")},
@@ -185,7 +194,7 @@ int MakeCommand::run(const QStringList& args) {
     flows.preProcessRingtoneForExport();
     loop.exec();
     view.finishBar();
-    removeWorkFiles();
+    removeWorkFiles(flows);
 
     if (!view.stopped().isEmpty()) return CliContext::fail(view.stopped());
     const auto& screen = view.screen();

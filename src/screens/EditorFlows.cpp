@@ -13,8 +13,18 @@
 
 namespace quorvel {
 
+namespace {
+// How often a waiting road tries the lock, and a running export is looked at.
+constexpr int kWorkFilesPollMs = 200;
+} // namespace
+
 EditorFlows::EditorFlows(EditorFlowsView& view, bool hardwareEncoderAvailable)
-    : view_(view), hardwareEncoderAvailable_(hardwareEncoderAvailable) {}
+    : view_(view), hardwareEncoderAvailable_(hardwareEncoderAvailable) {
+    waitTimer_.setInterval(kWorkFilesPollMs);
+    waitTimer_.callOnTimeout([this] { pollWorkFiles(); });
+    watchTimer_.setInterval(kWorkFilesPollMs);
+    watchTimer_.callOnTimeout([this] { watchExport(); });
+}
 
 EditorFlows::~EditorFlows() {
     *alive_ = false;
@@ -27,7 +37,7 @@ void EditorFlows::preProcessRingtoneForExport() {
     view_.showProcessingNotice();
     ringtune_->setProcessed(ringtune_->isRecorded());
     ringtune_->setTimeRange(GenericHelper::playerItemTimeRange(controls_.start(), controls_.length()));
-    cut();
+    takeWorkFilesThen([this] { cut(); });
 }
 
 void EditorFlows::preProcessRingtoneForPlay() {
@@ -40,7 +50,65 @@ void EditorFlows::preProcessRingtoneForPlay() {
     }
     view_.showProcessingNotice();
     ringtune_->setTimeRange(GenericHelper::playerItemTimeRange(controls_.start(), controls_.length()));
-    cut();
+    takeWorkFilesThen([this] { cut(); });
+}
+
+void EditorFlows::takeWorkFilesThen(std::function<void()> next) {
+    switch (workFiles_.tryLock()) {
+    case DocumentsLock::Result::Locked:
+        next();
+        return;
+    case DocumentsLock::Result::Failed:
+        view_.dismissProcessingNotice();
+        stop(QStringLiteral("The work files cannot be locked: %1").arg(workFiles_.errorString()));
+        return;
+    case DocumentsLock::Result::Busy:
+        break;
+    }
+    NSLog("Waiting for another export: %@", workFiles_.errorString());
+    view_.waitingForAnotherExport();
+    afterWait_ = std::move(next);
+    waitStarted_ = std::chrono::steady_clock::now();
+    waitTimer_.start();
+}
+
+void EditorFlows::pollWorkFiles() {
+    const DocumentsLock::Result result = workFiles_.tryLock();
+    if (result == DocumentsLock::Result::Busy && std::chrono::steady_clock::now() - waitStarted_ < workFilesTimeout_)
+        return;
+    waitTimer_.stop();
+    auto next = std::move(afterWait_);
+    afterWait_ = nullptr;
+    if (result == DocumentsLock::Result::Locked) {
+        next();
+        return;
+    }
+    view_.dismissProcessingNotice();
+    if (result == DocumentsLock::Result::Failed) {
+        stop(QStringLiteral("The work files cannot be locked: %1").arg(workFiles_.errorString()));
+        return;
+    }
+    const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(workFilesTimeout_).count();
+    stop(minutes >= 1 ? QStringLiteral("Another export has been running for %1 minutes; nothing was made. "
+                                       "Try again when it has finished.")
+                            .arg(minutes)
+                      : QStringLiteral("Another export is still running; nothing was made. "
+                                       "Try again when it has finished."));
+}
+
+void EditorFlows::watchExport() {
+    if (exportScreen_ && exportScreen_->outcome() == ExportViewController::Outcome::Running) return;
+    releaseWorkFiles();
+}
+
+void EditorFlows::releaseWorkFiles() {
+    watchTimer_.stop();
+    workFiles_.unlock();
+}
+
+void EditorFlows::stop(const QString& reason) {
+    releaseWorkFiles();
+    view_.flowStopped(reason);
 }
 
 void EditorFlows::cut() {
@@ -87,7 +155,7 @@ void EditorFlows::processRingtoneWithDirac() {
         if (input) input->statusOfValueForKey(QStringLiteral("tracks"), &error);
         NSLog("The asset's tracks were not loaded:\n%@", error.localizedDescription);
         view_.dismissProcessingNotice();
-        view_.flowStopped(QStringLiteral("The audio of the chosen segment could not be read."));
+        stop(QStringLiteral("The audio of the chosen segment could not be read."));
         return;
     }
     if (EditorRules::isEngineSkipped(*ringtune_, playTapped_, hardwareEncoderAvailable_)) {
@@ -108,6 +176,7 @@ void EditorFlows::effectsDelegateDidFinishWithURL(const QUrl& url) {
     ringtune_->setProcessed(true);
     ringtune_->setExportURL(url);
     if (playTapped_) {
+        releaseWorkFiles(); // the preview's processed file is ready
         view_.loadAndPlayEffectsAsset();
         playTapped_ = false;
     } else {
@@ -123,7 +192,7 @@ void EditorFlows::loadAndExportEffectsAsset() {
         NSError error;
         if (asset->statusOfValueForKey(QStringLiteral("tracks"), &error) != AVKeyValueStatusLoaded) {
             NSLog("The asset's tracks were not loaded:\n%@", error.localizedDescription);
-            view_.flowStopped(QStringLiteral("The processed audio could not be read."));
+            stop(QStringLiteral("The processed audio could not be read."));
             return;
         }
         effectsPlayerItem_.reset();
@@ -150,8 +219,9 @@ void EditorFlows::exportRingTone() {
         AudioExportHelper::sharedInstance().exportRingtune(ringtune_, exportScreen_.get());
     }
     view_.presentExportScreen(exportScreen_);
+    watchTimer_.start();
 }
 
-void EditorFlows::exportViewControllerDidFinish(ExportViewController*) {}
+void EditorFlows::exportViewControllerDidFinish(ExportViewController*) { releaseWorkFiles(); }
 
 } // namespace quorvel
