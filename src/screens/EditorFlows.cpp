@@ -65,7 +65,6 @@ void EditorFlows::takeWorkFilesThen(std::function<void()> next) {
     case DocumentsLock::Result::Busy:
         break;
     }
-    NSLog("Waiting for another export: %@", workFiles_.errorString());
     view_.waitingForAnotherExport();
     afterWait_ = std::move(next);
     waitStarted_ = std::chrono::steady_clock::now();
