@@ -206,8 +206,12 @@ int MakeCommand::run(const QStringList& args) {
     case ExportViewController::Outcome::Error:
         return CliContext::fail(QStringLiteral("the ringtone was written to %1 but could not be stored")
                                     .arg(ringtune->storedFilePath().toLocalFile()));
-    default:
-        return CliContext::fail(QStringLiteral("the export failed: %1").arg(screen->failureDescription()));
+    default: {
+        // The AAC writer's own reason says more than the screen's summary.
+        const QString writerFailure = AudioExporterFor3G::sharedInstance().lastFailure();
+        return CliContext::fail(QStringLiteral("the export failed: %1")
+                                    .arg(writerFailure.isEmpty() ? screen->failureDescription() : writerFailure));
+    }
     }
 }
 

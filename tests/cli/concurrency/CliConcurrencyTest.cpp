@@ -18,7 +18,7 @@ using namespace quorvel::test;
 
 namespace {
 
-struct Run {
+struct CliRun {
     int exitCode = -1;
     QString out, err;
 };
@@ -33,7 +33,7 @@ protected:
         return env;
     }
     // Starts every command before waiting for any.
-    std::vector<Run> runTogether(const std::vector<QStringList>& commands) {
+    std::vector<CliRun> runTogether(const std::vector<QStringList>& commands) {
         std::vector<std::unique_ptr<QProcess>> processes;
         for (const QStringList& args : commands) {
             auto p = std::make_unique<QProcess>();
@@ -41,9 +41,9 @@ protected:
             p->start(QStringLiteral(QUORVEL_CLI), args);
             processes.push_back(std::move(p));
         }
-        std::vector<Run> runs;
+        std::vector<CliRun> runs;
         for (auto& p : processes) {
-            Run r;
+            CliRun r;
             if (p->waitForFinished(600000) && p->exitStatus() == QProcess::NormalExit) r.exitCode = p->exitCode();
             else p->kill();
             r.out = QString::fromUtf8(p->readAllStandardOutput());
@@ -52,7 +52,7 @@ protected:
         }
         return runs;
     }
-    Run run(const QStringList& args) { return runTogether({args}).front(); }
+    CliRun run(const QStringList& args) { return runTogether({args}).front(); }
 
     QString store() const { return home.documents() + QStringLiteral("/.Quorvel.sqlite"); }
     QString query(const QString& sql) const {
@@ -77,8 +77,8 @@ protected:
 
 TEST_F(CliConcurrency, EightStartsOnAFreshFolderMigrateItOnce) {
     for (const char* name : {"Bells.m4r", "Horn.m4r", "Chimes.m4a"}) touch(QString::fromLatin1(name));
-    const std::vector<Run> runs = runTogether(std::vector<QStringList>(8, QStringList{QStringLiteral("list")}));
-    for (const Run& r : runs) EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const std::vector<CliRun> runs = runTogether(std::vector<QStringList>(8, QStringList{QStringLiteral("list")}));
+    for (const CliRun& r : runs) EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     // Each file renamed once, recorded once; one flags row, marked done.
     EXPECT_EQ(visibleFiles(), (QStringList{QStringLiteral("Bells_0.m4r"), QStringLiteral("Chimes_0.m4r"),
                                            QStringLiteral("Horn_0.m4r")}));
@@ -86,7 +86,7 @@ TEST_F(CliConcurrency, EightStartsOnAFreshFolderMigrateItOnce) {
               QStringLiteral("Bells_0.m4r|0\nChimes_0.m4r|0\nHorn_0.m4r|0"));
     EXPECT_EQ(query(QStringLiteral("SELECT group_concat(oldRingtoneLoaded) FROM AppFlags")), QStringLiteral("1"));
     // Every start saw the three rows (none listed before the migration was done).
-    for (const Run& r : runs) EXPECT_EQ(r.out.count(QLatin1Char('\n')), 3) << r.out.toStdString();
+    for (const CliRun& r : runs) EXPECT_EQ(r.out.count(QLatin1Char('\n')), 3) << r.out.toStdString();
     // Later starts leave files and rows alone.
     touch(QStringLiteral("Late.m4r"));
     EXPECT_EQ(run({QStringLiteral("list")}).exitCode, 0);
@@ -110,9 +110,9 @@ TEST_F(CliConcurrency, FourExportsOfOneTitleEachKeepTheirOwnRingtone) {
         if (i % 2) args << QStringLiteral("--speed") << QStringLiteral("1");
         commands.push_back(args);
     }
-    const std::vector<Run> runs = runTogether(commands);
+    const std::vector<CliRun> runs = runTogether(commands);
     QSet<QString> printed;
-    for (const Run& r : runs) {
+    for (const CliRun& r : runs) {
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         printed.insert(QFileInfo(r.out.trimmed().section(QLatin1Char('\n'), -1)).fileName());
     }
@@ -151,7 +151,7 @@ TEST_F(CliConcurrency, AFlagsRowThatCannotBeReadStopsTheStartAndRenamesNothing) 
         SCOPED_TRACE(command);
         QStringList args{QString::fromLatin1(command)};
         if (args.front() == QLatin1String("make")) args << home.documents() + QStringLiteral("/Bells.m4r");
-        const Run r = run(args);
+        const CliRun r = run(args);
         EXPECT_NE(r.exitCode, 0);
         EXPECT_TRUE(r.err.contains(QStringLiteral("The fetch failed.")) &&
                     r.err.contains(QStringLiteral("malformed")))
