@@ -54,6 +54,8 @@ void EditorFlows::preProcessRingtoneForPlay() {
 }
 
 void EditorFlows::takeWorkFilesThen(std::function<void()> next) {
+    // A new road: a finished export's watch must not let go of the lock it now keeps.
+    watchTimer_.stop();
     switch (workFiles_.tryLock()) {
     case DocumentsLock::Result::Locked:
         next();

@@ -2,6 +2,7 @@
 // work runs once, exports of one title queue for the work files and each
 // keeps its own ringtone, and a store whose flags cannot be read stops the
 // start without renaming anything. Checked with sqlite3 and ffprobe.
+#include "DocumentsLock.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -69,6 +70,17 @@ protected:
         f.write("audio");
     }
 
+    QString makeSong(const QString& title) const {
+        const QString song = music.path() + QStringLiteral("/song.mp3");
+        const ToolResult r = runTool(
+            QStringLiteral("ffmpeg"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+             QStringLiteral("-i"), QStringLiteral("sine=frequency=440:duration=20"), QStringLiteral("-metadata"),
+             QStringLiteral("title=") + title, QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-y"), song});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        return song;
+    }
+
     TempHome home;
     QTemporaryDir music;
 };
@@ -95,14 +107,7 @@ TEST_F(CliConcurrency, EightStartsOnAFreshFolderMigrateItOnce) {
 }
 
 TEST_F(CliConcurrency, FourExportsOfOneTitleEachKeepTheirOwnRingtone) {
-    const QString song = music.path() + QStringLiteral("/song.mp3");
-    ASSERT_EQ(runTool(QStringLiteral("ffmpeg"),
-                      {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-                       QStringLiteral("-i"), QStringLiteral("sine=frequency=440:duration=20"), QStringLiteral("-metadata"),
-                       QStringLiteral("title=Same Tune"), QStringLiteral("-c:a"), QStringLiteral("libmp3lame"),
-                       QStringLiteral("-y"), song})
-                  .exitCode,
-              0);
+    const QString song = makeSong(QStringLiteral("Same Tune"));
     // Two through the engine (the effects file), two without: every work file is shared.
     std::vector<QStringList> commands;
     for (int i = 0; i < 4; ++i) {
@@ -158,4 +163,29 @@ TEST_F(CliConcurrency, AFlagsRowThatCannotBeReadStopsTheStartAndRenamesNothing) 
             << r.err.toStdString();
         EXPECT_EQ(visibleFiles(), QStringList{QStringLiteral("Bells.m4r")});
     }
+}
+
+TEST_F(CliConcurrency, AWaitingExportSaysSoOnceOnATerminal) {
+    const QString song = makeSong(QStringLiteral("Tune"));
+    ASSERT_EQ(run({QStringLiteral("list")}).exitCode, 0);
+    auto other = std::make_unique<LockHolder>(quorvel::DocumentsLock::kExportLockName); // another program's export
+    ASSERT_TRUE(other->isHolding());
+    // script(1) gives the command a terminal and copies what it shows.
+    QProcess terminal;
+    terminal.setProcessEnvironment(environment());
+    terminal.start(QStringLiteral("script"),
+                   {QStringLiteral("-qfec"), QStringLiteral("'%1' make '%2'").arg(QStringLiteral(QUORVEL_CLI), song),
+                    QStringLiteral("/dev/null")});
+    QByteArray shown;
+    ASSERT_TRUE(waitUntil([&] {
+        shown += terminal.readAllStandardOutput();
+        return shown.contains("waiting for another export");
+    }, 60000)) << shown.toStdString();
+    EXPECT_TRUE(QDir(home.documents()).entryList({QStringLiteral(".tmpExport*")}, QDir::Files | QDir::Hidden).isEmpty());
+    other.reset(); // that export ends
+    ASSERT_TRUE(terminal.waitForFinished(300000));
+    shown += terminal.readAllStandardOutput();
+    EXPECT_EQ(terminal.exitCode(), 0) << shown.toStdString();
+    EXPECT_EQ(shown.count("waiting for another export"), 1) << shown.toStdString();
+    EXPECT_EQ(query(QStringLiteral("SELECT file FROM Ringtone")), QStringLiteral("Tune-1.m4r"));
 }
