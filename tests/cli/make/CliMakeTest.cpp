@@ -250,3 +250,20 @@ TEST_F(CliMake, SongsListsTheLibraryWithLengths) {
     EXPECT_EQ(fields[2], QStringLiteral("The Band"));
     EXPECT_NEAR(fields[3].toDouble(), 60.0, 0.1);
 }
+
+// An interrupted recorder leaves 0 as the "data" length: the samples still run
+// to the end of the file, and the ringtone holds all of them.
+TEST_F(CliMake, EncodeReadsAWavWhoseDataLengthIsZeroToTheEnd) {
+    const QString in = home.path() + QStringLiteral("/interrupted.wav");
+    ASSERT_TRUE(writeWav16(in, sine(440, 2.0), 44100, 1));
+    QFile wav(in);
+    ASSERT_TRUE(wav.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(wav.seek(40)); // the canonical header's data length
+    ASSERT_EQ(wav.write(QByteArray(4, '\0')), 4);
+    wav.close();
+
+    const QString out = home.path() + QStringLiteral("/interrupted.m4r");
+    CliResult r = cli({QStringLiteral("encode"), in, out});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_NEAR(probeDuration(out), 2.0, 0.03);
+}
