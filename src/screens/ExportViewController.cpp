@@ -10,6 +10,7 @@
 #include "Ringtune.h"
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QTimer>
 
 namespace quorvel {
@@ -125,7 +126,7 @@ void ExportViewController::finalizeExportCompleted(NSTimer* timer) {
         buffer.open(QIODevice::WriteOnly);
         ringtune_->artwork().save(&buffer, "PNG");
     }
-    const bool stored = ringtune_ && DBHelper::dbHelper().storeRingtone(ringtune_, png);
+    const bool stored = storeRingtone(png);
     Appirater::userDidSignificantEvent(canPromptForRating_);
     outcome_ = stored ? Outcome::Done : Outcome::Error;
     labelKey_ = stored ? QStringLiteral("done") : QStringLiteral("error");
@@ -135,6 +136,29 @@ void ExportViewController::finalizeExportCompleted(NSTimer* timer) {
     cancelDelegate_ = nullptr;
     exporter_ = nullptr;
     changed();
+}
+
+bool ExportViewController::storeRingtone(const QByteArray& artworkPng) {
+    if (!ringtune_) {
+        failureDescription_ = QStringLiteral("there is no ringtone to store");
+        return false;
+    }
+    // Only this store may name the stored file; an earlier export's path must not pass for it.
+    ringtune_->setStoredFilePath(QUrl());
+    const QString exported = ringtune_->filePath();
+    if (!DBHelper::dbHelper().storeRingtone(ringtune_, artworkPng)) {
+        failureDescription_ = QStringLiteral("%1 could not be recorded in the store").arg(exported);
+        return false;
+    }
+    // A row whose file did not reach its stored name is not a stored ringtone.
+    const QString stored = ringtune_->storedFilePath().toLocalFile();
+    if (stored.isEmpty() || !QFileInfo(stored).isFile()) {
+        failureDescription_ = QFileInfo::exists(exported)
+                                  ? QStringLiteral("%1 could not be given its stored name").arg(exported)
+                                  : QStringLiteral("%1 was gone when the ringtone was to be stored").arg(exported);
+        return false;
+    }
+    return true;
 }
 
 void ExportViewController::cancelFinish() {

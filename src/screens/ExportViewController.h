@@ -59,7 +59,7 @@ public:
     bool isHelpVisible() const { return helpVisible_; }
     const QString& cancelButtonImage() const { return cancelButtonImage_; }
     Outcome outcome() const { return outcome_; }
-    // Why the export failed, when it did.
+    // Why the export failed or its file could not be stored, when it did.
     const QString& failureDescription() const { return failureDescription_; }
     // Called after every change of what the screen shows.
     void setViewChangedHandler(std::function<void()> handler) { viewChanged_ = std::move(handler); }
@@ -69,6 +69,8 @@ public:
 
 private:
     void finalizeExportCompleted(NSTimer* timer);
+    // Records the exported file in the store; true only when the stored file is in place.
+    bool storeRingtone(const QByteArray& artworkPng);
     void finishNotifier();
     void handleStatus(int status, const std::shared_ptr<AVAssetExportSession>& session);
     void setLabel(const QString& key);

@@ -116,6 +116,19 @@ TEST_F(ExportScreen, AWriterThatEndsWithoutAFileShowsFailedAndStopsPolling) {
     EXPECT_TRUE(ringtune->storedFilePath().isEmpty());
 }
 
+TEST_F(ExportScreen, AnExportWhoseFileIsGoneEndsInErrorNotDone) {
+    // An earlier export's stored path must not pass for this one's.
+    ringtune->setStoredFilePath(QUrl::fromLocalFile(home.documents() + QStringLiteral("/.Quorvel.sqlite")));
+    auto values = std::make_shared<ProgressValueArray>();
+    auto timer = timerWith(values);
+    values->replaceElementZero(1.0f); // the writer says it is done, but no file is there
+    timer->fire();
+    EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Error);
+    EXPECT_EQ(screen->labelKey(), QStringLiteral("error"));
+    EXPECT_TRUE(ringtune->storedFilePath().isEmpty());
+    EXPECT_EQ(screen->failureDescription(), ringtune->filePath() + QStringLiteral(" was gone when the ringtone was to be stored"));
+}
+
 TEST_F(ExportScreen, CancellingTheWriterFinishesAfterTheDelay) {
     Cancelled cancel;
     screen->setCancelDelegate(&cancel);
