@@ -59,8 +59,13 @@ struct AudioEffectsHelper::State {
     AudioEffectsHelperDelegate* delegate = nullptr;
     std::weak_ptr<const void> delegateLifetime;
 
+    // Why the output could not be written; empty after a complete run.
+    // Written by the run, read by the main-thread call it posts afterwards.
+    QString failure;
+
     void processThread();
     void notifyDelegate();
+    void fail(const char* what, OSStatus status);
 };
 
 AudioEffectsHelper::AudioEffectsHelper(const QUrl& inFileURL) : state_(std::make_shared<State>()) {
@@ -108,8 +113,11 @@ void AudioEffectsHelper::startProcess(std::shared_ptr<Ringtune> ringtune) {
 }
 
 void AudioEffectsHelper::State::processThread() {
+    // An unreadable input reads as silence and ends at once; the output must
+    // be written in full, or the run fails.
     reader->openFileForRead(inUrl, kSampleRate, kChannels);
-    writer->openFileForWrite(outUrl, kSampleRate, kChannels, kWordLength, fourCC("WAVE"));
+    if (OSStatus status = writer->openFileForWrite(outUrl, kSampleRate, kChannels, kWordLength, fourCC("WAVE")))
+        fail("created", status);
 
     const float speed = ringtune ? ringtune->speed() : 1.0f;
     const float pitch = ringtune ? ringtune->pitch() : 1.0f;
@@ -132,7 +140,7 @@ void AudioEffectsHelper::State::processThread() {
     float** audio = AllocateAudioBuffer(kChannels, int(kBlockFrames));
     if (!audio) {
         NSLog("AudioEffectsHelper: no memory for the output block; %@ stays empty", outUrl);
-    } else {
+    } else if (failure.isEmpty()) {
         int64_t written = 0;
         long ret;
         do {
@@ -140,7 +148,12 @@ void AudioEffectsHelper::State::processThread() {
             // Whole blocks up to total, then the remainder, then nothing:
             // output past total is dropped.
             int64_t frames = written + kBlockFrames <= total ? kBlockFrames : std::max<int64_t>(0, total - written);
-            if (frames > 0) writer->writeFloats(uint32_t(frames), audio);
+            if (frames > 0) {
+                if (OSStatus status = writer->writeFloats(uint32_t(frames), audio)) {
+                    fail("written", status);
+                    break;
+                }
+            }
             written += kBlockFrames;
         } while (ret > 0);
     }
@@ -149,7 +162,19 @@ void AudioEffectsHelper::State::processThread() {
     DiracDestroy(dirac);
     currentReader = nullptr;
     reader.reset();
-    writer.reset();  // closes the output file: it is complete from here on
+    // Closing completes the output file; a failure here (a full disk) leaves it short.
+    if (OSStatus status = writer->closeFile(); status != noErr && failure.isEmpty()) fail("completed", status);
+    writer.reset();
+    // A short file must not pass for the processed segment.
+    if (!failure.isEmpty()) QFile::remove(outUrl.toLocalFile());
+}
+
+void AudioEffectsHelper::State::fail(const char* what, OSStatus status) {
+    if (!failure.isEmpty()) return;
+    failure = QStringLiteral("The processed audio file %1 could not be %2 (status %3).")
+                  .arg(outUrl.toLocalFile(), QLatin1String(what))
+                  .arg(status);
+    NSLog("AudioEffectsHelper: %@", failure);
 }
 
 void AudioEffectsHelper::State::notifyDelegate() {
@@ -158,7 +183,11 @@ void AudioEffectsHelper::State::notifyDelegate() {
         std::lock_guard<std::mutex> lock(delegateLock);
         if (!delegateLifetime.expired()) target = delegate;
     }
-    if (target) target->effectsDelegateDidFinishWithURL(outUrl);
+    if (!target) return;
+    if (failure.isEmpty())
+        target->effectsDelegateDidFinishWithURL(outUrl);
+    else
+        target->effectsDelegateDidFail(failure);
 }
 
 long myReadData(float** data, long numFrames, void* userData) {

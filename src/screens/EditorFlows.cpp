@@ -115,6 +115,14 @@ void EditorFlows::effectsDelegateDidFinishWithURL(const QUrl& url) {
     }
 }
 
+void EditorFlows::effectsDelegateDidFail(const QString& reason) {
+    // Nothing is made from a short file: the road stops here.
+    view_.dismissProcessingNotice();
+    effectsHelper_.reset();
+    playTapped_ = false;
+    view_.flowStopped(reason);
+}
+
 void EditorFlows::loadAndExportEffectsAsset() {
     auto asset = AVURLAsset::URLAssetWithURL(ringtune_->exportURL());
     std::weak_ptr<bool> alive = alive_;

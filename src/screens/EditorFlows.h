@@ -58,6 +58,7 @@ public:
     void processRingtoneWithDirac();
     // AudioEffectsHelperDelegate
     void effectsDelegateDidFinishWithURL(const QUrl& url) override;
+    void effectsDelegateDidFail(const QString& reason) override;
     void loadAndExportEffectsAsset();
     void exportRingTone();
     // ExportViewControllerFinishDelegate

@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 using namespace quorvel::test;
 
@@ -48,8 +50,16 @@ protected:
         media = nullptr;
     }
 
-    CliResult cli(const QStringList& args, bool hardwareAac = true) {
+    // `fileSizeLimit` (bytes, 0 for none) stands for a full disk: every write past it fails.
+    CliResult cli(const QStringList& args, bool hardwareAac = true, rlim_t fileSizeLimit = 0) {
         QProcess p;
+        if (fileSizeLimit) {
+            p.setChildProcessModifier([fileSizeLimit] {
+                std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
+                const rlimit limit{fileSizeLimit, fileSizeLimit};
+                setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QUORVEL_HOME"), home.path());
         env.insert(QStringLiteral("QUORVEL_MUSIC"), media->path());
@@ -285,4 +295,18 @@ TEST_F(CliMake, AnExportThatEndsWithoutAStoredFileFailsWithASentence) {
     EXPECT_FALSE(r.out.contains(QStringLiteral(".m4r"))) << "no path is printed: " << r.out.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("not stored"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(title + QStringLiteral(".m4r could not be given its stored name"))) << r.err.toStdString();
+}
+
+// The processed segment does not fit on the disk: the road stops with a
+// message, and no ringtone is made from the short ".processedEffect.wav".
+TEST_F(CliMake, AFullDiskDuringTheEffectsRunStopsTheRoad) {
+    ASSERT_EQ(cli({QStringLiteral("list")}).exitCode, 0);
+    // The cut (3 s of MP3) fits; 4.2 s of processed 16-bit audio does not.
+    CliResult r = cli({QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--speed"),
+                       QStringLiteral("1")},
+                      true, 200 * 1024);
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral(".processedEffect.wav could not be"))) << r.err.toStdString();
+    EXPECT_TRUE(visibleFiles().isEmpty());
+    EXPECT_EQ(query(QStringLiteral("SELECT COUNT(*) FROM Ringtone;")), QStringLiteral("0"));
 }

@@ -20,6 +20,7 @@ namespace {
 struct Done : AudioEffectsHelperDelegate {
     int calls = 0;
     void effectsDelegateDidFinishWithURL(const QUrl&) override { ++calls; }
+    void effectsDelegateDidFail(const QString& reason) override { ADD_FAILURE() << reason.toStdString(); }
 };
 
 class EffectsContract : public ::testing::Test {
