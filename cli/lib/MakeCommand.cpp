@@ -101,7 +101,7 @@ std::shared_ptr<Ringtune> ringtuneForSource(const QString& source, bool recordin
         }
     }
     const QString extension = item->assetURL().fileName().section(QLatin1Char('.'), -1);
-    if (item->isProtected() || extension == QStringLiteral("m4p")) {
+    if (MakeCommand::isRefusedPick(*item)) {
         *error = QStringLiteral("DRM: %1").arg(NSLocalizedString(QStringLiteral("drm_protected")));
         return nullptr;
     }
@@ -121,6 +121,12 @@ void removeWorkFiles() {
 }
 
 } // namespace
+
+bool MakeCommand::isRefusedPick(const MPMediaItem& item) {
+    // Without an asset URL there is nothing to read: refused like a protected song.
+    return item.assetURL().isEmpty() || item.isProtected() ||
+           item.assetURL().fileName().section(QLatin1Char('.'), -1) == QStringLiteral("m4p");
+}
 
 const char* MakeCommand::help() {
     return "usage: quorvel-cli make SOURCE [--start S] [--length L] [--fade-in F] [--fade-out F]\n"

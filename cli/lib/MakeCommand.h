@@ -1,6 +1,10 @@
 #pragma once
 #include <QStringList>
 
+namespace quorvel {
+class MPMediaItem;
+}
+
 namespace quorvel::cli {
 
 // quorvel-cli make SOURCE [--start S] [--length L] [--fade-in F] [--fade-out F]
@@ -11,6 +15,8 @@ class MakeCommand {
   public:
     static const char* help();
     static int run(const QStringList& args);
+    // The pick's DRM refusal: a protected song, or one without an asset URL.
+    static bool isRefusedPick(const MPMediaItem& item);
 };
 
 } // namespace quorvel::cli
