@@ -40,6 +40,8 @@ class TerminalView : public EditorFlowsView {
             bar_.update(screen_->progress());
             if (screen_->outcome() != ExportViewController::Outcome::Running) loop_.quit();
         });
+        // An export that could not even start may have ended already.
+        if (screen->outcome() != ExportViewController::Outcome::Running) loop_.quit();
     }
     void flowStopped(const QString& reason) override {
         stopped_ = reason;

@@ -43,18 +43,28 @@ AudioExporterFor3G& AudioExporterFor3G::sharedInstance() {
 
 int32_t AudioExporterFor3G::setAudioProcessingCategory() { return 0; }
 
-void AudioExporterFor3G::exportRingtune(std::shared_ptr<Ringtune> ringtune, ExportObserver* observer) {
+void AudioExporterFor3G::exportRingtune(std::shared_ptr<Ringtune> ringtune, const std::weak_ptr<ExportObserver>& observer) {
     std::lock_guard setup(setupMutex_);
-    if (!ringtune) return;
+    if (!ringtune) {
+        ExportObserver::reportCouldNotStart(observer, QStringLiteral("There is no ringtone to export."));
+        return;
+    }
     if (int32_t status = setAudioProcessingCategory(); status != 0) {
         std::printf("AudioSessionSetProperty kAudioSessionCategory_AudioProcessing failed! %ld\n", long(status));
         std::fflush(stdout);
         return;
     }
     std::weak_ptr<NSTimer> progress;
-    if (observer) {
+    if (!observer.expired()) {
         progress = NSTimer::scheduledTimerWithTimeInterval(
-            0.2, [observer](NSTimer* timer) { observer->progressTimer(timer); }, progressValueArray_, true);
+            0.2,
+            [observer](NSTimer* timer) {
+                if (auto o = observer.lock())
+                    o->progressTimer(timer);
+                else
+                    timer->invalidate(); // nobody follows the job any more
+            },
+            progressValueArray_, true);
     }
     // One job at a time: the previous one has finished (the export screen is
     // modal); if it has not, it is stopped before the next starts.

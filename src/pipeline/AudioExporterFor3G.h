@@ -31,7 +31,8 @@ public:
     // Starts a job that writes the ringtone's exportURL (a mono 44,100 Hz WAV)
     // to its filePath, and schedules a 0.2 s timer that sends the observer
     // progressTimer() with progressValueArray() as user info. Returns at once.
-    void exportRingtune(std::shared_ptr<Ringtune> ringtune, ExportObserver* observer);
+    // The observer is not retained.
+    void exportRingtune(std::shared_ptr<Ringtune> ringtune, const std::weak_ptr<ExportObserver>& observer);
     // The worker's entry: removes any file at filePath, then doIt.
     void convertIt(std::shared_ptr<Ringtune> ringtune);
     // The encoding job, on the calling thread.

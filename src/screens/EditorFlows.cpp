@@ -151,11 +151,11 @@ void EditorFlows::exportRingTone() {
     if (EditorRules::writerFor(*ringtune_, hardwareEncoderAvailable_) == RingtoneWriter::AacWriter) {
         NSLog("writer: AudioExporterFor3G");
         AudioExporterFor3G& writer = AudioExporterFor3G::sharedInstance();
-        writer.exportRingtune(ringtune_, exportScreen_.get());
+        writer.exportRingtune(ringtune_, exportScreen_);
         exportScreen_->setCancelDelegate(&writer);
     } else {
         NSLog("writer: AudioExportHelper");
-        AudioExportHelper::sharedInstance().exportRingtune(ringtune_, exportScreen_.get());
+        AudioExportHelper::sharedInstance().exportRingtune(ringtune_, exportScreen_);
     }
     view_.presentExportScreen(exportScreen_);
 }

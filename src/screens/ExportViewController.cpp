@@ -90,6 +90,12 @@ void ExportViewController::observeValueForKeyPath(const QString& keyPath, AVAsse
         performOnMainThread(apply);
 }
 
+void ExportViewController::exportCouldNotStart(const QString& reason) {
+    outcome_ = Outcome::Failed;
+    failureDescription_ = reason;
+    setLabel(QStringLiteral("failed"));
+}
+
 void ExportViewController::handleStatus(int status, const std::shared_ptr<AVAssetExportSession>& session) {
     switch (status) {
     case AVAssetExportSessionStatusWaiting:

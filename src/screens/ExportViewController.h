@@ -48,6 +48,7 @@ public:
     // ExportObserver
     void progressTimer(NSTimer* timer) override;
     void observeValueForKeyPath(const QString& keyPath, AVAssetExportSession* session) override;
+    void exportCouldNotStart(const QString& reason) override;
 
     // The cancel button: cancels a running export and finishes after 1.5 s,
     // or finishes at once when nothing runs.

@@ -1,5 +1,6 @@
 #include "AVAssetExportSession.h"
 #include "Appirater.h"
+#include "AudioExportHelper.h"
 #include "AudioExporterFor3G.h"
 #include "DBHelper.h"
 #include "ExportViewController.h"
@@ -127,6 +128,21 @@ TEST_F(ExportScreen, AnExportWhoseFileIsGoneEndsInErrorNotDone) {
     EXPECT_EQ(screen->labelKey(), QStringLiteral("error"));
     EXPECT_TRUE(ringtune->storedFilePath().isEmpty());
     EXPECT_EQ(screen->failureDescription(), ringtune->filePath() + QStringLiteral(" was gone when the ringtone was to be stored"));
+}
+
+TEST_F(ExportScreen, AnExportThatCannotStartShowsFailed) {
+    // The processed file is gone, and with it any way to make a session.
+    ringtune->setExportURL(QUrl());
+    int changes = 0;
+    screen->setViewChangedHandler([&] { ++changes; });
+    AudioExportHelper::sharedInstance().exportRingtune(ringtune, screen);
+    ASSERT_TRUE(test::waitUntil([&] { return screen->outcome() != ExportViewController::Outcome::Running; }, 5000))
+        << "the screen waits forever";
+    EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Failed);
+    EXPECT_EQ(screen->labelKey(), QStringLiteral("failed"));
+    EXPECT_FALSE(screen->failureDescription().isEmpty());
+    EXPECT_GE(changes, 1);
+    EXPECT_TRUE(ringtune->storedFilePath().isEmpty());
 }
 
 TEST_F(ExportScreen, CancellingTheWriterFinishesAfterTheDelay) {
