@@ -46,7 +46,9 @@ void ExportViewController::progressTimer(NSTimer* timer) {
     }
     const auto* session = std::any_cast<std::shared_ptr<AVAssetExportSession>>(&info);
     if (!session || !*session) return;
-    switch ((*session)->status()) {
+    const int status = (*session)->status();
+    if (!advanceTo(status)) return;
+    switch (status) {
     case AVAssetExportSessionStatusWaiting:
         setLabel(QStringLiteral("waiting"));
         break;
@@ -77,26 +79,45 @@ void ExportViewController::progressTimer(NSTimer* timer) {
 
 void ExportViewController::observeValueForKeyPath(const QString& keyPath, AVAssetExportSession* session) {
     if (keyPath != QStringLiteral("status") || !session) return;
-    // Read the status now, on the service's thread; act on it on the main thread.
+    // Read the status now, on the service's thread; act on it on the main
+    // thread, always through its queue, so statuses apply in the order they came.
     const int status = session->status();
     std::shared_ptr<AVAssetExportSession> retained = session->shared_from_this();
     std::weak_ptr<ExportViewController> weakSelf = weak_from_this();
-    auto apply = [weakSelf, status, retained] {
+    performOnMainThread([weakSelf, status, retained] {
         if (auto self = weakSelf.lock()) self->handleStatus(status, retained);
-    };
-    if (isMainThread())
-        apply();
-    else
-        performOnMainThread(apply);
+    });
+}
+
+namespace {
+bool isFinal(int status) {
+    return status == AVAssetExportSessionStatusCompleted || status == AVAssetExportSessionStatusFailed ||
+           status == AVAssetExportSessionStatusCancelled;
+}
+} // namespace
+
+bool ExportViewController::advanceTo(int status) {
+    // The timer reads the live status and may be ahead of the queued
+    // observations: an older one that arrives later changes nothing, and a
+    // final state is never left.
+    if (isFinal(stage_)) {
+        if (!isFinal(status)) return false;
+    } else if (status < stage_) {
+        return false;
+    }
+    if (!isFinal(stage_)) stage_ = status;
+    return true;
 }
 
 void ExportViewController::exportCouldNotStart(const QString& reason) {
+    stage_ = AVAssetExportSessionStatusFailed;
     outcome_ = Outcome::Failed;
     failureDescription_ = reason;
     setLabel(QStringLiteral("failed"));
 }
 
 void ExportViewController::handleStatus(int status, const std::shared_ptr<AVAssetExportSession>& session) {
+    if (!advanceTo(status)) return;
     switch (status) {
     case AVAssetExportSessionStatusWaiting:
         setLabel(QStringLiteral("waiting"));
@@ -126,6 +147,7 @@ void ExportViewController::handleStatus(int status, const std::shared_ptr<AVAsse
 
 void ExportViewController::finalizeExportCompleted(NSTimer* timer) {
     timer->invalidate();
+    stage_ = AVAssetExportSessionStatusCompleted;
     QByteArray png;
     if (ringtune_ && !ringtune_->artwork().isNull()) {
         QBuffer buffer(&png);

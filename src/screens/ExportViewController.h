@@ -8,7 +8,10 @@
 //
 // Thread safety: main thread only, except observeValueForKeyPath(), which
 // the export service calls on its own thread and which hands its work to the
-// main thread.
+// main thread. Statuses are applied there in the order they were reported;
+// one older than what is shown (the timer reads the live status and can be
+// ahead) is dropped, and a final state ("done", "failed", "cancelled") is
+// never left for a running one.
 #include "ExportObserver.h"
 
 #include <QImage>
@@ -74,6 +77,8 @@ private:
     bool storeRingtone(const QByteArray& artworkPng);
     void finishNotifier();
     void handleStatus(int status, const std::shared_ptr<AVAssetExportSession>& session);
+    // Whether a session status may still be applied; records it when so.
+    bool advanceTo(int status);
     void setLabel(const QString& key);
     void changed();
 
@@ -89,6 +94,9 @@ private:
     std::function<void()> viewChanged_;
     bool canPromptForRating_ = true;
     QString failureDescription_;
+    // The furthest session status applied (0 before any); once final, only
+    // final statuses apply.
+    int stage_ = 0;
 };
 
 } // namespace quorvel

@@ -13,6 +13,9 @@
 #include "UserDefaults.h"
 
 #include <QElapsedTimer>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -182,6 +185,34 @@ TEST_F(ExportScreen, ThePlatformSessionIsFollowedByObservationAndByTheTimer) {
     EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Done);
     EXPECT_FALSE(timer->isValid());
     EXPECT_EQ(QFileInfo(ringtune->storedFilePath().toLocalFile()).fileName(), QStringLiteral("Bells-1.m4r"));
+}
+
+TEST_F(ExportScreen, LateStatusesNeverLeaveAFinalState) {
+    const QString wav = home.documents() + QStringLiteral("/.processedEffect.wav");
+    ASSERT_TRUE(test::writeWav16(wav, test::sine(440, 1.0), 44100, 1));
+    auto session = AVAssetExportSession::exportSessionWithAsset(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(wav)),
+                                                                AVAssetExportPresetAppleM4A);
+    session->setOutputURL(QUrl::fromLocalFile(ringtune->filePath()));
+    session->setOutputFileType(AVFileTypeAppleM4A);
+    QStringList labels;
+    screen->setViewChangedHandler([&] { labels << screen->labelKey(); });
+    session->addStatusObserver([this](AVAssetExportSession* s) { screen->observeValueForKeyPath(QStringLiteral("status"), s); });
+    std::atomic<bool> done{false};
+    session->exportAsynchronouslyWithCompletionHandler([&] { done = true; });
+    // The main thread is busy while the whole export runs: the observations
+    // wait in its queue, and the timer sees the final status first.
+    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    auto timer = timerWith(session);
+    timer->fire();
+    ASSERT_EQ(screen->outcome(), ExportViewController::Outcome::Done);
+    ASSERT_EQ(screen->labelKey(), QStringLiteral("done"));
+    labels.clear();
+    test::waitUntil([] { return false; }, 200); // now the queued "waiting" and "exporting" arrive
+    EXPECT_EQ(screen->labelKey(), QStringLiteral("done"));
+    EXPECT_EQ(screen->exporter(), nullptr) << "a finished export is not set as the running one again";
+    EXPECT_FALSE(labels.contains(QStringLiteral("exporting"))) << labels.join(QLatin1Char(' ')).toStdString();
+    EXPECT_FALSE(labels.contains(QStringLiteral("waiting"))) << labels.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Done);
 }
 
 TEST_F(ExportScreen, ACancelledSessionShowsBothSpellingsInTurn) {
