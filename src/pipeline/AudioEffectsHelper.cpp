@@ -127,7 +127,9 @@ void AudioEffectsHelper::State::processThread() {
         std::printf("!! ERROR !!\n\n\tCould not create DIRAC instance\n\tCheck number of channels and sample rate!\n");
         std::printf("\n\tNote that the free DIRAC LE library supports only\n\tone channel per instance\n\n\n");
         std::fflush(stdout);
-        std::exit(-1);
+        // Ends the process from this worker at once: exit() would run the
+        // static destructors under the threads that still use them.
+        std::_Exit(-1);
     }
 
     DiracSetProperty(kDiracPropertyTimeFactor, double(speed), dirac);
