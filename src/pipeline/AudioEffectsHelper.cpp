@@ -9,6 +9,7 @@
 #include "OSStatus.h"
 #include "Paths.h"
 #include "Ringtune.h"
+#include "WorkerThreads.h"
 
 #include <QFile>
 #include <algorithm>
@@ -17,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <thread>
 
 namespace quorvel {
 
@@ -105,11 +105,12 @@ void AudioEffectsHelper::startProcess(std::shared_ptr<Ringtune> ringtune) {
     state_->writer = std::make_unique<EAFWrite>();
     state_->currentReader = state_->reader.get();
     // The thread and the main-thread call it posts each own a reference to the
-    // state, so neither outlives what it uses, whenever the object goes.
-    std::thread([state = state_] {
+    // state, so neither outlives what it uses, whenever the object goes. The
+    // thread belongs to WorkerThreads, which joins it before the program ends.
+    WorkerThreads::start([state = state_] {
         state->processThread();
         performOnMainThread([state] { state->notifyDelegate(); });
-    }).detach();
+    });
 }
 
 void AudioEffectsHelper::State::processThread() {
@@ -146,6 +147,11 @@ void AudioEffectsHelper::State::processThread() {
         int64_t written = 0;
         long ret;
         do {
+            if (WorkerThreads::stopRequested()) {
+                // The program is ending: nobody will take the file.
+                failure = QStringLiteral("The effects run was stopped: the program is ending.");
+                break;
+            }
             ret = DiracProcess(audio, kBlockFrames, dirac);
             // Whole blocks up to total, then the remainder, then nothing:
             // output past total is dropped.

@@ -7,6 +7,7 @@
 #include "NSTimer.h"
 #include "Ringtune.h"
 #include "WavReader.h"
+#include "WorkerThreads.h"
 
 #include <QFile>
 #include <cstdio>
@@ -68,16 +69,16 @@ void AudioExporterFor3G::exportRingtune(std::shared_ptr<Ringtune> ringtune, cons
     }
     // One job at a time: the previous one has finished (the export screen is
     // modal); if it has not, it is stopped before the next starts.
-    if (worker_.joinable()) {
+    if (worker_) {
         exportWasCancelled(this);
-        worker_.join();
+        WorkerThreads::join(worker_);
     }
     auto job = std::make_shared<Job>();
     {
         std::lock_guard lock(threadMutex_);
         theThread_ = job;
     }
-    worker_ = std::thread([this, ringtune, progress] {
+    worker_ = WorkerThreads::start([this, ringtune, progress] {
         convertIt(ringtune);
         // One tick at once, so that the end of the job is seen without
         // waiting for the next 0.2 s.
@@ -190,7 +191,7 @@ void AudioExporterFor3G::doIt(const QString& inPath, const QString& outPath) {
     uint64_t samplesRead = 0;
     bool flushed = false;
     for (;;) {
-        if (job && job->cancelled.load()) break;
+        if ((job && job->cancelled.load()) || WorkerThreads::stopRequested()) break;
         const int n = wav_read_float32(wav.get(), input.data(), unsigned(inputSamples), map.empty() ? nullptr : map.data());
         samplesRead += uint64_t(n);
         const int bytes = faacEncEncode(encoder.get(), input.data(), unsigned(n), output.data(), unsigned(maxOutputBytes));
@@ -249,7 +250,7 @@ bool AudioExporterFor3G::isRunning() const { return currentJob() != nullptr; }
 
 void AudioExporterFor3G::waitUntilFinished() {
     std::lock_guard setup(setupMutex_);
-    if (worker_.joinable()) worker_.join();
+    if (worker_) WorkerThreads::join(worker_);
 }
 
 void AudioExporterFor3G::editMediaTypeTag(const QString& path) {

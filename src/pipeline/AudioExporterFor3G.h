@@ -10,13 +10,13 @@
 // threads share. One job at a time.
 #include "ExportObserver.h"
 #include "ProgressValueArray.h"
+#include "WorkerThreads.h"
 
 #include <QString>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace quorvel {
@@ -73,7 +73,7 @@ private:
     std::mutex setupMutex_;          // held while a job is being started
     mutable std::mutex threadMutex_; // guards theThread_
     std::shared_ptr<Job> theThread_;
-    std::thread worker_;
+    WorkerThreads::Id worker_ = 0; // the last job's thread
     std::shared_ptr<ProgressValueArray> progressValueArray_ = std::make_shared<ProgressValueArray>();
 };
 
