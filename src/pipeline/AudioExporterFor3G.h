@@ -63,6 +63,12 @@ private:
         std::atomic<bool> cancelled{false};
     };
     std::shared_ptr<Job> currentJob() const;
+    // The encoder, the MP4 file and the WAV of one job, set up by
+    // openEncoding (which says which step failed) and fed by encode (true
+    // when the input is used up and the encoder flushed).
+    struct Encoding;
+    static bool openEncoding(Encoding& e, const QByteArray& in, const QByteArray& out);
+    bool encode(Encoding& e, const std::shared_ptr<Job>& job);
     // Puts the audio session into its offline-processing category. The
     // desktop has no session that could refuse it: always 0.
     static int32_t setAudioProcessingCategory();
