@@ -11,6 +11,7 @@
 #include "Navigator.h"
 #include "QuorvelAppDelegate.h"
 #include "RatingAlertPresenter.h"
+#include "WorkerThreads.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -59,5 +60,7 @@ int main(int argc, char** argv) {
     const int status = app.exec();
     Appirater::sharedInstance().setPresenter(nullptr);
     Appirater::waitForPendingCounts();
+    // Every worker ends while the window and the application object it posts to still exist.
+    WorkerThreads::joinAll();
     return status;
 }

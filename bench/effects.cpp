@@ -24,6 +24,10 @@ namespace {
 struct Done : AudioEffectsHelperDelegate {
     QEventLoop loop;
     void effectsDelegateDidFinishWithURL(const QUrl&) override { loop.quit(); }
+    void effectsDelegateDidFail(const QString& reason) override {
+        std::fprintf(stderr, "%s\n", qPrintable(reason));
+        loop.quit();
+    }
 };
 
 rusage usageNow() {

@@ -6,6 +6,7 @@
 #include "ListCommand.h"
 #include "MakeCommand.h"
 #include "SongsCommand.h"
+#include "WorkerThreads.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -22,10 +23,8 @@ const char* kHelp = "usage: quorvel-cli COMMAND [ARGS]\n"
                     "  COMMAND --help          help for one command\n"
                     "Files live in $QUORVEL_HOME (default ~/.local/share/quorvel); the music library\n"
                     "is read from $QUORVEL_MUSIC (colon-separated folders, default the music folder).\n";
-}
 
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+int runCommand(const QCoreApplication& app) {
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty())
         return CliContext::usage(QStringLiteral("no command given"), QString::fromUtf8(kHelp));
@@ -40,4 +39,14 @@ int main(int argc, char** argv) {
     if (command == QStringLiteral("list")) return ListCommand::run(args);
     if (command == QStringLiteral("delete")) return DeleteCommand::run(args);
     return CliContext::usage(QStringLiteral("unknown command \"%1\"").arg(command), QString::fromUtf8(kHelp));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int exitCode = runCommand(app);
+    // Every worker ends while the application object they post to still exists.
+    quorvel::WorkerThreads::joinAll();
+    return exitCode;
 }

@@ -41,6 +41,8 @@ class TerminalView : public QObject, public MainView {
             bar_.update(screen_->progress());
             if (screen_->outcome() != ExportViewController::Outcome::Running) finish();
         });
+        // An export that could not even start may have ended already.
+        if (screen->outcome() != ExportViewController::Outcome::Running) finish();
     }
     void showAlert(const QString& title, const QString& message) override {
         if (alert_.isEmpty()) alert_ = title.isEmpty() ? message : QStringLiteral("%1: %2").arg(title, message);
@@ -208,12 +210,17 @@ int MakeCommand::run(const QStringList& args) {
     const auto& screen = view.screen();
     if (!screen) return CliContext::fail(QStringLiteral("the export did not start"));
     switch (screen->outcome()) {
-    case ExportViewController::Outcome::Done:
-        CliContext::out(ringtune->storedFilePath().toLocalFile());
+    case ExportViewController::Outcome::Done: {
+        const QString stored = ringtune->storedFilePath().toLocalFile();
+        // The last line is the stored file, never an empty one.
+        if (stored.isEmpty() || !QFileInfo(stored).isFile())
+            return CliContext::fail(QStringLiteral("the export ended without a stored ringtone file"));
+        CliContext::out(stored);
         return kExitOk;
+    }
     case ExportViewController::Outcome::Error:
-        return CliContext::fail(QStringLiteral("the ringtone was written to %1 but could not be stored")
-                                    .arg(ringtune->storedFilePath().toLocalFile()));
+        return CliContext::fail(
+            QStringLiteral("the ringtone was exported but not stored: %1").arg(screen->failureDescription()));
     default:
         return CliContext::fail(QStringLiteral("the export failed: %1").arg(screen->failureDescription()));
     }

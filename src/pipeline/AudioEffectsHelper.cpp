@@ -9,6 +9,7 @@
 #include "OSStatus.h"
 #include "Paths.h"
 #include "Ringtune.h"
+#include "WorkerThreads.h"
 
 #include <QFile>
 #include <algorithm>
@@ -17,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <thread>
 
 namespace quorvel {
 
@@ -59,8 +59,13 @@ struct AudioEffectsHelper::State {
     AudioEffectsHelperDelegate* delegate = nullptr;
     std::weak_ptr<const void> delegateLifetime;
 
+    // Why the output could not be written; empty after a complete run.
+    // Written by the run, read by the main-thread call it posts afterwards.
+    QString failure;
+
     void processThread();
     void notifyDelegate();
+    void fail(const char* what, OSStatus status);
 };
 
 AudioEffectsHelper::AudioEffectsHelper(const QUrl& inFileURL) : state_(std::make_shared<State>()) {
@@ -100,16 +105,20 @@ void AudioEffectsHelper::startProcess(std::shared_ptr<Ringtune> ringtune) {
     state_->writer = std::make_unique<EAFWrite>();
     state_->currentReader = state_->reader.get();
     // The thread and the main-thread call it posts each own a reference to the
-    // state, so neither outlives what it uses, whenever the object goes.
-    std::thread([state = state_] {
+    // state, so neither outlives what it uses, whenever the object goes. The
+    // thread belongs to WorkerThreads, which joins it before the program ends.
+    WorkerThreads::start([state = state_] {
         state->processThread();
         performOnMainThread([state] { state->notifyDelegate(); });
-    }).detach();
+    });
 }
 
 void AudioEffectsHelper::State::processThread() {
+    // An unreadable input reads as silence and ends at once; the output must
+    // be written in full, or the run fails.
     reader->openFileForRead(inUrl, kSampleRate, kChannels);
-    writer->openFileForWrite(outUrl, kSampleRate, kChannels, kWordLength, fourCC("WAVE"));
+    if (OSStatus status = writer->openFileForWrite(outUrl, kSampleRate, kChannels, kWordLength, fourCC("WAVE")))
+        fail("created", status);
 
     const float speed = ringtune ? ringtune->speed() : 1.0f;
     const float pitch = ringtune ? ringtune->pitch() : 1.0f;
@@ -119,7 +128,9 @@ void AudioEffectsHelper::State::processThread() {
         std::printf("!! ERROR !!\n\n\tCould not create DIRAC instance\n\tCheck number of channels and sample rate!\n");
         std::printf("\n\tNote that the free DIRAC LE library supports only\n\tone channel per instance\n\n\n");
         std::fflush(stdout);
-        std::exit(-1);
+        // Ends the process from this worker at once: exit() would run the
+        // static destructors under the threads that still use them.
+        std::_Exit(-1);
     }
 
     DiracSetProperty(kDiracPropertyTimeFactor, double(speed), dirac);
@@ -132,15 +143,25 @@ void AudioEffectsHelper::State::processThread() {
     float** audio = AllocateAudioBuffer(kChannels, int(kBlockFrames));
     if (!audio) {
         NSLog("AudioEffectsHelper: no memory for the output block; %@ stays empty", outUrl);
-    } else {
+    } else if (failure.isEmpty()) {
         int64_t written = 0;
         long ret;
         do {
+            if (WorkerThreads::stopRequested()) {
+                // The program is ending: nobody will take the file.
+                failure = QStringLiteral("The effects run was stopped: the program is ending.");
+                break;
+            }
             ret = DiracProcess(audio, kBlockFrames, dirac);
             // Whole blocks up to total, then the remainder, then nothing:
             // output past total is dropped.
             int64_t frames = written + kBlockFrames <= total ? kBlockFrames : std::max<int64_t>(0, total - written);
-            if (frames > 0) writer->writeFloats(uint32_t(frames), audio);
+            if (frames > 0) {
+                if (OSStatus status = writer->writeFloats(uint32_t(frames), audio)) {
+                    fail("written", status);
+                    break;
+                }
+            }
             written += kBlockFrames;
         } while (ret > 0);
     }
@@ -149,7 +170,19 @@ void AudioEffectsHelper::State::processThread() {
     DiracDestroy(dirac);
     currentReader = nullptr;
     reader.reset();
-    writer.reset();  // closes the output file: it is complete from here on
+    // Closing completes the output file; a failure here (a full disk) leaves it short.
+    if (OSStatus status = writer->closeFile(); status != noErr && failure.isEmpty()) fail("completed", status);
+    writer.reset();
+    // A short file must not pass for the processed segment.
+    if (!failure.isEmpty()) QFile::remove(outUrl.toLocalFile());
+}
+
+void AudioEffectsHelper::State::fail(const char* what, OSStatus status) {
+    if (!failure.isEmpty()) return;
+    failure = QStringLiteral("The processed audio file %1 could not be %2 (status %3).")
+                  .arg(outUrl.toLocalFile(), QLatin1String(what))
+                  .arg(status);
+    NSLog("AudioEffectsHelper: %@", failure);
 }
 
 void AudioEffectsHelper::State::notifyDelegate() {
@@ -158,7 +191,11 @@ void AudioEffectsHelper::State::notifyDelegate() {
         std::lock_guard<std::mutex> lock(delegateLock);
         if (!delegateLifetime.expired()) target = delegate;
     }
-    if (target) target->effectsDelegateDidFinishWithURL(outUrl);
+    if (!target) return;
+    if (failure.isEmpty())
+        target->effectsDelegateDidFinishWithURL(outUrl);
+    else
+        target->effectsDelegateDidFail(failure);
 }
 
 long myReadData(float** data, long numFrames, void* userData) {

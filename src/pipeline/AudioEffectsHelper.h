@@ -4,8 +4,12 @@
 // 16-bit, 44,100 Hz) in the documents directory, then tells the delegate on
 // the main thread.
 //
-// One object serves one run. The run happens on a detached worker thread;
-// every engine call and every read callback is made there. The run keeps the
+// A run whose output cannot be written in full (a full disk) removes the file
+// and tells the delegate effectsDelegateDidFail instead.
+//
+// One object serves one run. The run happens on a worker thread of its own
+// (owned by WorkerThreads: joined before the program ends, and stopped early
+// when it is ending); every engine call and every read callback is made there. The run keeps the
 // object's state alive through a shared pointer, so the object itself may be
 // destroyed while the run goes on: the run then finishes its file and the
 // delegate call is skipped if the delegate has gone.

@@ -2,6 +2,7 @@
 // Receives the end of an effects run. The effects object does not own its
 // delegate: it holds lifetime() and skips the call once the delegate is gone.
 // Delegates live on the main thread, where the call is made.
+#include <QString>
 #include <QUrl>
 #include <memory>
 
@@ -17,6 +18,9 @@ public:
 
     // Called once per run, on the main thread, when the output file is complete.
     virtual void effectsDelegateDidFinishWithURL(const QUrl& url) = 0;
+    // Called instead when the output file could not be written in full (a
+    // full disk); no output file is left. `reason` is a sentence for the user.
+    virtual void effectsDelegateDidFail(const QString& reason) = 0;
 
     // Expires when this delegate is destroyed.
     std::weak_ptr<const void> lifetime() const { return lifetime_; }

@@ -25,13 +25,17 @@ QHash<QString, QUrl> AudioExportHelper::urlDictionary() const {
     return urlDictionary_;
 }
 
-void AudioExportHelper::exportRingtune(const std::shared_ptr<Ringtune>& ringtune, ExportObserver* observer) {
+void AudioExportHelper::exportRingtune(const std::shared_ptr<Ringtune>& ringtune,
+                                       const std::weak_ptr<ExportObserver>& observer) {
     std::lock_guard lock(mutex_);
-    if (!ringtune) return;
-    auto asset = AVURLAsset::URLAssetWithURL(ringtune->exportURL());
+    auto asset = ringtune ? AVURLAsset::URLAssetWithURL(ringtune->exportURL()) : nullptr;
     auto exporter = AVAssetExportSession::exportSessionWithAsset(asset, AVAssetExportPresetAppleM4A);
     if (!exporter) {
-        NSLog("Couldn't create AVAssetExportSession for %@", ringtune->exportURL());
+        // The observer waits for a status that will never come: tell it.
+        const QString reason = ringtune ? stringWithFormat("Couldn't create AVAssetExportSession for %@", ringtune->exportURL())
+                                        : QStringLiteral("There is no ringtone to export.");
+        NSLog("%@", reason);
+        ExportObserver::reportCouldNotStart(observer, reason);
         return;
     }
     exporter->setOutputFileType(AVFileTypeAppleM4A);
@@ -47,11 +51,23 @@ void AudioExportHelper::exportRingtune(const std::shared_ptr<Ringtune>& ringtune
 
     AVAssetExportSession::ObserverToken token = 0;
     std::weak_ptr<NSTimer> progress;
-    if (observer) {
-        token = exporter->addStatusObserver(
-            [observer](AVAssetExportSession* session) { observer->observeValueForKeyPath(QStringLiteral("status"), session); });
+    if (!observer.expired()) {
+        token = exporter->addStatusObserver([observer](AVAssetExportSession* session) {
+            auto o = observer.lock();
+            if (!o) return;
+            o->observeValueForKeyPath(QStringLiteral("status"), session);
+            // The observer lives on the main thread: it is let go there, never here.
+            performOnMainThread([o = std::move(o)] {});
+        });
         progress = NSTimer::scheduledTimerWithTimeInterval(
-            0.2, [observer](NSTimer* timer) { observer->progressTimer(timer); }, std::any(exporter), true);
+            0.2,
+            [observer](NSTimer* timer) {
+                if (auto o = observer.lock())
+                    o->progressTimer(timer);
+                else
+                    timer->invalidate(); // nobody follows the export any more
+            },
+            std::any(exporter), true);
     }
     // The completion runs on the session's worker, which keeps it alive. It
     // also gives the observer one tick at once, so that the end of the export

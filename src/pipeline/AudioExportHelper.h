@@ -10,8 +10,8 @@
 //
 // Thread safety: sharedInstance() and the set-up of each job may be called
 // from any thread; each job's timer runs on the event loop of the thread
-// that started it. The observer passed to exportRingtune must outlive the
-// export (it is told the final status before the session lets it go).
+// that started it. The observer passed to exportRingtune is held weakly; it
+// may go before the export ends.
 #include "ExportObserver.h"
 #include "TSLibraryImport.h"
 
@@ -32,7 +32,9 @@ class AudioExportHelper {
 public:
     static AudioExportHelper& sharedInstance();
 
-    void exportRingtune(const std::shared_ptr<Ringtune>& ringtune, ExportObserver* observer);
+    // The observer is not retained. When no session can be made, it is told
+    // exportCouldNotStart instead.
+    void exportRingtune(const std::shared_ptr<Ringtune>& ringtune, const std::weak_ptr<ExportObserver>& observer);
     // Raises the importer's NSException to the caller after announcing the
     // failed effects input as a failed import is announced.
     void exportRingtuneForEffects(const std::shared_ptr<Ringtune>& ringtune, const QString& outFileName);

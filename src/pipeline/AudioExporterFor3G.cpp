@@ -7,8 +7,10 @@
 #include "NSTimer.h"
 #include "Ringtune.h"
 #include "WavReader.h"
+#include "WorkerThreads.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <cstdio>
 
 namespace quorvel {
@@ -43,24 +45,34 @@ AudioExporterFor3G& AudioExporterFor3G::sharedInstance() {
 
 int32_t AudioExporterFor3G::setAudioProcessingCategory() { return 0; }
 
-void AudioExporterFor3G::exportRingtune(std::shared_ptr<Ringtune> ringtune, ExportObserver* observer) {
+void AudioExporterFor3G::exportRingtune(std::shared_ptr<Ringtune> ringtune, const std::weak_ptr<ExportObserver>& observer) {
     std::lock_guard setup(setupMutex_);
-    if (!ringtune) return;
+    if (!ringtune) {
+        ExportObserver::reportCouldNotStart(observer, QStringLiteral("There is no ringtone to export."));
+        return;
+    }
     if (int32_t status = setAudioProcessingCategory(); status != 0) {
         std::printf("AudioSessionSetProperty kAudioSessionCategory_AudioProcessing failed! %ld\n", long(status));
         std::fflush(stdout);
         return;
     }
     std::weak_ptr<NSTimer> progress;
-    if (observer) {
+    if (!observer.expired()) {
         progress = NSTimer::scheduledTimerWithTimeInterval(
-            0.2, [observer](NSTimer* timer) { observer->progressTimer(timer); }, progressValueArray_, true);
+            0.2,
+            [observer](NSTimer* timer) {
+                if (auto o = observer.lock())
+                    o->progressTimer(timer);
+                else
+                    timer->invalidate(); // nobody follows the job any more
+            },
+            progressValueArray_, true);
     }
     // One job at a time: the previous one has finished (the export screen is
     // modal); if it has not, it is stopped before the next starts.
-    if (worker_.joinable()) {
+    if (worker_) {
         exportWasCancelled(this);
-        worker_.join();
+        WorkerThreads::join(worker_);
     }
     auto job = std::make_shared<Job>();
     {
@@ -68,7 +80,7 @@ void AudioExporterFor3G::exportRingtune(std::shared_ptr<Ringtune> ringtune, Expo
         theThread_ = job;
         failure_.clear();
     }
-    worker_ = std::thread([this, ringtune, progress] {
+    worker_ = WorkerThreads::start([this, ringtune, progress] {
         convertIt(ringtune);
         // One tick at once, so that the end of the job is seen without
         // waiting for the next 0.2 s.
@@ -97,19 +109,52 @@ std::vector<int> AudioExporterFor3G::channelMap(int channels) {
     return map;
 }
 
+// The open handles of one encoding job. Members go in reverse order: the
+// WAV, then the MP4 file, then the encoder.
+struct AudioExporterFor3G::Encoding {
+    FaacEncoderPtr encoder;
+    unsigned long inputSamples = 0;
+    unsigned long maxOutputBytes = 0;
+    MP4FilePtr file;
+    MP4TrackId track = MP4_INVALID_TRACK_ID;
+    MP4EditId edit = MP4_INVALID_EDIT_ID;
+    std::unique_ptr<wav_file, WavCloser> wav;
+    uint64_t samplesRead = 0;
+};
+
 void AudioExporterFor3G::doIt(const QString& inPath, const QString& outPath) {
     const std::shared_ptr<Job> job = currentJob();
     progressValueArray_->replaceElementZero(0.0f);
-    const QByteArray in = inPath.toUtf8();
-    const QByteArray out = outPath.toUtf8();
-
-    unsigned long inputSamples = 0, maxOutputBytes = 0;
-    FaacEncoderPtr encoder(faacEncOpen(kSampleRate, kChannels, &inputSamples, &maxOutputBytes));
-    if (!encoder) {
-        say("faacEncOpen failed");
-        return failJob(job, outPath);
+    // Every way out before the file is complete ends the job without a file.
+    // The handles are declared after this guard, so they are closed first.
+    // Why the file could not be written, for the export screen.
+    QString writeError;
+    auto failed = qScopeGuard([&] { failJob(job, outPath, writeError); });
+    Encoding e;
+    if (!openEncoding(e, inPath.toUtf8(), outPath.toUtf8())) return;
+    const bool flushed = encode(e, job, outPath, &writeError);
+    e.wav.reset();
+    e.encoder.reset();
+    if (flushed) MP4SetTrackEditDuration(e.file.get(), e.track, e.edit, e.samplesRead);
+    const bool closed = MP4Close(e.file.release());
+    if (flushed && !closed) {
+        writeError = QStringLiteral("Cannot complete %1").arg(outPath);
+        say("MP4Close failed");
     }
-    faacEncConfigurationPtr config = faacEncGetCurrentConfiguration(encoder.get());
+    if (!flushed || !closed) return;
+    failed.dismiss();
+    finishJob(job);
+    progressValueArray_->replaceElementZero(1.0f);
+}
+
+bool AudioExporterFor3G::openEncoding(Encoding& e, const QByteArray& in, const QByteArray& out) {
+    auto fail = [](const char* line) {
+        say(line);
+        return false;
+    };
+    e.encoder.reset(faacEncOpen(kSampleRate, kChannels, &e.inputSamples, &e.maxOutputBytes));
+    if (!e.encoder) return fail("faacEncOpen failed");
+    faacEncConfigurationPtr config = faacEncGetCurrentConfiguration(e.encoder.get());
     config->mpegVersion = MPEG4;
     config->aacObjectType = LOW;
     config->allowMidside = 1;
@@ -120,104 +165,61 @@ void AudioExporterFor3G::doIt(const QString& inPath, const QString& outPath) {
     config->quantqual = 100;
     config->outputFormat = 0;
     config->inputFormat = FAAC_INPUT_FLOAT;
-    if (!faacEncSetConfiguration(encoder.get(), config)) {
-        say("faacEncSetConfiguration failed: the encoder refused its configuration");
-        return failJob(job, outPath);
-    }
-    MP4FilePtr file(MP4Create(out.constData(), 0, 0));
-    if (!file) {
-        say("MP4Create failed");
-        return failJob(job, outPath);
-    }
-    MP4SetTimeScale(file.get(), kSampleRate);
-    const MP4TrackId track = MP4AddAudioTrack(file.get(), kSampleRate, kSampleDuration, MP4_MPEG4_AUDIO_TYPE);
-    if (track == MP4_INVALID_TRACK_ID) {
-        say("MP4AddAudioTrack failed");
-        file.reset();
-        return failJob(job, outPath);
-    }
-    MP4SetAudioProfileLevel(file.get(), kAudioProfileLevel);
+    if (!faacEncSetConfiguration(e.encoder.get(), config))
+        return fail("faacEncSetConfiguration failed: the encoder refused its configuration");
+    e.file.reset(MP4Create(out.constData(), 0, 0));
+    if (!e.file) return fail("MP4Create failed");
+    MP4SetTimeScale(e.file.get(), kSampleRate);
+    e.track = MP4AddAudioTrack(e.file.get(), kSampleRate, kSampleDuration, MP4_MPEG4_AUDIO_TYPE);
+    if (e.track == MP4_INVALID_TRACK_ID) return fail("MP4AddAudioTrack failed");
+    MP4SetAudioProfileLevel(e.file.get(), kAudioProfileLevel);
     std::vector<unsigned char> decoderInfo;
-    if (faacEncGetDecoderSpecificInfo(encoder.get(), &decoderInfo) != 0) {
-        say("faacEncGetDecoderSpecificInfo failed");
-        file.reset();
-        return failJob(job, outPath);
-    }
-    if (!MP4SetTrackESConfiguration(file.get(), track, decoderInfo.data(), uint32_t(decoderInfo.size()))) {
-        say("MP4SetTrackESConfiguration failed");
-        file.reset();
-        return failJob(job, outPath);
-    }
+    if (faacEncGetDecoderSpecificInfo(e.encoder.get(), &decoderInfo) != 0)
+        return fail("faacEncGetDecoderSpecificInfo failed");
+    if (!MP4SetTrackESConfiguration(e.file.get(), e.track, decoderInfo.data(), uint32_t(decoderInfo.size())))
+        return fail("MP4SetTrackESConfiguration failed");
     // The presentation starts after the encoder's priming; its length is set
     // once the input's is known, so that the file lasts exactly as long as the WAV.
-    const MP4EditId edit = MP4AddTrackEdit(file.get(), track, MP4_INVALID_EDIT_ID, faacEncGetDelay(encoder.get()), 0);
-    if (edit == MP4_INVALID_EDIT_ID) {
-        say("MP4AddTrackEdit failed");
-        file.reset();
-        return failJob(job, outPath);
-    }
-    std::unique_ptr<wav_file, WavCloser> wav(wav_open_read(in.constData()));
-    if (!wav) {
-        say("wav_open_read failed");
-        file.reset();
-        return failJob(job, outPath);
-    }
+    e.edit = MP4AddTrackEdit(e.file.get(), e.track, MP4_INVALID_EDIT_ID, faacEncGetDelay(e.encoder.get()), 0);
+    if (e.edit == MP4_INVALID_EDIT_ID) return fail("MP4AddTrackEdit failed");
+    e.wav.reset(wav_open_read(in.constData()));
+    if (!e.wav) return fail("wav_open_read failed");
     // The encoder is set up for mono at 44,100 Hz: anything else would come
     // out at the wrong speed and length.
-    if (wav->channels != int(kChannels) || wav->sample_rate != int(kSampleRate)) {
-        std::printf("the WAV file is not mono at 44100 Hz (%d channels at %d Hz)\n", int(wav->channels),
-                    int(wav->sample_rate));
+    if (e.wav->channels != int(kChannels) || e.wav->sample_rate != int(kSampleRate)) {
+        std::printf("the WAV file is not mono at 44100 Hz (%d channels at %d Hz)\n", int(e.wav->channels),
+                    int(e.wav->sample_rate));
         std::fflush(stdout);
-        wav.reset();
-        file.reset();
-        return failJob(job, outPath);
+        return false;
     }
+    return true;
+}
 
-    std::vector<float> input(inputSamples);
-    std::vector<unsigned char> output(maxOutputBytes);
-    const std::vector<int> map = channelMap(wav->channels);
-    const int frames = wav->frames;
-
-    uint64_t samplesRead = 0;
-    bool flushed = false;
-    QString writeError;
+bool AudioExporterFor3G::encode(Encoding& e, const std::shared_ptr<Job>& job, const QString& outPath,
+                                QString* writeError) {
+    std::vector<float> input(e.inputSamples);
+    std::vector<unsigned char> output(e.maxOutputBytes);
+    const std::vector<int> map = channelMap(e.wav->channels);
+    const int frames = e.wav->frames;
     for (;;) {
-        if (job && job->cancelled.load()) break;
-        const int n = wav_read_float32(wav.get(), input.data(), unsigned(inputSamples), map.empty() ? nullptr : map.data());
-        samplesRead += uint64_t(n);
-        const int bytes = faacEncEncode(encoder.get(), input.data(), unsigned(n), output.data(), unsigned(maxOutputBytes));
+        if ((job && job->cancelled.load()) || WorkerThreads::stopRequested()) return false;
+        const int n = wav_read_float32(e.wav.get(), input.data(), unsigned(e.inputSamples), map.empty() ? nullptr : map.data());
+        e.samplesRead += uint64_t(n);
+        const int bytes = faacEncEncode(e.encoder.get(), input.data(), unsigned(n), output.data(), unsigned(e.maxOutputBytes));
         if (bytes < 0) {
             say("faacEncEncode failed");
-            break;
+            return false;
         }
-        if (bytes == 0 && n == 0) {
-            flushed = true;
-            break;
-        }
-        float progress = float(double(samplesRead) / double(frames));
+        if (bytes == 0 && n == 0) return true; // the encoder is flushed
+        float progress = float(double(e.samplesRead) / double(frames));
         if (!(progress < 1.0f)) progress = 0.99f; // 1.0 is kept for the complete file
         progressValueArray_->replaceElementZero(progress);
-        if (bytes > 0 && !MP4WriteSample(file.get(), track, output.data(), uint32_t(bytes), MP4_INVALID_DURATION, 0, true)) {
-            writeError = QStringLiteral("Cannot write %1: %2").arg(outPath, MP4GetLastError(file.get()));
-            say(QStringLiteral("MP4WriteSample failed: %1").arg(writeError).toUtf8().constData());
-            flushed = false;
-            break;
+        if (bytes > 0 && !MP4WriteSample(e.file.get(), e.track, output.data(), uint32_t(bytes), MP4_INVALID_DURATION, 0, true)) {
+            *writeError = QStringLiteral("Cannot write %1: %2").arg(outPath, MP4GetLastError(e.file.get()));
+            say(QStringLiteral("MP4WriteSample failed: %1").arg(*writeError).toUtf8().constData());
+            return false;
         }
     }
-
-    input = {};
-    output = {};
-    wav.reset();
-    encoder.reset();
-    if (flushed) MP4SetTrackEditDuration(file.get(), track, edit, samplesRead);
-    const bool closed = MP4Close(file.release());
-    if (flushed && !closed) {
-        writeError = QStringLiteral("Cannot complete %1").arg(outPath);
-        say("MP4Close failed");
-    }
-    if (!flushed || !closed) return failJob(job, outPath, writeError);
-    finishJob(job);
-    progressValueArray_->replaceElementZero(1.0f);
 }
 
 QString AudioExporterFor3G::lastFailure() const {
@@ -254,7 +256,7 @@ bool AudioExporterFor3G::isRunning() const { return currentJob() != nullptr; }
 
 void AudioExporterFor3G::waitUntilFinished() {
     std::lock_guard setup(setupMutex_);
-    if (worker_.joinable()) worker_.join();
+    if (worker_) WorkerThreads::join(worker_);
 }
 
 void AudioExporterFor3G::editMediaTypeTag(const QString& path) {

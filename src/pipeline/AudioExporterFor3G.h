@@ -10,13 +10,13 @@
 // threads share. One job at a time.
 #include "ExportObserver.h"
 #include "ProgressValueArray.h"
+#include "WorkerThreads.h"
 
 #include <QString>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace quorvel {
@@ -31,7 +31,8 @@ public:
     // Starts a job that writes the ringtone's exportURL (a mono 44,100 Hz WAV)
     // to its filePath, and schedules a 0.2 s timer that sends the observer
     // progressTimer() with progressValueArray() as user info. Returns at once.
-    void exportRingtune(std::shared_ptr<Ringtune> ringtune, ExportObserver* observer);
+    // The observer is not retained.
+    void exportRingtune(std::shared_ptr<Ringtune> ringtune, const std::weak_ptr<ExportObserver>& observer);
     // The worker's entry: removes any file at filePath, then doIt.
     void convertIt(std::shared_ptr<Ringtune> ringtune);
     // The encoding job, on the calling thread.
@@ -65,6 +66,13 @@ private:
         std::atomic<bool> cancelled{false};
     };
     std::shared_ptr<Job> currentJob() const;
+    // The encoder, the MP4 file and the WAV of one job, set up by
+    // openEncoding (which says which step failed) and fed by encode (true
+    // when the input is used up and the encoder flushed; a sample it cannot
+    // write leaves the reason, naming outPath, in writeError).
+    struct Encoding;
+    static bool openEncoding(Encoding& e, const QByteArray& in, const QByteArray& out);
+    bool encode(Encoding& e, const std::shared_ptr<Job>& job, const QString& outPath, QString* writeError);
     // Puts the audio session into its offline-processing category. The
     // desktop has no session that could refuse it: always 0.
     static int32_t setAudioProcessingCategory();
@@ -76,7 +84,7 @@ private:
     mutable std::mutex threadMutex_; // guards theThread_ and failure_
     std::shared_ptr<Job> theThread_;
     QString failure_;
-    std::thread worker_;
+    WorkerThreads::Id worker_ = 0; // the last job's thread
     std::shared_ptr<ProgressValueArray> progressValueArray_ = std::make_shared<ProgressValueArray>();
 };
 

@@ -135,18 +135,25 @@ OSStatus EAFWrite::writeShorts(uint32_t numFrames, int16_t** audio) {
     });
 }
 
-void EAFWrite::closeFile() {
+OSStatus EAFWrite::closeFile() {
+    OSStatus first = noErr;
     if (mAfid) AudioFileOptimize(mAfid);
     if (mOutputAudioFile) {
-        if (OSStatus err = ExtAudioFileDispose(mOutputAudioFile); err != noErr)
+        if (OSStatus err = ExtAudioFileDispose(mOutputAudioFile); err != noErr) {
             reportFailure("ExtAudioFileDispose", err);
+            first = err;
+        }
         mOutputAudioFile = nullptr;
     }
     if (mAfid) {
-        if (OSStatus err = AudioFileClose(mAfid); err != noErr) reportFailure("AudioFileClose", err);
+        if (OSStatus err = AudioFileClose(mAfid); err != noErr) {
+            reportFailure("AudioFileClose", err);
+            if (first == noErr) first = err;
+        }
         mAfid = nullptr;
     }
     std::fflush(nullptr);
+    return first;
 }
 
 } // namespace quorvel

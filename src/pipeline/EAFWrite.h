@@ -29,8 +29,9 @@ public:
     OSStatus writeFloats(uint32_t numFrames, float** audio);
     // The same with 16-bit samples written unchanged.
     OSStatus writeShorts(uint32_t numFrames, int16_t** audio);
-    // Completes the file. Safe to call more than once.
-    void closeFile();
+    // Completes the file. Safe to call more than once. Returns 0, or the
+    // first failure of completing it (a full disk): the file is then not whole.
+    OSStatus closeFile();
 
 private:
     template <class Fill> OSStatus write(uint32_t numFrames, Fill fill);

@@ -209,28 +209,9 @@ void TSLibraryImport::extractQuicktimeMovie(const QUrl& movieURL, const QUrl& de
         }
 
         if (isMdat) {
-            File dest = openFile(destURL.toLocalFile(), "wb");
-            if (!dest) throw NSException(TSUnknownError, QStringLiteral("Couldn't open destination file"));
-            std::vector<char> buffer(kChunkSize);
-            qint64 remaining = atomSize - headerSize;
-            bool writeFailed = false;
-            while (remaining != 0) {
-                const qint64 chunk = std::min(remaining, kChunkSize);
-                const size_t got = std::fread(buffer.data(), 1, size_t(chunk), movie.get());
-                walk("chunk", qint64(got));
-                if (qint64(got) != chunk) break; // a short read is not written, and nothing follows it
-                if (std::fwrite(buffer.data(), 1, got, dest.get()) != got) {
-                    writeFailed = true;
-                    break;
-                }
-                remaining -= chunk;
-            }
-            if (std::fclose(dest.release()) != 0) writeFailed = true;
-            if (writeFailed) {
-                // A copy that did not reach the disk must not pass for a complete one.
-                QFile::remove(destURL.toLocalFile());
-                throw NSException(TSUnknownError, QStringLiteral("Couldn't write destination file"));
-            }
+            // A payload the file cannot hold would be copied short: the movie is damaged.
+            if (atomSize > fileSize - position) throw NSException(TSUnknownError, damagedMdat());
+            copyPayload(movie.get(), atomSize - headerSize, destURL.toLocalFile());
             return;
         }
         // Skip the rest of the atom; never backwards, never past the end. The
@@ -243,6 +224,38 @@ void TSLibraryImport::extractQuicktimeMovie(const QUrl& movieURL, const QUrl& de
         position = next;
     }
     throw NSException(TSUnknownError, QStringLiteral("Didn't find mdat chunk"));
+}
+
+QString TSLibraryImport::damagedMdat() {
+    return QStringLiteral("The movie is damaged: its \"mdat\" atom claims more bytes than the file holds");
+}
+
+void TSLibraryImport::copyPayload(std::FILE* movie, qint64 bytes, const QString& destPath) {
+    File dest = openFile(destPath, "wb");
+    if (!dest) throw NSException(TSUnknownError, QStringLiteral("Couldn't open destination file"));
+    std::vector<char> buffer(kChunkSize);
+    qint64 remaining = bytes;
+    QString failure;
+    while (remaining != 0) {
+        const qint64 chunk = std::min(remaining, kChunkSize);
+        const size_t got = std::fread(buffer.data(), 1, size_t(chunk), movie);
+        walk("chunk", qint64(got));
+        if (qint64(got) != chunk) {
+            failure = damagedMdat(); // the file ended early (it shrank since it was measured)
+            break;
+        }
+        if (std::fwrite(buffer.data(), 1, got, dest.get()) != got) {
+            failure = QStringLiteral("Couldn't write destination file");
+            break;
+        }
+        remaining -= chunk;
+    }
+    if (std::fclose(dest.release()) != 0 && failure.isEmpty()) failure = QStringLiteral("Couldn't write destination file");
+    if (!failure.isEmpty()) {
+        // A short copy must not pass for a complete one.
+        QFile::remove(destPath);
+        throw NSException(TSUnknownError, failure);
+    }
 }
 
 QString describe(const TSLibraryImport& importer) {

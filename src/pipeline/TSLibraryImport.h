@@ -18,6 +18,7 @@
 #include "NSException.h"
 
 #include <QUrl>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -51,7 +52,8 @@ public:
     // else 0) and the reason as its description.
     static NSError errorForExtractionException(const NSException& e);
     // Copies the payload of the movie's first "mdat" atom to `destURL`;
-    // raises "TSUnknownError" when that cannot be done.
+    // raises "TSUnknownError" when that cannot be done, also for an "mdat"
+    // that claims more bytes than the file holds (nothing is left at `destURL`).
     void extractQuicktimeMovie(const QUrl& movieURL, const QUrl& destURL);
 
     AVAssetExportSessionStatus status() const;
@@ -70,6 +72,10 @@ private:
     TSLibraryImport() = default;
     std::shared_ptr<AVAssetExportSession> exporter() const;
     void releaseExporter();
+    // Copies `bytes` from the movie's position to a new file at `destPath`,
+    // in chunks; raises, leaving no file, when the copy comes out short.
+    void copyPayload(std::FILE* movie, qint64 bytes, const QString& destPath);
+    static QString damagedMdat();
     void walk(const char* step, qint64 bytes) const {
         if (walkObserver_) walkObserver_(step, bytes);
     }

@@ -111,7 +111,9 @@ wav_file* wav_open_read(const char* path) {
         if (isId(header, "data")) break;
         if (++skipped > kMaxSkippedChunks || !skip(fp.get(), padded(header.length))) return nullptr;
     }
-    const uint32_t dataLength = header.length;
+    // An interrupted writer leaves 0 where the length goes, a streaming one
+    // 0xFFFFFFFF: both mean that the samples run to the end of the file.
+    const uint32_t dataLength = header.length == 0 ? kUnknownLength : header.length;
 
     const uint16_t tag = le16(block);
     bool isFloat = tag == kFormatFloat;

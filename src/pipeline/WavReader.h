@@ -18,8 +18,8 @@ struct wav_file {
     int32_t frames = 0;       // data chunk length / (sample_bytes x channels)
     int32_t is_float = 0;
     // Sample bytes left in the data chunk; UINT64_MAX when its length is
-    // unknown (0xFFFFFFFF, as streaming writers leave it) and reading runs to
-    // the end of the file.
+    // unknown (0xFFFFFFFF, as streaming writers leave it, or 0, as an
+    // interrupted writer leaves it) and reading runs to the end of the file.
     uint64_t data_left = 0;
 };
 

@@ -259,6 +259,14 @@ SegmentPlayback EditorFlows::processedSegment(const std::shared_ptr<AVURLAsset>&
     return playback;
 }
 
+void EditorFlows::effectsDelegateDidFail(const QString& reason) {
+    // Nothing is made from a short file: the road stops here.
+    view_.dismissProcessingNotice();
+    effectsHelper_.reset();
+    playTapped_ = false;
+    stop(reason);
+}
+
 void EditorFlows::exportRingTone() {
     exportScreen_ = std::make_shared<ExportViewController>();
     exportScreen_->setFinishDelegate(finishDelegate_);
@@ -266,11 +274,11 @@ void EditorFlows::exportRingTone() {
     if (EditorRules::writerFor(*ringtune_, hardwareEncoderAvailable_) == RingtoneWriter::AacWriter) {
         NSLog("writer: AudioExporterFor3G");
         AudioExporterFor3G& writer = AudioExporterFor3G::sharedInstance();
-        writer.exportRingtune(ringtune_, exportScreen_.get());
+        writer.exportRingtune(ringtune_, exportScreen_);
         exportScreen_->setCancelDelegate(&writer);
     } else {
         NSLog("writer: AudioExportHelper");
-        AudioExportHelper::sharedInstance().exportRingtune(ringtune_, exportScreen_.get());
+        AudioExportHelper::sharedInstance().exportRingtune(ringtune_, exportScreen_);
     }
     view_.presentExportScreen(exportScreen_);
     watchTimer_.start();

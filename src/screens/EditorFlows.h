@@ -73,6 +73,7 @@ public:
     void processRingtoneWithDirac();
     // AudioEffectsHelperDelegate
     void effectsDelegateDidFinishWithURL(const QUrl& url) override;
+    void effectsDelegateDidFail(const QString& reason) override;
     void loadAndPlayEffectsAsset();
     void loadAndExportEffectsAsset();
     void exportRingTone();

@@ -11,6 +11,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 #include <chrono>
 #include <thread>
@@ -73,7 +74,9 @@ void ExportViewController::progressTimer(NSTimer* timer) {
     const auto* session = std::any_cast<std::shared_ptr<AVAssetExportSession>>(&info);
     if (!session || !*session) return;
     rememberSession(*session);
-    switch ((*session)->status()) {
+    const int status = (*session)->status();
+    if (!advanceTo(status)) return;
+    switch (status) {
     case AVAssetExportSessionStatusWaiting:
         setLabel(QStringLiteral("waiting"));
         break;
@@ -109,23 +112,41 @@ void ExportViewController::observeValueForKeyPath(const QString& keyPath, AVAsse
         explicit Observing(std::atomic<int>& c) : count(c) { ++count; }
         ~Observing() { --count; }
     } observing(observing_);
-    // Read the status now, on the service's thread; act on it on the main thread.
+    // Read the status now, on the service's thread; act on it on the main
+    // thread, always through its queue, so statuses apply in the order they came.
     const int status = session->status();
     std::shared_ptr<AVAssetExportSession> retained = session->shared_from_this();
     rememberSession(retained);
     if (shutDown_) return;
     std::weak_ptr<ExportViewController> weakSelf = weak_from_this();
-    auto apply = [weakSelf, status, retained] {
+    performOnMainThread([weakSelf, status, retained] {
         if (auto self = weakSelf.lock()) self->handleStatus(status, retained);
-    };
-    if (isMainThread())
-        apply();
-    else
-        performOnMainThread(apply);
+    });
+}
+
+bool ExportViewController::advanceTo(int status) {
+    // The timer reads the live status and may be ahead of the queued
+    // observations: an older one that arrives later changes nothing, and a
+    // final state is never left.
+    if (isFinal(stage_)) {
+        if (!isFinal(status)) return false;
+    } else if (status < stage_) {
+        return false;
+    }
+    if (!isFinal(stage_)) stage_ = status;
+    return true;
+}
+
+void ExportViewController::exportCouldNotStart(const QString& reason) {
+    stage_ = AVAssetExportSessionStatusFailed;
+    outcome_ = Outcome::Failed;
+    failureDescription_ = reason;
+    setLabel(QStringLiteral("failed"));
 }
 
 void ExportViewController::handleStatus(int status, const std::shared_ptr<AVAssetExportSession>& session) {
     if (shutDown_) return;
+    if (!advanceTo(status)) return;
     switch (status) {
     case AVAssetExportSessionStatusWaiting:
         setLabel(QStringLiteral("waiting"));
@@ -155,13 +176,14 @@ void ExportViewController::handleStatus(int status, const std::shared_ptr<AVAsse
 
 void ExportViewController::finalizeExportCompleted(NSTimer* timer) {
     if (timer) timer->invalidate();
+    stage_ = AVAssetExportSessionStatusCompleted;
     QByteArray png;
     if (ringtune_ && !ringtune_->artwork().isNull()) {
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
         ringtune_->artwork().save(&buffer, "PNG");
     }
-    const bool stored = ringtune_ && DBHelper::dbHelper().storeRingtone(ringtune_, png);
+    const bool stored = storeRingtone(png);
     Appirater::userDidSignificantEvent(canPromptForRating_);
     outcome_ = stored ? Outcome::Done : Outcome::Error;
     labelKey_ = stored ? QStringLiteral("done") : QStringLiteral("error");
@@ -171,6 +193,29 @@ void ExportViewController::finalizeExportCompleted(NSTimer* timer) {
     cancelDelegate_ = nullptr;
     exporter_ = nullptr;
     emit changed();
+}
+
+bool ExportViewController::storeRingtone(const QByteArray& artworkPng) {
+    if (!ringtune_) {
+        failureDescription_ = QStringLiteral("there is no ringtone to store");
+        return false;
+    }
+    // Only this store may name the stored file; an earlier export's path must not pass for it.
+    ringtune_->setStoredFilePath(QUrl());
+    const QString exported = ringtune_->filePath();
+    if (!DBHelper::dbHelper().storeRingtone(ringtune_, artworkPng)) {
+        failureDescription_ = QStringLiteral("%1 could not be recorded in the store").arg(exported);
+        return false;
+    }
+    // A row whose file did not reach its stored name is not a stored ringtone.
+    const QString stored = ringtune_->storedFilePath().toLocalFile();
+    if (stored.isEmpty() || !QFileInfo(stored).isFile()) {
+        failureDescription_ = QFileInfo::exists(exported)
+                                  ? QStringLiteral("%1 could not be given its stored name").arg(exported)
+                                  : QStringLiteral("%1 was gone when the ringtone was to be stored").arg(exported);
+        return false;
+    }
+    return true;
 }
 
 void ExportViewController::cancelFinish() {

@@ -8,7 +8,10 @@
 //
 // Thread safety: main thread only, except observeValueForKeyPath(), which
 // the export service calls on its own thread and which hands its work to the
-// main thread.
+// main thread. Statuses are applied there in the order they were reported;
+// one older than what is shown (the timer reads the live status and can be
+// ahead) is dropped, and a final state ("done", "failed", "cancelled") is
+// never left for a running one.
 #include "ExportObserver.h"
 
 #include <QImage>
@@ -54,6 +57,7 @@ public:
     // ExportObserver
     void progressTimer(NSTimer* timer) override;
     void observeValueForKeyPath(const QString& keyPath, AVAssetExportSession* session) override;
+    void exportCouldNotStart(const QString& reason) override;
 
     // The cancel button: cancels a running export and finishes after 1.5 s,
     // or finishes at once when nothing runs.
@@ -65,7 +69,7 @@ public:
     bool isHelpVisible() const { return helpVisible_; }
     const QString& cancelButtonImage() const { return cancelButtonImage_; }
     Outcome outcome() const { return outcome_; }
-    // Why the export failed, when it did.
+    // Why the export failed or its file could not be stored, when it did.
     const QString& failureDescription() const { return failureDescription_; }
     // The program is closing during the export: stops the producer and waits
     // (a few milliseconds) until it has let go of the file and of this screen,
@@ -85,8 +89,12 @@ signals:
 
 private:
     void finalizeExportCompleted(NSTimer* timer);
+    // Records the exported file in the store; true only when the stored file is in place.
+    bool storeRingtone(const QByteArray& artworkPng);
     void finishNotifier();
     void handleStatus(int status, const std::shared_ptr<AVAssetExportSession>& session);
+    // Whether a session status may still be applied; records it when so.
+    bool advanceTo(int status);
     void setLabel(const QString& key);
     void rememberSession(const std::shared_ptr<AVAssetExportSession>& session);
     void waitForSession(const std::shared_ptr<AVAssetExportSession>& session);
@@ -111,6 +119,9 @@ private:
     std::weak_ptr<NSTimer> timer_;
     bool canPromptForRating_ = true;
     QString failureDescription_;
+    // The furthest session status applied (0 before any); once final, only
+    // final statuses apply.
+    int stage_ = 0;
 };
 
 } // namespace quorvel

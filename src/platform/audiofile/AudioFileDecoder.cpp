@@ -14,12 +14,6 @@ namespace quorvel {
 
 namespace {
 
-// Demuxers for audio and media files. Playlist and concatenation demuxers are
-// left out on purpose: they would open further files named inside the input.
-constexpr const char* kAudioDemuxers =
-    "wav,w64,mp3,mov,aiff,caf,flac,ogg,aac,ac3,eac3,matroska,amr,au,wv,ape,asf,dts,tta,voc,"
-    "mpc,mpc8,truehd,mlp,avi,mpeg,mpegts,flv,oma,gsm,nistsphere,ircam,sox,iff,xwma,dsf,aa";
-
 // Rates outside these bounds are refused: they are not audio, and a tiny file
 // rate against a normal client rate would make each frame expand enormously.
 constexpr int kMinRate = 1000;
@@ -84,7 +78,7 @@ std::unique_ptr<AudioFileDecoder> AudioFileDecoder::open(const QString& path, OS
     int rc = 0;
     std::unique_ptr<AudioFileDecoder> d(new AudioFileDecoder);
     d->path_ = path;
-    d->format_ = ff::openInput(path, &rc, kAudioDemuxers);
+    d->format_ = ff::openInput(path, &rc);
     if (!d->format_) return fail(statusFromAVError(rc, kAudioFileUnsupportedFileTypeError));
     d->streamIndex_ = ff::bestAudioStream(d->format_.get());
     if (d->streamIndex_ < 0) return fail(kAudioFileUnsupportedFileTypeError);

@@ -6,7 +6,10 @@
 namespace quorvel {
 
 bool isMainThread();
-// Queues `work` on the main thread's event loop and returns at once.
-void performOnMainThread(std::function<void()> work);
+// Queues `work` on the main thread's event loop and returns at once (true).
+// Without an application object there is no main thread: the work is refused
+// (dropped, with one line in the log) and false is returned; it never runs on
+// the calling thread.
+bool performOnMainThread(std::function<void()> work);
 
 } // namespace quorvel

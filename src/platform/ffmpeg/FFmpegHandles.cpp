@@ -25,7 +25,17 @@ void quietLogging() {
     });
 }
 
-InputFormat openInput(const QString& path, int* error, const char* formatWhitelist) {
+namespace {
+
+// Demuxers for audio and media files. Playlist and concatenation demuxers are
+// left out on purpose: they would open further files named inside the input.
+constexpr const char* kAudioDemuxers =
+    "wav,w64,mp3,mov,aiff,caf,flac,ogg,aac,ac3,eac3,matroska,amr,au,wv,ape,asf,dts,tta,voc,"
+    "mpc,mpc8,truehd,mlp,avi,mpeg,mpegts,flv,oma,gsm,nistsphere,ircam,sox,iff,xwma,dsf,aa";
+
+} // namespace
+
+InputFormat openInput(const QString& path, int* error) {
     quietLogging();
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw) {
@@ -33,7 +43,12 @@ InputFormat openInput(const QString& path, int* error, const char* formatWhiteli
         return nullptr;
     }
     raw->protocol_whitelist = av_strdup("file");
-    if (formatWhitelist) raw->format_whitelist = av_strdup(formatWhitelist);
+    raw->format_whitelist = av_strdup(kAudioDemuxers);
+    if (!raw->protocol_whitelist || !raw->format_whitelist) {
+        avformat_free_context(raw);
+        if (error) *error = AVERROR(ENOMEM);
+        return nullptr;
+    }
     // The "file:" prefix keeps a colon in the name from being read as a protocol.
     QByteArray utf8 = QStringLiteral("file:").toUtf8() + path.toUtf8();
     // On failure avformat_open_input frees the context itself.

@@ -79,11 +79,13 @@ QString errorString(int averror);
 // Keeps FFmpeg's log to errors (once per process); openInput() calls it.
 void quietLogging();
 
-// Opens a local file for demuxing and reads its stream information. Only the
-// file protocol is allowed, so no input can make a demuxer reach the network;
-// `formatWhitelist` (comma-separated demuxer names) narrows the demuxers tried.
+// Opens a local file for demuxing and reads its stream information: the one
+// way in for every file from outside the program. Only the file protocol is
+// allowed, so no input can make a demuxer reach the network, and only audio
+// and media demuxers are tried, so no playlist or concatenation list can make
+// one open the other local files it names.
 // Returns nullptr and sets *error (an AVERROR) on failure.
-InputFormat openInput(const QString& path, int* error = nullptr, const char* formatWhitelist = nullptr);
+InputFormat openInput(const QString& path, int* error = nullptr);
 
 // Index of the best audio stream, or a negative AVERROR.
 int bestAudioStream(AVFormatContext* format);

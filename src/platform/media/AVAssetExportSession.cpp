@@ -4,13 +4,13 @@
 #include "AssetExportJob.h"
 #include "FFmpegHandles.h"
 #include "PassthroughExporter.h"
+#include "WorkerThreads.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <atomic>
 #include <map>
 #include <mutex>
-#include <thread>
 
 namespace quorvel {
 
@@ -41,7 +41,6 @@ struct AVAssetExportSession::Private {
     std::atomic<int> status{AVAssetExportSessionStatusUnknown};
     std::atomic<float> progress{0.0f};
     std::atomic<bool> cancel{false};
-    std::thread worker;
 };
 
 std::shared_ptr<AVAssetExportSession> AVAssetExportSession::exportSessionWithAsset(std::shared_ptr<AVURLAsset> asset,
@@ -57,17 +56,10 @@ AVAssetExportSession::AVAssetExportSession(std::shared_ptr<AVURLAsset> asset, QS
     d->preset = std::move(presetName);
 }
 
-AVAssetExportSession::~AVAssetExportSession() {
-    // The worker holds the session until its last step, so the destructor
-    // runs either on the worker itself (which only returns afterwards) or
-    // once the worker is past everything that uses the session.
-    if (d->worker.joinable()) {
-        if (d->worker.get_id() == std::this_thread::get_id())
-            d->worker.detach();
-        else
-            d->worker.join();
-    }
-}
+// The worker holds the session until its last step, so the destructor runs
+// either on the worker itself or once the worker is past everything that
+// uses the session; the thread itself belongs to WorkerThreads.
+AVAssetExportSession::~AVAssetExportSession() = default;
 
 const std::shared_ptr<AVURLAsset>& AVAssetExportSession::asset() const { return d->asset; }
 const QString& AVAssetExportSession::presetName() const { return d->preset; }
@@ -153,7 +145,7 @@ void AVAssetExportSession::exportAsynchronouslyWithCompletionHandler(std::functi
     d->completion = std::move(handler);
     int expected = AVAssetExportSessionStatusUnknown;
     d->status.compare_exchange_strong(expected, AVAssetExportSessionStatusWaiting);
-    d->worker = std::thread([self = shared_from_this()]() mutable {
+    WorkerThreads::start([self = shared_from_this()]() mutable {
         self->run();
         self.reset(); // may destroy the session here, on its own worker
     });
@@ -174,7 +166,7 @@ void AVAssetExportSession::run() {
 
     NSError error;
     AssetExportResult result = AssetExportResult::Cancelled;
-    if (!d->cancel.load()) {
+    if (!job.isCancelled()) {
         setStatus(AVAssetExportSessionStatusWaiting);
         setStatus(AVAssetExportSessionStatusExporting);
         if (job.outputPath.isEmpty()) {
@@ -193,7 +185,7 @@ void AVAssetExportSession::run() {
         } else {
             result = PassthroughExporter::run(job, &error);
         }
-        if (result == AssetExportResult::Completed && d->cancel.load()) result = AssetExportResult::Cancelled;
+        if (result == AssetExportResult::Completed && job.isCancelled()) result = AssetExportResult::Cancelled;
         // A failed or cancelled export leaves nothing behind.
         if (result != AssetExportResult::Completed && !job.outputPath.isEmpty()) QFile::remove(job.outputPath);
     }

@@ -19,7 +19,8 @@
 // file type, range, mix) before starting it, on one thread. Status observers
 // and the completion run on the session's worker thread; the completion runs
 // exactly once, after the final status is set. The worker keeps the session
-// alive until it has finished, and the session's destructor joins it.
+// alive until it has finished; the thread belongs to WorkerThreads, and an
+// export still running when the program ends stops as if cancelled.
 #include "AVAudioMix.h"
 #include "AVURLAsset.h"
 #include "CMTime.h"

@@ -4,10 +4,10 @@
 #include "AVAudioMix.h"
 #include "FFmpegHandles.h"
 #include "MainThread.h"
+#include "WorkerThreads.h"
 
 #include <QFileInfo>
 #include <QHash>
-#include <thread>
 
 namespace quorvel {
 
@@ -94,10 +94,10 @@ void AVURLAsset::loadNow() {
 
 void AVURLAsset::loadValuesAsynchronouslyForKeys(const QStringList&, std::function<void()> completion) {
     auto self = shared_from_this();
-    std::thread([self, completion = std::move(completion)]() mutable {
+    WorkerThreads::start([self, completion = std::move(completion)]() mutable {
         self->loadNow();
         if (completion) performOnMainThread(std::move(completion));
-    }).detach();
+    });
 }
 
 AVKeyValueStatus AVURLAsset::statusOfValueForKey(const QString&, NSError* error) const {

@@ -1,6 +1,7 @@
 #pragma once
 // A media asset opened from a URL with libavformat. Values are loaded
-// asynchronously on a worker thread; the completion runs on the main thread.
+// asynchronously on a worker thread (owned by WorkerThreads, so it is joined
+// before the program ends); the completion runs on the main thread.
 // Reading a value that has not been loaded loads it synchronously.
 //
 // Thread safety: all methods may be called from any thread.

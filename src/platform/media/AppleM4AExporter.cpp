@@ -1,13 +1,12 @@
 #include "AppleM4AExporter.h"
 
 #include "AacEncoder.h"
-#include "BoundedQueue.h"
+#include "DecodeAhead.h"
 #include "Mp4AudioWriter.h"
 #include "SegmentDecoder.h"
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 #include <vector>
 
 namespace quorvel {
@@ -17,7 +16,7 @@ namespace {
 constexpr int kOutputRate = SegmentDecoder::kOutputRate;
 // Decoded frames are handed to the encoder in blocks of about this many
 // samples (a few source frames: fewer hand-overs between the threads), and
-// the decoder may run this many blocks ahead.
+// the decoder, on a thread of its own, may run this many blocks ahead.
 constexpr size_t kBlockSamples = 16384;
 constexpr size_t kBlocksAhead = 8;
 
@@ -66,9 +65,22 @@ private:
 AssetExportResult AppleM4AExporter::run(const AssetExportJob& job, NSError* error) {
     SegmentDecoder source(job);
     if (!source.open(error)) return AssetExportResult::Failed;
-    const int channels = source.channels();
-
     AacEncoder encoder;
+    std::unique_ptr<Mp4AudioWriter> writer = openOutput(job, source.channels(), encoder, error);
+    if (!writer) return AssetExportResult::Failed;
+    int64_t written = 0; // output samples (per channel)
+    const AssetExportResult encoded = encodeSegment(job, source, encoder, *writer, &written, error);
+    if (encoded != AssetExportResult::Completed) return encoded;
+    writer->setEditDuration(written);
+    if (!writer->close()) {
+        *error = AssetExportJob::writerError(job.outputPath, writer->lastError());
+        return AssetExportResult::Failed;
+    }
+    return AssetExportResult::Completed;
+}
+
+std::unique_ptr<Mp4AudioWriter> AppleM4AExporter::openOutput(const AssetExportJob& job, int channels,
+                                                             AacEncoder& encoder, NSError* error) {
     AacEncoder::Settings settings;
     settings.sampleRate = kOutputRate;
     settings.channels = channels;
@@ -77,12 +89,12 @@ AssetExportResult AppleM4AExporter::run(const AssetExportJob& job, NSError* erro
     QString reason;
     if (!encoder.open(settings, &reason)) {
         *error = AssetExportJob::formatError(QStringLiteral("Cannot open the AAC encoder: %1").arg(reason));
-        return AssetExportResult::Failed;
+        return nullptr;
     }
     auto writer = Mp4AudioWriter::create(job.outputPath, &reason);
     if (!writer) {
         *error = AssetExportJob::writerError(job.outputPath, reason);
-        return AssetExportResult::Failed;
+        return nullptr;
     }
     writer->setMovieTimeScale(kOutputRate);
     writer->addAudioTrack(kOutputRate, AacEncoder::kFrameSize, Mp4AudioWriter::kMpeg4AudioType);
@@ -90,70 +102,37 @@ AssetExportResult AppleM4AExporter::run(const AssetExportJob& job, NSError* erro
     const auto& asc = encoder.audioSpecificConfig();
     writer->setDecoderSpecificInfo(asc.data(), asc.size());
     writer->setEdit(encoder.primingSamples(), 0);
-    EncodeSink sink(encoder, *writer);
+    return writer;
+}
 
-    // Decoding runs on a thread of its own, a few blocks ahead of the
-    // encoder, so the two share the machine's cores.
-    BoundedQueue<std::vector<float>> blocks(kBlocksAhead);
-    NSError decodeError;
-    bool decodeFailed = false;
-    std::thread decoding([&] {
-        std::vector<float> frame, block;
-        for (;;) {
-            const SegmentDecoder::Read read = source.next(frame, &decodeError);
-            if (read == SegmentDecoder::Read::Samples) {
-                block.insert(block.end(), frame.begin(), frame.end());
-                if (block.size() < kBlockSamples) continue;
-            }
-            if (!block.empty() && !blocks.push(std::move(block))) break;  // the encoder stopped
-            block = {};
-            if (read != SegmentDecoder::Read::Samples) {
-                decodeFailed = read == SegmentDecoder::Read::Failed;
-                break;
-            }
-        }
-        blocks.close();
-    });
-    auto stopDecoding = [&] {
-        blocks.close();
-        decoding.join();
-    };
-
+AssetExportResult AppleM4AExporter::encodeSegment(const AssetExportJob& job, SegmentDecoder& source,
+                                                  AacEncoder& encoder, Mp4AudioWriter& writer, int64_t* written,
+                                                  NSError* error) {
+    EncodeSink sink(encoder, writer);
+    const int channels = source.channels();
     const double totalSeconds = source.totalSeconds();
-    int64_t written = 0;  // output samples (per channel) so far
+    // Stopped and joined when it goes, however this ends.
+    DecodeAhead decoding(source, kBlockSamples, kBlocksAhead);
     std::vector<float> block;
-    while (blocks.pop(block)) {
-        if (job.isCancelled()) {
-            stopDecoding();
-            return AssetExportResult::Cancelled;
-        }
+    while (decoding.next(block)) {
+        if (job.isCancelled()) return AssetExportResult::Cancelled;
         if (!sink.push(block.data(), int(block.size()))) {
-            stopDecoding();
             // A full disk is the writer's failure, told in the system's words.
-            *error = writer->lastError().isEmpty()
+            *error = writer.lastError().isEmpty()
                          ? AssetExportJob::formatError(QStringLiteral("Cannot encode the audio"))
-                         : AssetExportJob::writerError(job.outputPath, writer->lastError());
+                         : AssetExportJob::writerError(job.outputPath, writer.lastError());
             return AssetExportResult::Failed;
         }
-        written += int64_t(block.size()) / channels;
-        if (totalSeconds > 0) job.reportProgress(double(written) / kOutputRate / totalSeconds);
+        *written += int64_t(block.size()) / channels;
+        if (totalSeconds > 0) job.reportProgress(double(*written) / kOutputRate / totalSeconds);
     }
-    decoding.join();
-    if (decodeFailed) {
-        *error = decodeError;
-        return AssetExportResult::Failed;
-    }
+    if (decoding.failed(error)) return AssetExportResult::Failed;
     if (job.isCancelled()) return AssetExportResult::Cancelled;
     // The encoder's delayed frames.
     if (!sink.finish()) {
-        *error = AssetExportJob::writerError(job.outputPath, writer->lastError().isEmpty()
+        *error = AssetExportJob::writerError(job.outputPath, writer.lastError().isEmpty()
                                                                  ? QStringLiteral("the AAC encoder failed")
-                                                                 : writer->lastError());
-        return AssetExportResult::Failed;
-    }
-    writer->setEditDuration(written);
-    if (!writer->close()) {
-        *error = AssetExportJob::writerError(job.outputPath, writer->lastError());
+                                                                 : writer.lastError());
         return AssetExportResult::Failed;
     }
     return AssetExportResult::Completed;

@@ -2,12 +2,17 @@
 
 #include "AVAssetExportSession.h"
 #include "FFmpegHandles.h"
+#include "WorkerThreads.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 namespace quorvel {
+
+bool AssetExportJob::isCancelled() const {
+    return (cancel && cancel->load(std::memory_order_relaxed)) || WorkerThreads::stopRequested();
+}
 
 void AssetExportJob::reportProgress(double fraction) const {
     if (!progress || !std::isfinite(fraction)) return;

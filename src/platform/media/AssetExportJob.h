@@ -21,7 +21,8 @@ struct AssetExportJob {
     std::atomic<float>* progress = nullptr;
     const std::atomic<bool>* cancel = nullptr;
 
-    bool isCancelled() const { return cancel && cancel->load(std::memory_order_relaxed); }
+    // Cancelled by the session, or the program is ending.
+    bool isCancelled() const;
     void reportProgress(double fraction) const;
     // The range in seconds, [start, end); end is infinite without a range.
     double startSeconds() const;

@@ -18,13 +18,11 @@
 #include "TestSupport.h"
 #include "WavReader.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <atomic>
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -155,20 +153,11 @@ protected:
         if (!effect.isEmpty()) QFile::remove(effect);
     }
 
-    // quorvel-cli make PATH, once the program has that command: exit 1 with a
-    // message, or a ringtone made (which then becomes part of what must not change).
+    // quorvel-cli make PATH: exit 1 with a message, or a ringtone made (which
+    // then becomes part of what must not change).
     void makeWithTheCommandLine() {
-        const QString cli = QCoreApplication::applicationDirPath() + QStringLiteral("/../cli/quorvel-cli");
-        static const bool hasMake = [&] {
-            if (!QFileInfo(cli).isExecutable()) return false;
-            const ToolResult help = runTool(cli, {QStringLiteral("--help")}, 30000);
-            return (help.out + help.err).contains(QStringLiteral("make"));
-        }();
-        // TODO(cli): runs as soon as quorvel-cli has its "make" command.
-        if (!hasMake) {
-            std::fprintf(stderr, "quorvel-cli has no \"make\" command yet: not run\n");
-            return;
-        }
+        const QString cli = QStringLiteral(QUORVEL_CLI);
+        ASSERT_TRUE(QFileInfo(cli).isExecutable()) << "quorvel-cli is missing: " << cli.toStdString();
         const ToolResult r = runTool(cli, {QStringLiteral("make"), path});
         if (r.exitCode == 0) {
             EXPECT_EQ(file.expect, Expect::Damaged) << "quorvel-cli made a ringtone from a file it must refuse";

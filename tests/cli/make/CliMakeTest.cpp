@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 using namespace quorvel::test;
 
@@ -48,8 +50,16 @@ protected:
         media = nullptr;
     }
 
-    CliResult cli(const QStringList& args, bool hardwareAac = true) {
+    // `fileSizeLimit` (bytes, 0 for none) stands for a full disk: every write past it fails.
+    CliResult cli(const QStringList& args, bool hardwareAac = true, rlim_t fileSizeLimit = 0) {
         QProcess p;
+        if (fileSizeLimit) {
+            p.setChildProcessModifier([fileSizeLimit] {
+                std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
+                const rlimit limit{fileSizeLimit, fileSizeLimit};
+                setrlimit(RLIMIT_FSIZE, &limit);
+            });
+        }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QUORVEL_HOME"), home.path());
         env.insert(QStringLiteral("QUORVEL_MUSIC"), media->path());
@@ -249,4 +259,54 @@ TEST_F(CliMake, SongsListsTheLibraryWithLengths) {
     EXPECT_TRUE(fields[0].startsWith(QStringLiteral("ipod-library://item/item.")));
     EXPECT_EQ(fields[2], QStringLiteral("The Band"));
     EXPECT_NEAR(fields[3].toDouble(), 60.0, 0.1);
+}
+
+// An interrupted recorder leaves 0 as the "data" length: the samples still run
+// to the end of the file, and the ringtone holds all of them.
+TEST_F(CliMake, EncodeReadsAWavWhoseDataLengthIsZeroToTheEnd) {
+    const QString in = home.path() + QStringLiteral("/interrupted.wav");
+    ASSERT_TRUE(writeWav16(in, sine(440, 2.0), 44100, 1));
+    QFile wav(in);
+    ASSERT_TRUE(wav.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(wav.seek(40)); // the canonical header's data length
+    ASSERT_EQ(wav.write(QByteArray(4, '\0')), 4);
+    wav.close();
+
+    const QString out = home.path() + QStringLiteral("/interrupted.m4r");
+    CliResult r = cli({QStringLiteral("encode"), in, out});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_NEAR(probeDuration(out), 2.0, 0.03);
+}
+
+// The export writes "<title>.m4r", but the stored name "<title>-1.m4r" is one
+// byte too long for the file system: the file never reaches its stored name.
+TEST_F(CliMake, AnExportThatEndsWithoutAStoredFileFailsWithASentence) {
+    QTemporaryDir dir;
+    const QString song = dir.path() + QStringLiteral("/long.mp3");
+    const QString title(250, QLatin1Char('t'));
+    ASSERT_EQ(runTool(QStringLiteral("ffmpeg"),
+                      {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
+                       QStringLiteral("-i"), QStringLiteral("sine=frequency=440:duration=5"), QStringLiteral("-metadata"),
+                       QStringLiteral("title=") + title, QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), song})
+                  .exitCode,
+              0);
+    CliResult r = cli({QStringLiteral("make"), song});
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains(QStringLiteral(".m4r"))) << "no path is printed: " << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("not stored"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(title + QStringLiteral(".m4r could not be given its stored name"))) << r.err.toStdString();
+}
+
+// The processed segment does not fit on the disk: the road stops with a
+// message, and no ringtone is made from the short ".processedEffect.wav".
+TEST_F(CliMake, AFullDiskDuringTheEffectsRunStopsTheRoad) {
+    ASSERT_EQ(cli({QStringLiteral("list")}).exitCode, 0);
+    // The cut (3 s of MP3) fits; 4.2 s of processed 16-bit audio does not.
+    CliResult r = cli({QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--speed"),
+                       QStringLiteral("1")},
+                      true, 200 * 1024);
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral(".processedEffect.wav could not be"))) << r.err.toStdString();
+    EXPECT_TRUE(visibleFiles().isEmpty());
+    EXPECT_EQ(query(QStringLiteral("SELECT COUNT(*) FROM Ringtone;")), QStringLiteral("0"));
 }

@@ -79,6 +79,8 @@ public:
         }
     }
     void observeValueForKeyPath(const QString&, AVAssetExportSession*) override {}
+    void exportCouldNotStart(const QString&) override { ++notStarted; }
+    int notStarted = 0;
     int ticks = 0;
     float last = 0;
 };
@@ -118,12 +120,13 @@ TEST_F(AudioExporterFor3GTest, AJobReplacesAStaleFileAndReportsCompletionOnlyAft
     auto ringtune = ringtuneFor(in, QStringLiteral("Tune"));
     const QString out = ringtune->filePath();
     ASSERT_TRUE(writeText(out, "stale contents of an earlier export"));
-    Observer observer;
+    auto shared = std::make_shared<Observer>();
+    Observer& observer = *shared;
     auto progress = exporter.progressValueArray();
     std::atomic<bool> watching{true};
     std::atomic<float> highestWhileRunning{0.0f};
     std::atomic<bool> completeTooEarly{false};
-    exporter.exportRingtune(ringtune, &observer);
+    exporter.exportRingtune(ringtune, shared);
     std::thread watcher([&] {
         while (watching) {
             const float value = progress->elementZero();
@@ -160,8 +163,9 @@ TEST_F(AudioExporterFor3GTest, AnEmptyLastDataChunkGivesACompleteEmptyFile) {
 TEST_F(AudioExporterFor3GTest, CancellingStopsTheJobAndLeavesNoFile) {
     const QString in = wav(".processedEffect.wav", toPcm16(musicLike(40 * 44100)));
     auto ringtune = ringtuneFor(in, QStringLiteral("Cancelled"));
-    Observer observer;
-    exporter.exportRingtune(ringtune, &observer);
+    auto shared = std::make_shared<Observer>();
+    Observer& observer = *shared;
+    exporter.exportRingtune(ringtune, shared);
     auto progress = exporter.progressValueArray();
     ASSERT_TRUE(waitUntil([&] { return progress->elementZero() > 0.01f; }, 60000));
     QElapsedTimer clock;

@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QProcess>
 #include <cmath>
+#include <csignal>
+#include <sys/resource.h>
 #include <cstring>
 #include <memory>
 
@@ -60,6 +64,13 @@ struct Recorder : AudioEffectsHelperDelegate {
         url = u;
         samplesAtCall = readWav16(u.toLocalFile());
     }
+    int failures = 0;
+    QString reason;
+    void effectsDelegateDidFail(const QString& r) override {
+        ++failures;
+        onMainThread = isMainThread();
+        reason = r;
+    }
 };
 
 class EffectsRun : public ::testing::Test {
@@ -83,7 +94,7 @@ protected:
         AudioEffectsHelper helper(QUrl::fromLocalFile(in));
         helper.setDelegate(&r);
         helper.startProcess(tune);
-        EXPECT_TRUE(waitUntil([&] { return r.calls > 0; }, 60000));
+        EXPECT_TRUE(waitUntil([&] { return r.calls + r.failures > 0; }, 60000));
         return r.samplesAtCall;
     }
 };
@@ -224,4 +235,36 @@ TEST_F(EffectsRun, OtherRateInputTakesTotalFromTheFileOwnFrames) {
     ASSERT_EQ(out.size(), 96000u);
     EXPECT_NEAR(zeroCrossingFrequency(out, 22050, 66150, 44100), 440, 4.4);
     EXPECT_LT(rmsDb(out, 90112, 96000), -90.0);
+}
+
+// Run in a child process by the test below: the file-size limit applies to
+// the whole process.
+TEST_F(EffectsRun, ChildWritesPastTheFileSizeLimit) {
+    const QByteArray in = qgetenv("QUORVEL_FSIZE_CHILD_INPUT");
+    if (in.isEmpty()) GTEST_SKIP() << "runs in a child process";
+    std::signal(SIGXFSZ, SIG_IGN); // writes past the limit then fail with EFBIG
+    rlimit limit{64 * 1024, 64 * 1024};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    Recorder rec;
+    run(QString::fromUtf8(in), 2, 0, &rec);
+    waitUntil([] { return false; }, 200); // a second call would arrive here
+    EXPECT_EQ(rec.calls, 0) << "a short file was handed on as the processed segment";
+    EXPECT_EQ(rec.failures, 1);
+    EXPECT_TRUE(rec.onMainThread);
+    EXPECT_TRUE(rec.reason.contains(QStringLiteral(".processedEffect.wav"))) << rec.reason.toStdString();
+    EXPECT_FALSE(QFile::exists(outputPath(home))) << "the short file is left behind";
+}
+
+TEST_F(EffectsRun, AFullDiskFailsTheRunAndLeavesNoFile) {
+    const QString in = input(sine(440, 3.0)); // 6 s at speed 2: far more than the limit
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUORVEL_FSIZE_CHILD_INPUT"), in);
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=EffectsRun.ChildWritesPastTheFileSizeLimit")});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    const QString log = QString::fromUtf8(child.readAllStandardOutput());
+    EXPECT_EQ(child.exitCode(), 0) << log.toStdString();
+    EXPECT_TRUE(log.contains(QLatin1String("[  PASSED  ] 1 test"))) << log.toStdString();
 }

@@ -42,6 +42,14 @@ public:
         std::lock_guard lock(mutex);
         observed.push_back(session->status());
     }
+    std::atomic<int> notStarted{0};
+    std::atomic<bool> notStartedOnMain{false};
+    QString reason;
+    void exportCouldNotStart(const QString& r) override {
+        notStartedOnMain = isMainThread();
+        reason = r;
+        ++notStarted;
+    }
 };
 
 std::shared_ptr<AVAudioMix> fades(double start, double length) {
@@ -71,8 +79,9 @@ TEST(FinalExport, WritesTheRingtoneAndReportsToTheObserver) {
     old.write("old");
     old.close();
 
-    RecordingObserver observer;
-    AudioExportHelper::sharedInstance().exportRingtune(ringtune, &observer);
+    auto shared = std::make_shared<RecordingObserver>();
+    RecordingObserver& observer = *shared;
+    AudioExportHelper::sharedInstance().exportRingtune(ringtune, shared);
     ASSERT_TRUE(waitUntil([&] { return observer.finalStatus.load() >= 0; }));
     EXPECT_EQ(observer.finalStatus.load(), AVAssetExportSessionStatusCompleted);
     EXPECT_FALSE(observer.tickedOffMain.load());
@@ -93,8 +102,9 @@ TEST(FinalExport, WithoutMixOrRangeExportsTheWholeFileUnchanged) {
     auto ringtune = ringtuneFor(QUrl(QStringLiteral("ipod-library://item/item.wav?id=1")), 0, 0);
     ringtune->setTitle(QStringLiteral("Whole"));
     ringtune->setExportURL(QUrl::fromLocalFile(MediaTestSongs::shared().tone()));
-    RecordingObserver observer;
-    AudioExportHelper::sharedInstance().exportRingtune(ringtune, &observer);
+    auto shared = std::make_shared<RecordingObserver>();
+    RecordingObserver& observer = *shared;
+    AudioExportHelper::sharedInstance().exportRingtune(ringtune, shared);
     ASSERT_TRUE(waitUntil([&] { return observer.finalStatus.load() >= 0; }));
     EXPECT_EQ(observer.finalStatus.load(), AVAssetExportSessionStatusCompleted);
     EXPECT_NEAR(probeDuration(ringtune->filePath()), 20.0, 0.001);
@@ -104,9 +114,39 @@ TEST(FinalExport, AFailedExportReachesTheObserver) {
     TempHome home;
     auto ringtune = ringtuneFor(QUrl(QStringLiteral("ipod-library://item/item.wav?id=1")), 0, 3);
     ringtune->setExportURL(QUrl::fromLocalFile(home.path() + QStringLiteral("/gone.wav")));
-    RecordingObserver observer;
-    AudioExportHelper::sharedInstance().exportRingtune(ringtune, &observer);
+    auto shared = std::make_shared<RecordingObserver>();
+    RecordingObserver& observer = *shared;
+    AudioExportHelper::sharedInstance().exportRingtune(ringtune, shared);
     ASSERT_TRUE(waitUntil([&] { return observer.finalStatus.load() >= 0; }));
     EXPECT_EQ(observer.finalStatus.load(), AVAssetExportSessionStatusFailed);
     EXPECT_FALSE(QFileInfo::exists(ringtune->filePath()));
+}
+
+TEST(FinalExport, AnExportThatCannotStartTellsTheObserver) {
+    TempHome home;
+    auto ringtune = ringtuneFor(QUrl(QStringLiteral("ipod-library://item/item.wav?id=1")), 0, 3);
+    ASSERT_TRUE(ringtune->exportURL().isEmpty()); // no source: no session can be made
+    auto observer = std::make_shared<RecordingObserver>();
+    AudioExportHelper::sharedInstance().exportRingtune(ringtune, observer);
+    EXPECT_EQ(observer->notStarted.load(), 0) << "told later, once the caller has shown its screen";
+    ASSERT_TRUE(waitUntil([&] { return observer->notStarted.load() > 0; }, 5000));
+    EXPECT_TRUE(observer->notStartedOnMain.load());
+    EXPECT_TRUE(observer->reason.contains(QStringLiteral("AVAssetExportSession"))) << observer->reason.toStdString();
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(observer->notStarted.load(), 1);
+    EXPECT_EQ(observer->ticks.load(), 0);
+    EXPECT_FALSE(QFileInfo::exists(ringtune->filePath()));
+}
+
+TEST(FinalExport, AnObserverThatGoesMidExportIsLeftAlone) {
+    TempHome home;
+    auto ringtune = ringtuneFor(QUrl(QStringLiteral("ipod-library://item/item.wav?id=1")), 0, 0);
+    ringtune->setExportURL(QUrl::fromLocalFile(MediaTestSongs::shared().tone()));
+    auto observer = std::make_shared<RecordingObserver>();
+    AudioExportHelper::sharedInstance().exportRingtune(ringtune, observer);
+    observer.reset(); // the screen is closed while the export runs
+    // The export still ends; its file is complete and nothing calls the gone observer.
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(ringtune->filePath()) && probeDuration(ringtune->filePath()) > 19.9; },
+                          60000));
+    waitUntil([] { return false; }, 500); // timer ticks and status changes would arrive here
 }

@@ -129,13 +129,22 @@ TEST_F(MovieExtraction, UnusableSizesEndTheWalk) {
     EXPECT_EQ(extract(atom("ftyp", pattern(12)) + atom("moov", pattern(100))), notFound);
 }
 
-TEST_F(MovieExtraction, TruncatedPayloadKeepsOnlyWholeChunks) {
+TEST_F(MovieExtraction, APayloadLongerThanTheFileIsADamagedMovie) {
+    const QString damaged = QStringLiteral("The movie is damaged: its \"mdat\" atom claims more bytes than the file holds");
     // The atom announces 250,000 bytes but the file ends after 150,000.
-    const QByteArray payload = pattern(150000);
     Walk walk;
-    EXPECT_EQ(extract(atom("mdat", payload, 250008), &walk), QString());
-    EXPECT_EQ(walk.of("chunk"), (std::vector<qint64>{102400, 150000 - 102400}));
-    EXPECT_EQ(output(), payload.left(102400));
+    EXPECT_EQ(extract(atom("ftyp", pattern(12)) + atom("mdat", pattern(150000), 250008), &walk), damaged);
+    EXPECT_TRUE(walk.of("chunk").empty()) << "nothing is copied";
+    EXPECT_FALSE(QFileInfo::exists(dest()));
+    // One byte short, in 32 and in 64 bits.
+    EXPECT_EQ(extract(atom("mdat", pattern(1000), 1009)), damaged);
+    QByteArray wide = atom64("mdat", pattern(1000));
+    wide[15] = char(wide[15] + 1);
+    EXPECT_EQ(extract(wide), damaged);
+    EXPECT_FALSE(QFileInfo::exists(dest()));
+    // Exactly the file's bytes is whole.
+    EXPECT_EQ(extract(atom("mdat", pattern(1000))), QString());
+    EXPECT_EQ(output(), pattern(1000));
 }
 
 TEST_F(MovieExtraction, MissingFilesRaiseTheirReasons) {

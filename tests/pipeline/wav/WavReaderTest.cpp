@@ -286,6 +286,28 @@ TEST(WavReader, HostileHeadersGiveANullHandleOrAnEarlyEnd) {
         EXPECT_EQ(o.wav->frames, INT32_MAX);
         EXPECT_EQ(readAllSamples(o.wav), std::vector<float>(300, 0.0f));
     }
+    { // a data length of 0 (an interrupted writer) is read like 0xFFFFFFFF
+        WavBytes w = WavBytes::header();
+        w.chunk("fmt ", WavBytes::fmt(1, 1, 16));
+        w.raw("data");
+        w.u32(0);
+        for (int i = 0; i < 300; ++i) w.u16(uint16_t(i - 150));
+        Opened o(writeFile(dir, "z.wav", w.bytes));
+        ASSERT_NE(o.wav, nullptr);
+        EXPECT_GT(o.wav->frames, 0);
+        const std::vector<float> got = readAllSamples(o.wav);
+        ASSERT_EQ(got.size(), 300u);
+        EXPECT_EQ(got.front(), -150.0f);
+        EXPECT_EQ(got.back(), 149.0f);
+    }
+    { // ... and when nothing follows it, there is nothing to read
+        WavBytes w = WavBytes::header();
+        w.chunk("fmt ", WavBytes::fmt(1, 1, 16));
+        w.chunk("data", {});
+        Opened o(writeFile(dir, "e.wav", w.bytes));
+        ASSERT_NE(o.wav, nullptr);
+        EXPECT_TRUE(readAllSamples(o.wav).empty());
+    }
     // Refused formats: zero channels, less than 8 bits, unknown tag, unknown sub-format, short extension.
     auto format = [&](QByteArray fmt) {
         WavBytes w = WavBytes::header();

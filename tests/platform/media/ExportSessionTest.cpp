@@ -48,7 +48,7 @@ struct Watched {
     }
     bool finish() {
         const bool done = waitFor([this] { return completions.load() > 0; });
-        session.reset(); // joins the worker
+        session.reset(); // the completion was the worker's last call on it
         return done;
     }
 };

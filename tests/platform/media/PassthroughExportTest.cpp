@@ -34,7 +34,7 @@ Outcome runExport(const QString& source, const QString& preset, const QString& o
     EXPECT_TRUE(waitFor([&] { return completions.load() > 0; }));
     outcome.status = session->status();
     outcome.error = session->error();
-    session.reset(); // joins the worker, so the count below is final
+    session.reset(); // a second completion would have come before the first one returned
     outcome.completions = completions.load();
     return outcome;
 }

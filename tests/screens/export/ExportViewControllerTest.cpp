@@ -1,5 +1,6 @@
 #include "AVAssetExportSession.h"
 #include "Appirater.h"
+#include "AudioExportHelper.h"
 #include "AudioExporterFor3G.h"
 #include "DBHelper.h"
 #include "ExportViewController.h"
@@ -12,6 +13,9 @@
 #include "UserDefaults.h"
 
 #include <QElapsedTimer>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -116,6 +120,34 @@ TEST_F(ExportScreen, AWriterThatEndsWithoutAFileShowsFailedAndStopsPolling) {
     EXPECT_TRUE(ringtune->storedFilePath().isEmpty());
 }
 
+TEST_F(ExportScreen, AnExportWhoseFileIsGoneEndsInErrorNotDone) {
+    // An earlier export's stored path must not pass for this one's.
+    ringtune->setStoredFilePath(QUrl::fromLocalFile(home.documents() + QStringLiteral("/.Quorvel.sqlite")));
+    auto values = std::make_shared<ProgressValueArray>();
+    auto timer = timerWith(values);
+    values->replaceElementZero(1.0f); // the writer says it is done, but no file is there
+    timer->fire();
+    EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Error);
+    EXPECT_EQ(screen->labelKey(), QStringLiteral("error"));
+    EXPECT_TRUE(ringtune->storedFilePath().isEmpty());
+    EXPECT_EQ(screen->failureDescription(), ringtune->filePath() + QStringLiteral(" was gone when the ringtone was to be stored"));
+}
+
+TEST_F(ExportScreen, AnExportThatCannotStartShowsFailed) {
+    // The processed file is gone, and with it any way to make a session.
+    ringtune->setExportURL(QUrl());
+    int changes = 0;
+    QObject::connect(screen.get(), &ExportViewController::changed, [&] { ++changes; });
+    AudioExportHelper::sharedInstance().exportRingtune(ringtune, screen);
+    ASSERT_TRUE(test::waitUntil([&] { return screen->outcome() != ExportViewController::Outcome::Running; }, 5000))
+        << "the screen waits forever";
+    EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Failed);
+    EXPECT_EQ(screen->labelKey(), QStringLiteral("failed"));
+    EXPECT_FALSE(screen->failureDescription().isEmpty());
+    EXPECT_GE(changes, 1);
+    EXPECT_TRUE(ringtune->storedFilePath().isEmpty());
+}
+
 TEST_F(ExportScreen, CancellingTheWriterFinishesAfterTheDelay) {
     Cancelled cancel;
     screen->setCancelDelegate(&cancel);
@@ -153,6 +185,34 @@ TEST_F(ExportScreen, ThePlatformSessionIsFollowedByObservationAndByTheTimer) {
     EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Done);
     EXPECT_FALSE(timer->isValid());
     EXPECT_EQ(QFileInfo(ringtune->storedFilePath().toLocalFile()).fileName(), QStringLiteral("Bells-1.m4r"));
+}
+
+TEST_F(ExportScreen, LateStatusesNeverLeaveAFinalState) {
+    const QString wav = home.documents() + QStringLiteral("/.processedEffect.wav");
+    ASSERT_TRUE(test::writeWav16(wav, test::sine(440, 1.0), 44100, 1));
+    auto session = AVAssetExportSession::exportSessionWithAsset(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(wav)),
+                                                                AVAssetExportPresetAppleM4A);
+    session->setOutputURL(QUrl::fromLocalFile(ringtune->filePath()));
+    session->setOutputFileType(AVFileTypeAppleM4A);
+    QStringList labels;
+    QObject::connect(screen.get(), &ExportViewController::changed, [&] { labels << screen->labelKey(); });
+    session->addStatusObserver([this](AVAssetExportSession* s) { screen->observeValueForKeyPath(QStringLiteral("status"), s); });
+    std::atomic<bool> done{false};
+    session->exportAsynchronouslyWithCompletionHandler([&] { done = true; });
+    // The main thread is busy while the whole export runs: the observations
+    // wait in its queue, and the timer sees the final status first.
+    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    auto timer = timerWith(session);
+    timer->fire();
+    ASSERT_EQ(screen->outcome(), ExportViewController::Outcome::Done);
+    ASSERT_EQ(screen->labelKey(), QStringLiteral("done"));
+    labels.clear();
+    test::waitUntil([] { return false; }, 200); // now the queued "waiting" and "exporting" arrive
+    EXPECT_EQ(screen->labelKey(), QStringLiteral("done"));
+    EXPECT_EQ(screen->exporter(), nullptr) << "a finished export is not set as the running one again";
+    EXPECT_FALSE(labels.contains(QStringLiteral("exporting"))) << labels.join(QLatin1Char(' ')).toStdString();
+    EXPECT_FALSE(labels.contains(QStringLiteral("waiting"))) << labels.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Done);
 }
 
 TEST_F(ExportScreen, ACancelledSessionShowsBothSpellingsInTurn) {

@@ -65,13 +65,13 @@ protected:
     }
     void startWriter() {
         AudioExporterFor3G& writer = AudioExporterFor3G::sharedInstance();
-        writer.exportRingtune(ringtune, controller.get());
+        writer.exportRingtune(ringtune, controller);
         controller->setCancelDelegate(&writer);
         widget = std::make_unique<ExportViewWidget>(controller);
         widget->show();
     }
     void startPlatformExport() {
-        AudioExportHelper::sharedInstance().exportRingtune(ringtune, controller.get());
+        AudioExportHelper::sharedInstance().exportRingtune(ringtune, controller);
         widget = std::make_unique<ExportViewWidget>(controller);
         widget->show();
     }
