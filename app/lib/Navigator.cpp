@@ -148,9 +148,9 @@ void Navigator::presentInterim(InterimScreen* screen, ModalTransitionStyle style
 }
 
 void Navigator::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
-    if (export_) return;
+    if (export_ && stack_.isPresented(export_)) return;
     export_ = new ExportViewWidget(screen, &stack_);
-    // No mail composer in this program yet: the button stays but does nothing.
+    // Mailing needs a composer, which this program does not have yet.
     if (auto* mail = export_->findChild<QPushButton*>(QStringLiteral("mailButton"))) mail->setEnabled(false);
     ScreenStack::Presentation how;
     how.deleteOnDismiss = true;
