@@ -6,6 +6,9 @@
 
 namespace quorvel {
 
+// The details key of an error's description (store and sound errors alike).
+inline const QString NSLocalizedDescriptionKey = QStringLiteral("NSLocalizedDescription");
+
 struct NSError {
     QString domain;
     long long code = 0;
