@@ -49,7 +49,11 @@ int main(int argc, char** argv) {
     delegate.applicationDidFinishLaunchingWithOptions();
     QObject::connect(&window, &MainWindow::wentToBackground, &app, [&delegate] { delegate.applicationDidEnterBackground(); });
     QObject::connect(&window, &MainWindow::cameToForeground, &app, [&delegate] { delegate.applicationWillEnterForeground(); });
-    QObject::connect(&app, &QApplication::aboutToQuit, &app, [&delegate] { delegate.applicationWillTerminate(); });
+    QObject::connect(&app, &QApplication::aboutToQuit, &app, [&delegate, &window] {
+        // A running export is stopped (and its worker joined) before the store is saved.
+        window.navigator()->shutDown();
+        delegate.applicationWillTerminate();
+    });
 
     // A song file named on the command line is picked at once.
     const QStringList args = app.arguments().mid(1);

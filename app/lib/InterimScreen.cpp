@@ -1,8 +1,6 @@
 #include "InterimScreen.h"
 
-#include "ExportViewController.h"
 #include "LocalizedStrings.h"
-#include "PDColoredProgressView.h"
 #include "UIImage.h"
 
 #include <QLabel>
@@ -42,35 +40,7 @@ InterimScreen::InterimScreen(const QString& title, const QString& text, std::fun
     column->addWidget(button_, 0, Qt::AlignHCenter);
 }
 
-void InterimScreen::followExport(const std::shared_ptr<ExportViewController>& exporter) {
-    exporter_ = exporter;
-    progress_ = new PDColoredProgressView(this);
-    progress_->setObjectName(QStringLiteral("interimProgress"));
-    progress_->setFixedHeight(20);
-    static_cast<QVBoxLayout*>(layout())->insertWidget(2, progress_);
-    connect(exporter.get(), &ExportViewController::changed, this, &InterimScreen::exportChanged);
-    exportChanged();
-}
-
-void InterimScreen::exportChanged() {
-    auto exporter = exporter_.lock();
-    if (!exporter) return;
-    progress_->setProgress(exporter->progress());
-    const bool running = exporter->outcome() == ExportViewController::Outcome::Running;
-    QString text = exporter->labelKey().isEmpty() ? tr("Exporting…") : NSLocalizedString(exporter->labelKey());
-    if (!exporter->failureDescription().isEmpty()) text += QStringLiteral("\n") + exporter->failureDescription();
-    text_->setText(text);
-    button_->setText(running ? tr("Cancel") : tr("Done"));
-}
-
 void InterimScreen::done() {
-    // A running export is cancelled first; the editor hears of the end
-    // through the export's finish delegate.
-    auto exporter = exporter_.lock();
-    if (exporter && exporter->outcome() == ExportViewController::Outcome::Running) {
-        exporter->cancelFinish();
-        return;
-    }
     if (done_) done_();
 }
 

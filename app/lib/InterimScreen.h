@@ -1,8 +1,7 @@
 #pragma once
 // A plain screen for the editor's destinations whose own screens are not in
-// this program yet (the recorder, the ringtone list): a title, a line of text
-// and a button that leaves it. The export screen's interim form also shows
-// the export's progress and its outcome.
+// this program yet (the ringtone list): a title, a line of text and a button
+// that leaves it.
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -12,27 +11,18 @@ class QPushButton;
 
 namespace quorvel {
 
-class ExportViewController;
-class PDColoredProgressView;
-
 class InterimScreen : public QWidget {
     Q_OBJECT
 public:
     InterimScreen(const QString& title, const QString& text, std::function<void()> done, QWidget* parent = nullptr);
-    // Follows `exporter` until its export has finished.
-    void followExport(const std::shared_ptr<ExportViewController>& exporter);
     void done();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void exportChanged();
-
     QLabel* text_;
     QPushButton* button_;
-    PDColoredProgressView* progress_ = nullptr;
-    std::weak_ptr<ExportViewController> exporter_;
     std::function<void()> done_;
 };
 

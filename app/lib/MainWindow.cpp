@@ -2,6 +2,7 @@
 
 #include "CanvasView.h"
 #include "MPMediaItem.h"
+#include "AVPreviewPlayer.h"
 #include "Navigator.h"
 #include "PreviewPlayer.h"
 #include "Ringtune.h"
@@ -27,7 +28,7 @@ MainWindow::MainWindow(MPMediaLibrary& library, QWidget* parent) : QMainWindow(p
     canvas_ = new CanvasView(stack_, this);
     stack_->setDialogParent(this);
     setCentralWidget(canvas_);
-    navigator_ = new Navigator(*stack_, library, nullptr, this);
+    navigator_ = new Navigator(*stack_, library, std::make_unique<AVPreviewPlayer>(), this);
     connect(navigator_, &Navigator::ringtuneChanged, this, &MainWindow::updateTitle);
     setAcceptDrops(true);
     buildMenus();
@@ -38,7 +39,10 @@ MainWindow::MainWindow(MPMediaLibrary& library, QWidget* parent) : QMainWindow(p
     navigator_->start();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The presented screens go before the canvas and the navigator they use.
+    navigator_->shutDown();
+}
 
 int MainWindow::storedScalePercent() {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();

@@ -18,6 +18,7 @@
 
 namespace quorvel {
 
+class ExportViewWidget;
 class HelpWebViewWidget;
 class InterimScreen;
 class MainViewController;
@@ -25,6 +26,7 @@ class MainViewPresenter;
 class MPMediaLibrary;
 class MPMediaPickerController;
 class PreviewPlayer;
+class RecorderViewWidget;
 class Ringtune;
 class ScreenStack;
 class StartViewWidget;
@@ -36,7 +38,7 @@ class Navigator : public QObject,
                   public HelpWebViewControllerDelegate {
     Q_OBJECT
 public:
-    // `player` plays the editor's previews (none: previews are computed, not heard).
+    // `player` plays the editor's previews and the tick (none: previews are computed, not heard).
     Navigator(ScreenStack& stack, MPMediaLibrary& library, std::unique_ptr<PreviewPlayer> player = nullptr,
               QObject* parent = nullptr);
     ~Navigator() override;
@@ -57,7 +59,13 @@ public:
     // A pick of library songs (only the first counts).
     void pickMediaItems(const std::vector<MPMediaItem>& items);
 
+    // Closes every presented screen at once; a running export is stopped
+    // cleanly. The program calls it before its store is saved and closed.
+    void shutDown();
+
     MainViewController* editor() const;
+    ExportViewWidget* exportScreen() const;
+    RecorderViewWidget* recorderScreen() const;
     StartViewWidget* startScreen() const;
     HelpWebViewWidget* helpScreen();
     // The picker opened by the editor itself (not by the start screen).
@@ -86,6 +94,7 @@ private:
     void presentStartScreen();
     void presentEditorPicker();
     void presentHelp();
+    void presentRecorder();
     void presentInterim(InterimScreen* screen, ModalTransitionStyle style);
 
     ScreenStack& stack_;
@@ -94,6 +103,8 @@ private:
     QPointer<MainViewController> editor_;
     QPointer<StartViewWidget> start_;
     QPointer<HelpWebViewWidget> help_;
+    QPointer<ExportViewWidget> export_;
+    QPointer<RecorderViewWidget> recorder_;
     QPointer<MPMediaPickerController> picker_;
     std::shared_ptr<Ringtune> shownRingtune_;
 };

@@ -1,11 +1,13 @@
 #include "MainViewController.h"
 
 #include "AlertView.h"
+#include "AudioServices.h"
 #include "EditorNavigation.h"
 #include "EditorSlider.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "MainViewPresenter.h"
+#include "Paths.h"
 #include "ScreenStack.h"
 #include "UIImage.h"
 #include "ui_MainView.h"
@@ -80,12 +82,14 @@ MainViewController::MainViewController(MainViewPresenter& presenter, QWidget* pa
     connectControls();
     addShortcuts();
     presenter_.setView(this);
+    presenter_.viewDidLoad();
     connect(&presenter_, &MainViewPresenter::changed, this, &MainViewController::refresh);
     refresh();
 }
 
 MainViewController::~MainViewController() {
     presenter_.setView(nullptr);
+    if (tickSound_) AudioServicesDisposeSystemSoundID(tickSound_);
     if (notice_) notice_->dismissWithClickedButtonIndex(0, false);
 }
 
@@ -114,6 +118,12 @@ void MainViewController::setUpScreen() {
     ui_->fadeOutSlider->showValue(0, 3, 0);
     ui_->pitchSlider->showValue(-12, 12, 0);
     ui_->speedSlider->showValue(-2, 2, 0);
+
+    const QUrl tick = QUrl::fromLocalFile(Paths::resourcePath(QStringLiteral("tick.wav")));
+    SystemSoundID id = 0;
+    const OSStatus status = AudioServicesCreateSystemSoundID(tick, &id);
+    if (status == noErr) tickSound_ = id;
+    else NSLog("The tick sound was not registered: %d", int(status));
 }
 
 void MainViewController::connectControls() {
@@ -291,6 +301,8 @@ void MainViewController::showAlert(const QString& title, const QString& message)
     AlertView::show(stack, title, message, QStringLiteral("OK"));
 }
 
-void MainViewController::playTickSound() {}
+void MainViewController::playTickSound() {
+    if (tickSound_) AudioServicesPlayAlertSound(tickSound_);
+}
 
 } // namespace quorvel
