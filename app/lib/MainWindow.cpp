@@ -2,6 +2,7 @@
 
 #include "CanvasView.h"
 #include "MPMediaItem.h"
+#include "NotificationCenter.h"
 #include "Navigator.h"
 #include "Ringtune.h"
 #include "ScreenStack.h"
@@ -130,6 +131,12 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        // The desktop's counterpart of the phone's resign-active: the rating prompt hides.
+        NotificationCenter::defaultCenter().postNotificationName(
+            QStringLiteral("UIApplicationWillResignActiveNotification"), nullptr);
+        return;
+    }
     if (event->type() != QEvent::WindowStateChange) return;
     const bool minimised = isMinimized();
     if (minimised == minimised_) return;
