@@ -82,6 +82,7 @@ int FileManagerViewController::numberOfRowsInSection(int section) {
 }
 
 std::shared_ptr<Ringtone> FileManagerViewController::ringtoneAtIndexPath(const NSIndexPath& indexPath) {
+    if (indexPath.row < 0 || indexPath.row >= numberOfRowsInSection(indexPath.section)) return nullptr;
     return std::dynamic_pointer_cast<Ringtone>(fetchedResultsController().objectAtIndexPath(indexPath));
 }
 

@@ -26,6 +26,7 @@ QPixmap FMCellDelegate::artwork(const QString& file, const QByteArray& image) co
 
 void FMCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
     const FMCellContent cell = model_.content(index.row());
+    model_.notePainted(index.row(), cell);
     const qreal opacity = index.data(FileManagerTableModel::OpacityRole).toReal();
     painter->save();
     painter->setOpacity(opacity);

@@ -29,6 +29,18 @@ QVariant FileManagerTableModel::data(const QModelIndex& index, int role) const {
     }
 }
 
+std::optional<FMCellContent> FileManagerTableModel::paintedContent(int row) const {
+    auto it = painted_.constFind(row);
+    if (it == painted_.constEnd()) return std::nullopt;
+    return it.value();
+}
+
+void FileManagerTableModel::notePainted(int row, const FMCellContent& content) const {
+    // Only what is on screen matters; a long scroll starts afresh.
+    if (painted_.size() > 256) painted_.clear();
+    painted_.insert(row, content);
+}
+
 qreal FileManagerTableModel::opacity(const QModelIndex& index) const {
     auto it = fading_.constFind(QPersistentModelIndex(index));
     if (it == fading_.constEnd()) return 1.0;
@@ -47,6 +59,7 @@ void FileManagerTableModel::reloadData() {
     deleted_.clear();
     reset_ = false;
     fading_.clear();
+    painted_.clear();
     endResetModel();
 }
 
@@ -85,6 +98,7 @@ void FileManagerTableModel::apply() {
     const bool consistent = count_ - int(deleted.size()) + int(inserted.size()) == target &&
                             std::all_of(deleted.begin(), deleted.end(), [this](int r) { return r >= 0 && r < count_; });
     if (!deleted.empty()) emit rowsWillBeDeleted(deleted);
+    painted_.clear();
     if (reset_ || !consistent) {
         reset_ = false;
         beginResetModel();

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QPersistentModelIndex>
+#include <optional>
 #include <vector>
 
 namespace quorvel {
@@ -32,6 +33,10 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     FMCellContent content(int row) const;
+    // What a row showed when it was last painted (for its fade-out once the
+    // store has already let it go); nullopt when it was not painted.
+    std::optional<FMCellContent> paintedContent(int row) const;
+    void notePainted(int row, const FMCellContent& content) const;
 
     void reloadData();
     void beginUpdates();
@@ -55,6 +60,7 @@ private:
     std::vector<int> inserted_, deleted_;
     bool reset_ = false;
     QHash<QPersistentModelIndex, qint64> fading_;
+    mutable QHash<int, FMCellContent> painted_;
     QElapsedTimer clock_;
 };
 

@@ -1,6 +1,7 @@
 #include "FileManagerViewWidget.h"
 
 #include "FMCellDelegate.h"
+#include "FMCellView.h"
 #include "FileManagerTableModel.h"
 #include "PlayViewWidget.h"
 #include "ScreenStack.h"
@@ -147,8 +148,18 @@ void FileManagerViewWidget::fadeOutRows(const std::vector<int>& rows) {
     for (int row : rows) {
         const QRect r = list->visualRect(model_->index(row));
         if (!r.isValid() || !r.intersects(list->viewport()->rect())) continue;
+        const std::optional<FMCellContent> shown = model_->paintedContent(row);
+        if (!shown) continue;
+        const qreal dpr = list->devicePixelRatioF();
+        QPixmap picture(r.size() * dpr);
+        picture.setDevicePixelRatio(dpr);
+        {
+            QPainter p(&picture);
+            FMCellView::paint(p, QRect(QPoint(0, 0), r.size()), *shown, cellDelegate_->artwork(shown->file, shown->image),
+                              false);
+        }
         auto* ghost = new QLabel(list->viewport());
-        ghost->setPixmap(list->viewport()->grab(r));
+        ghost->setPixmap(picture);
         ghost->setGeometry(r);
         ghost->setAttribute(Qt::WA_TransparentForMouseEvents);
         auto* effect = new QGraphicsOpacityEffect(ghost);

@@ -8,6 +8,7 @@
 // Navigation shows it with ScreenStack::present() (cross-dissolve) and sets
 // itself as controller().setDelegate(...) to hear the back button.
 #include "FileManagerViewController.h"
+#include "PlayViewWidget.h"
 
 #include <QPixmap>
 #include <QPoint>
@@ -27,7 +28,6 @@ namespace quorvel {
 
 class FMCellDelegate;
 class FileManagerTableModel;
-class PlayViewWidget;
 
 class FileManagerViewWidget : public QWidget, public FileManagerView {
     Q_OBJECT

@@ -64,7 +64,9 @@ void PlayViewWidget::showActionSheet(const QString& title, const QString& destru
     QPointer<PlayViewWidget> self(this);
     sheet_ = ActionSheet::show(ScreenStack::stackOf(this), title, cancelTitle, destructiveTitle, {},
                                [self](int index) {
-                                   if (self) self->controller_->actionSheetDidDismissWithButtonIndex(index);
+                                   if (!self) return;
+                                   self->sheet_ = nullptr;
+                                   self->controller_->actionSheetDidDismissWithButtonIndex(index);
                                });
 }
 

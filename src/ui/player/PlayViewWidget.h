@@ -3,7 +3,9 @@
 // artwork, "Bells-2", the artist, the length, the play/stop button, mail and
 // delete. It owns its presenter; the mail composer and the delete
 // confirmation are shown over the window from here.
+#include "ActionSheet.h"
 #include "HelpWebViewController.h"
+#include "HelpWebViewWidget.h"
 #include "MFMailComposeViewController.h"
 #include "PlayViewController.h"
 
@@ -18,8 +20,6 @@ class PlayView;
 
 namespace quorvel {
 
-class ActionSheet;
-class HelpWebViewWidget;
 
 class PlayViewWidget : public QWidget, public PlayView, public MFMailComposeViewControllerDelegate,
                        public HelpWebViewControllerDelegate {

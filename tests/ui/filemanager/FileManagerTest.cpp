@@ -28,13 +28,19 @@ namespace {
 // A player that only says whether it plays: finishing is up to the test.
 class FakeFilePlayer : public RingtoneFilePlayer {
 public:
-    explicit FakeFilePlayer(int* created) { ++*created; }
+    FakeFilePlayer(int* created, int* stops) : stops_(stops) { ++*created; }
     bool play() override { playing = true; return true; }
-    void stop() override { playing = false; }
+    void stop() override {
+        if (playing) ++*stops_;
+        playing = false;
+    }
     float rate() const override { return 1.0f; }
     void setFinishHandler(FinishHandler handler) override { finish = std::move(handler); }
     bool playing = false;
     FinishHandler finish;
+
+private:
+    int* stops_;
 };
 
 class Back : public FileManagerViewControllerDelegate {
@@ -101,7 +107,7 @@ protected:
                 error->localizedDescription = QStringLiteral("no such file");
                 return nullptr;
             }
-            auto player = std::make_unique<FakeFilePlayer>(&playersMade);
+            auto player = std::make_unique<FakeFilePlayer>(&playersMade, &playersStopped);
             lastPlayer = player.get();
             return player;
         };
@@ -131,6 +137,7 @@ protected:
     std::unique_ptr<ScreenStack> stack;
     Back back;
     int playersMade = 0;
+    int playersStopped = 0;
     FakeFilePlayer* lastPlayer = nullptr;
 };
 
@@ -230,11 +237,10 @@ TEST_F(List, DeletingOffersTheOverlayAndRemovesFileAndRow) {
     EXPECT_TRUE(QFile::exists(Paths::documentPath("Keep-1.m4r")));
     EXPECT_EQ(list->deleteButtonBGView(), nullptr);
     // Saved: the store file no longer has the row.
-    if (test::haveTool("sqlite3")) {
-        const auto out = test::runTool("sqlite3", {Paths::documentPath(kStoreFileName),
-                                                   "SELECT COUNT(*) FROM ZRINGTONE WHERE ZFILE='Gone-1.m4r';"});
-        if (out.exitCode == 0) EXPECT_EQ(out.out.trimmed(), "0");
-    }
+    const auto out = test::runTool("sqlite3", {Paths::documentPath(kStoreFileName),
+                                               "SELECT group_concat(file) FROM Ringtone;"});
+    EXPECT_EQ(out.exitCode, 0) << out.err.toStdString();
+    EXPECT_EQ(out.out.trimmed(), "Keep-1.m4r");
 }
 
 TEST_F(List, ARowWhoseFileIsGoneIsStillDeleted) {
@@ -309,12 +315,10 @@ TEST_F(List, LeavingThePlayerWhilePlayingStopsTheSound) {
     settle();
     list->playView()->findChild<QPushButton*>("playStopButton")->click();
     ASSERT_TRUE(lastPlayer && lastPlayer->playing);
-    FakeFilePlayer* playing = lastPlayer;
-    bool stoppedBeforeGone = false;
-    playing->setFinishHandler({});
     list->playView()->findChild<QPushButton*>("cancelButton")->click();
-    stoppedBeforeGone = list->playView() == nullptr;
-    EXPECT_TRUE(stoppedBeforeGone);
+    // Stopped at once, not when the closing transition ends.
+    EXPECT_EQ(playersStopped, 1);
+    EXPECT_EQ(list->playView(), nullptr);
     settle();
     EXPECT_TRUE(stack->topScreen() == list);
 }
@@ -383,11 +387,6 @@ TEST_F(List, MailHandsTheFileToTheMailClientAndReturnsToTheList) {
     EXPECT_EQ(QFileInfo(got[attach + 1]).fileName(), "Bells-2.m4r");
     EXPECT_TRUE(got.contains("--subject"));
     EXPECT_TRUE(got.contains("--body"));
-    // The mail client's attachment type, read independently.
-    if (test::haveTool("file")) {
-        const auto mime = test::runTool("file", {"--brief", "--mime-type", got[attach + 1]});
-        EXPECT_EQ(mime.exitCode, 0);
-    }
 }
 
 TEST_F(List, CancelledMailAlsoReturnsToTheList) {
