@@ -129,4 +129,22 @@ std::shared_ptr<AVPlayerItem> AVPlayerItem::playerItemWithAsset(std::shared_ptr<
     return std::make_shared<AVPlayerItem>(std::move(asset));
 }
 
+void AVPlayerItem::setForwardPlaybackEndTime(const CMTime& time) {
+    forwardPlaybackEndTime_ = time;
+    if (host_) host_->playerItemEndTimeChanged(*this);
+}
+
+CMTime AVPlayerItem::currentTime() const { return host_ ? host_->playerItemCurrentTime(*this) : position_; }
+
+void AVPlayerItem::seekToTime(const CMTime& time) {
+    position_ = (time.isNumeric() && CMTimeCompare(time, kCMTimeZero) > 0) ? time : kCMTimeZero;
+    if (host_) host_->playerItemDidSeek(*this);
+}
+
+void AVPlayerItem::hostDidLeave(const Host* host, const CMTime& position) {
+    if (!host || host != host_) return;
+    host_ = nullptr;
+    position_ = position;
+}
+
 } // namespace quorvel

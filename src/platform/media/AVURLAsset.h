@@ -68,8 +68,23 @@ private:
     std::vector<AVAssetTrack> tracks_;
 };
 
+// An asset prepared for playback: its audio mix, the time where playback
+// stops and its position. A player (src/platform/audio) that plays the item
+// becomes its host: seeks and end-time changes reach it, and the position is
+// the player's while it is attached. One player at a time hosts an item.
+//
+// Thread safety: main thread only.
 class AVPlayerItem {
 public:
+    // What a player offers the item it plays.
+    class Host {
+    public:
+        virtual ~Host() = default;
+        virtual CMTime playerItemCurrentTime(const AVPlayerItem& item) const = 0;
+        virtual void playerItemDidSeek(AVPlayerItem& item) = 0;
+        virtual void playerItemEndTimeChanged(AVPlayerItem& item) = 0;
+    };
+
     static std::shared_ptr<AVPlayerItem> playerItemWithAsset(std::shared_ptr<AVURLAsset> asset);
     const std::shared_ptr<AVURLAsset>& asset() const { return asset_; }
     std::vector<AVAssetTrack> tracks() const { return asset_ ? asset_->tracks() : std::vector<AVAssetTrack>{}; }
@@ -77,11 +92,33 @@ public:
     void setAudioMix(std::shared_ptr<class AVAudioMix> mix) { audioMix_ = std::move(mix); }
     const std::shared_ptr<class AVAudioMix>& audioMix() const { return audioMix_; }
 
+    // Playback stops here and the end-of-item notification is posted; the
+    // invalid time (the default) means the end of the media.
+    void setForwardPlaybackEndTime(const CMTime& time);
+    const CMTime& forwardPlaybackEndTime() const { return forwardPlaybackEndTime_; }
+
+    CMTime currentTime() const;
+    // Moves the position to `time` (an invalid or negative time means 0).
+    void seekToTime(const CMTime& time);
+
+    // For players: `host` now plays the item. hostDidLeave() lets go (when
+    // `host` is still the item's host), leaving `position` as the item's.
+    void setHost(Host* host) { host_ = host; }
+    void hostDidLeave(const Host* host, const CMTime& position);
+    Host* host() const { return host_; }
+    // The position last set by a seek or left by a host.
+    const CMTime& seekPosition() const { return position_; }
+
     explicit AVPlayerItem(std::shared_ptr<AVURLAsset> asset) : asset_(std::move(asset)) {}
+    AVPlayerItem(const AVPlayerItem&) = delete;
+    AVPlayerItem& operator=(const AVPlayerItem&) = delete;
 
 private:
     std::shared_ptr<AVURLAsset> asset_;
     std::shared_ptr<class AVAudioMix> audioMix_;
+    CMTime forwardPlaybackEndTime_ = kCMTimeInvalid;
+    CMTime position_ = kCMTimeZero;
+    Host* host_ = nullptr;
 };
 
 } // namespace quorvel

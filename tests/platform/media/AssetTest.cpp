@@ -42,3 +42,17 @@ TEST(AVURLAsset, AMissingFileFailsWithAnErrorAndUnknownSchemesResolveToNothing) 
     EXPECT_TRUE(unknown->filePath().isEmpty());
     EXPECT_EQ(AVURLAsset::URLAssetWithURL(QUrl()), nullptr);
 }
+
+TEST(AVPlayerItem, WithoutAPlayerItKeepsItsSeekPositionAndEndTime) {
+    auto item = AVPlayerItem::playerItemWithAsset(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(QStringLiteral("/x.wav"))));
+    EXPECT_EQ(CMTimeCompare(item->currentTime(), kCMTimeZero), 0);
+    EXPECT_FALSE(item->forwardPlaybackEndTime().isValid());
+    item->seekToTime(CMTimeMake(25, 10));
+    EXPECT_EQ(CMTimeCompare(item->currentTime(), CMTimeMake(25, 10)), 0);
+    item->seekToTime(CMTimeMake(-1, 10));
+    EXPECT_EQ(CMTimeCompare(item->currentTime(), kCMTimeZero), 0);
+    item->seekToTime(kCMTimeInvalid);
+    EXPECT_EQ(CMTimeCompare(item->currentTime(), kCMTimeZero), 0);
+    item->setForwardPlaybackEndTime(CMTimeMake(399, 10));
+    EXPECT_EQ(CMTimeCompare(item->forwardPlaybackEndTime(), CMTimeMake(399, 10)), 0);
+}

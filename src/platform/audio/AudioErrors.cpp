@@ -1,0 +1,12 @@
+#include "AudioErrors.h"
+
+namespace quorvel {
+
+const QString NSOSStatusErrorDomain = QStringLiteral("NSOSStatusErrorDomain");
+const QString NSLocalizedDescriptionKey = QStringLiteral("NSLocalizedDescription");
+
+NSError osStatusError(OSStatus code, const QString& description) {
+    return NSError{NSOSStatusErrorDomain, code, description, {{NSLocalizedDescriptionKey, description}}};
+}
+
+} // namespace quorvel

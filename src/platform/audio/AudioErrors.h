@@ -1,0 +1,17 @@
+#pragma once
+// Errors of the audio services in the platform's shape: a status code in the
+// OSStatus domain, with the description also in the user info, so that logs
+// that print the user info say what went wrong.
+#include "NSError.h"
+#include "OSStatus.h"
+
+#include <QString>
+
+namespace quorvel {
+
+extern const QString NSOSStatusErrorDomain;
+extern const QString NSLocalizedDescriptionKey;
+
+NSError osStatusError(OSStatus code, const QString& description);
+
+} // namespace quorvel

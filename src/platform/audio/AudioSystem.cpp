@@ -1,0 +1,65 @@
+#include "AudioSystem.h"
+
+#include "Log.h"
+
+#include <SDL.h>
+
+namespace quorvel {
+
+AudioSystem& AudioSystem::sharedInstance() {
+    static AudioSystem instance;
+    return instance;
+}
+
+void AudioSystem::stop() {
+    if (!running_) return;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    running_ = false;
+    fallback_ = false;
+}
+
+bool AudioSystem::start(QString* error) {
+    const QByteArray requested = qgetenv("SDL_AUDIODRIVER");
+    if (running_) {
+        if (requested == requestedDriver_ || openDevices_ > 0) return true;
+        stop();
+    }
+    requestedDriver_ = requested;
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Quorvel");
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        running_ = true;
+        fallback_ = false;
+        return true;
+    }
+    NSLog("audio: %@; sound goes nowhere", QString::fromUtf8(SDL_GetError()));
+    return fallBackToDummy(error);
+}
+
+bool AudioSystem::fallBackToDummy(QString* error) {
+    if (openDevices_ > 0) {
+        if (error) *error = QStringLiteral("audio devices are still open");
+        return false;
+    }
+    stop();
+    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        if (error) *error = QString::fromUtf8(SDL_GetError());
+        return false;
+    }
+    running_ = true;
+    fallback_ = true;
+    return true;
+}
+
+QString AudioSystem::driverName() const {
+    const char* name = running_ ? SDL_GetCurrentAudioDriver() : nullptr;
+    return name ? QString::fromUtf8(name) : QString();
+}
+
+bool AudioSystem::hasCaptureDevice() {
+    if (!start(nullptr) || fallback_) return false;
+    return SDL_GetNumAudioDevices(1) > 0;
+}
+
+} // namespace quorvel
