@@ -1,5 +1,6 @@
 #include "FileManagerViewWidget.h"
 
+#include "AVAudioFilePlayer.h"
 #include "FMCellDelegate.h"
 #include "FMCellView.h"
 #include "FileManagerTableModel.h"
@@ -61,7 +62,7 @@ private:
 } // namespace
 
 FileManagerViewWidget::FileManagerViewWidget(RingtoneFilePlayerFactory playerFactory, QWidget* parent)
-    : QWidget(parent), ui_(std::make_unique<Ui::FileManagerTableView>()), controller_(std::move(playerFactory)) {
+    : QWidget(parent), ui_(std::make_unique<Ui::FileManagerTableView>()), controller_(playerFactory ? std::move(playerFactory) : AVAudioFilePlayer::factory()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("FileManagerTableView"));
     background_ = UIImage::imageNamed(QStringLiteral("fmBG.png"));

@@ -32,6 +32,7 @@ class FileManagerTableModel;
 class FileManagerViewWidget : public QWidget, public FileManagerView {
     Q_OBJECT
 public:
+    // Without a factory the ringtones play on the sound device.
     explicit FileManagerViewWidget(RingtoneFilePlayerFactory playerFactory = {}, QWidget* parent = nullptr);
     ~FileManagerViewWidget() override;
 
