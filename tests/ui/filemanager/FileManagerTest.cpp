@@ -400,3 +400,28 @@ TEST_F(List, CancelledMailAlsoReturnsToTheList) {
     EXPECT_EQ(list->playView(), nullptr);
     EXPECT_EQ(stack->topScreen(), list);
 }
+
+// Pictures of the screens for people to look at: QUORVEL_SHOTS=<folder>.
+TEST_F(List, Screenshots) {
+    const QString dir = qEnvironmentVariable("QUORVEL_SHOTS");
+    if (dir.isEmpty()) GTEST_SKIP() << "QUORVEL_SHOTS not set";
+    const QColor colours[] = {Qt::darkCyan, Qt::darkMagenta, Qt::darkYellow, Qt::darkGreen};
+    const char* titles[] = {"Bells", "Morning", "Drums", "Choir", "Blip", "Piano"};
+    for (int i = 0; i < 6; ++i) {
+        auto row = addRingtone(titles[i], i + 1, QStringLiteral("Band %1").arg(i), i == 4 ? 0.4f : 9.5f + i * 4, i * 60);
+        if (i % 2 == 0) row->setImage(pngOf(colours[i % 4]));
+    }
+    store->managedObjectContext()->save(nullptr);
+    auto* list = showList();
+    list->model().reloadData();
+    stack->grab().save(dir + "/list.png");
+    list->offerDelete(1);
+    QTest::qWait(400);
+    stack->grab().save(dir + "/list-delete.png");
+    list->cancelDelete();
+    list->openRow(0);
+    settle();
+    QTest::qWait(100);
+    stack->grab().save(dir + "/player.png");
+    SUCCEED();
+}
