@@ -1,6 +1,5 @@
 #include "FileManagerViewController.h"
 
-#include "CoreDataErrors.h"
 #include "DBHelper.h"
 #include "Log.h"
 #include "Paths.h"
@@ -15,6 +14,12 @@
 #include <exception>
 
 namespace quorvel {
+
+namespace {
+// The store's key for the list of detailed errors (CoreDataErrors.h is not
+// included: its NSLocalizedDescriptionKey clashes with the sound library's at link time).
+const QString kDetailedErrorsKey = QStringLiteral("NSDetailedErrors");
+} // namespace
 
 FileManagerViewController::FileManagerViewController(RingtoneFilePlayerFactory playerFactory, QObject* parent)
     : QObject(parent), playerFactory_(std::move(playerFactory)) {}
@@ -128,7 +133,7 @@ void FileManagerViewController::commitDeleteRow(const NSIndexPath& indexPath) {
 
 void FileManagerViewController::logSaveFailure(const NSError& error) {
     NSLog("Failed to save to data store class: %@ error: %@", "FileManagerViewController", error.localizedDescription);
-    const QVariantList detailed = error.userInfo.value(NSDetailedErrorsKey).toList();
+    const QVariantList detailed = error.userInfo.value(kDetailedErrorsKey).toList();
     if (!detailed.isEmpty()) {
         for (const QVariant& detail : detailed) NSLog("  DetailedError: %@", detail.toMap());
     } else {
