@@ -4,6 +4,7 @@
 #include "MPMediaItem.h"
 #include "NotificationCenter.h"
 #include "Navigator.h"
+#include "PreviewPlayer.h"
 #include "Ringtune.h"
 #include "ScreenStack.h"
 #include "UserDefaults.h"
@@ -27,7 +28,7 @@ MainWindow::MainWindow(MPMediaLibrary& library, QWidget* parent) : QMainWindow(p
     canvas_ = new CanvasView(stack_, this);
     stack_->setDialogParent(this);
     setCentralWidget(canvas_);
-    navigator_ = new Navigator(*stack_, library, this);
+    navigator_ = new Navigator(*stack_, library, nullptr, this);
     connect(navigator_, &Navigator::ringtuneChanged, this, &MainWindow::updateTitle);
     setAcceptDrops(true);
     buildMenus();

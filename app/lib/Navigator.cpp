@@ -1,13 +1,17 @@
 #include "Navigator.h"
 
 #include "AlertView.h"
-#include "EditorPage.h"
+#include "AudioExporterFor3G.h"
+#include "ExportViewController.h"
 #include "HelpWebViewWidget.h"
+#include "InterimScreen.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "MPMediaLibrary.h"
 #include "MPMediaPickerController.h"
-#include "Paths.h"
+#include "MainViewController.h"
+#include "MainViewPresenter.h"
+#include "PreviewPlayer.h"
 #include "Ringtune.h"
 #include "ScreenStack.h"
 #include "StartViewWidget.h"
@@ -16,17 +20,28 @@
 
 namespace quorvel {
 
-Navigator::Navigator(ScreenStack& stack, MPMediaLibrary& library, QObject* parent)
-    : QObject(parent), stack_(stack), library_(library) {
+Navigator::Navigator(ScreenStack& stack, MPMediaLibrary& library, std::unique_ptr<PreviewPlayer> player,
+                     QObject* parent)
+    : QObject(parent), stack_(stack), library_(library),
+      presenter_(std::make_unique<MainViewPresenter>(IsAACHardwareEncoderAvailable(), std::move(player))) {
+    presenter_->setMediaLibrary(&library_);
+    connect(presenter_.get(), &MainViewPresenter::changed, this, &Navigator::editorChanged);
+    // A screen closed by other means than its did-finish (a transition that
+    // ended after the presenter asked for the start screen).
     connect(&stack_, &ScreenStack::screenRevealed, this, [this](QWidget* screen) {
-        if (screen == editor_) editorDidAppear();
+        if (screen == editor_ && presenter_->isStartScreenShown()) presentStartScreen();
     });
 }
 
 Navigator::~Navigator() {
     if (picker_) picker_->dismiss(false);
+    // The editor widget belongs to the stack; it lets go of the presenter when it goes.
+    delete editor_.data();
 }
 
+const std::shared_ptr<Ringtune>& Navigator::ringtune() const { return presenter_->ringtune(); }
+
+MainViewController* Navigator::editor() const { return editor_; }
 StartViewWidget* Navigator::startScreen() const { return start_; }
 // Made on first use (not at start-up, where it would only delay the first
 // paint); from then on it is kept, and shown again it keeps its page.
@@ -41,18 +56,22 @@ HelpWebViewWidget* Navigator::helpScreen() {
 MPMediaPickerController* Navigator::editorPicker() const { return picker_; }
 
 void Navigator::start() {
-    editor_ = new EditorPage;
+    editor_ = new MainViewController(*presenter_);
+    editor_->setNavigation(this);
     stack_.setRootScreen(editor_);
-    editorDidAppear();
+    presenter_->viewDidAppear();
 }
 
-// Every time the editor shows again: with no working ringtone, the start screen.
-void Navigator::editorDidAppear() {
-    if (!ringtune_) presentStartScreen();
+void Navigator::editorChanged() {
+    if (presenter_->ringtune() != shownRingtune_) {
+        shownRingtune_ = presenter_->ringtune();
+        emit ringtuneChanged();
+    }
+    if (presenter_->isStartScreenShown() && !stack_.isTransitioning()) presentStartScreen();
 }
 
 void Navigator::presentStartScreen() {
-    if (start_ && stack_.isPresented(start_)) return;
+    if (!editor_ || (start_ && stack_.isPresented(start_))) return;
     start_ = new StartViewWidget(library_);
     start_->controller().setDelegate(this);
     ScreenStack::Presentation how;
@@ -63,13 +82,77 @@ void Navigator::presentStartScreen() {
     stack_.present(start_, how);
 }
 
-void Navigator::showMediaPicker() {
-    if (!stack_.isInteractive()) return;
+// ---- the editor's destinations ----
+
+void Navigator::presentScreen(EditorScreen screen) {
+    switch (screen) {
+    case EditorScreen::MediaPicker:
+        presentEditorPicker();
+        break;
+    case EditorScreen::Help:
+        presentHelp();
+        break;
+    case EditorScreen::Recorder: {
+        MainViewPresenter* editor = presenter_.get();
+        presentInterim(new InterimScreen(tr("Record"), tr("Recording is not available in this version yet."),
+                                         [editor] { editor->recorderViewControllerDidFinish(QUrl()); }),
+                       ModalTransitionStyle::CoverVertical);
+        break;
+    }
+    case EditorScreen::FileManager: {
+        MainViewPresenter* editor = presenter_.get();
+        presentInterim(new InterimScreen(tr("Your Ringtones"), tr("The list of stored ringtones comes in a later version."),
+                                         [editor] { editor->fileManagerControllerDidFinish(); }),
+                       ModalTransitionStyle::CrossDissolve);
+        break;
+    }
+    }
+}
+
+void Navigator::presentInterim(InterimScreen* screen, ModalTransitionStyle style) {
+    if (!stack_.isInteractive()) {
+        delete screen;
+        return;
+    }
+    ScreenStack::Presentation how;
+    how.style = style;
+    how.deleteOnDismiss = true;
+    QPointer<InterimScreen> guard(screen);
+    how.escape = [guard] {
+        if (guard) guard->done();
+    };
+    stack_.present(screen, how);
+}
+
+void Navigator::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
+    MainViewPresenter* editor = presenter_.get();
+    std::weak_ptr<ExportViewController> weak = screen;
+    auto* page = new InterimScreen(tr("Export"), QString(), [editor, weak] {
+        if (auto s = weak.lock()) editor->exportViewControllerDidFinish(s.get());
+    });
+    page->followExport(screen);
+    ScreenStack::Presentation how;
+    how.deleteOnDismiss = true;
+    QPointer<InterimScreen> guard(page);
+    how.escape = [guard] {
+        if (guard) guard->done();
+    };
+    stack_.present(page, how);
+}
+
+void Navigator::dismissPresentedScreen() {
+    if (picker_) picker_->dismiss(true);
+    picker_ = nullptr;
+    if (start_) start_->dismissMediaPicker(true);
+    stack_.dismissAll(true);
+}
+
+void Navigator::presentEditorPicker() {
     if (start_ && stack_.topScreen() == start_) {
         start_->controller().showMediaPicker();
         return;
     }
-    if (picker_) return;
+    if (picker_ || !stack_.isInteractive()) return;
     picker_ = new MPMediaPickerController(stack_.dialogParent(), library_);
     picker_->setPrompt(NSLocalizedString(QStringLiteral("select_song")));
     picker_->setAllowsPickingMultipleItems(false);
@@ -77,7 +160,7 @@ void Navigator::showMediaPicker() {
     picker_->present();
 }
 
-void Navigator::showHelp() {
+void Navigator::presentHelp() {
     if (!stack_.isInteractive() || (help_ && stack_.isPresented(help_))) return;
     HelpWebViewWidget* help = helpScreen();
     ScreenStack::Presentation how;
@@ -86,68 +169,51 @@ void Navigator::showHelp() {
     stack_.present(help, how);
 }
 
+// ---- actions from the window ----
+
+void Navigator::showMediaPicker() {
+    if (!stack_.isInteractive()) return;
+    if (start_ && stack_.topScreen() == start_) {
+        start_->controller().showMediaPicker();
+        return;
+    }
+    presenter_->showMediaPicker();
+}
+
+void Navigator::showHelp() {
+    if (!stack_.isInteractive()) return;
+    presenter_->showHelp();
+}
+
 void Navigator::closePresented() { stack_.escape(); }
-
-void Navigator::helpWebViewControllerDidFinish(HelpWebViewController*) { stack_.dismiss(help_, true); }
-
-void Navigator::startViewControllerDidFinish(const std::vector<MPMediaItem>& mediaItemCollection) {
-    pickMediaItems(mediaItemCollection);
-    // Closing the start screen again is harmless: by now it is gone.
-    if (start_) stack_.dismiss(start_, true);
-}
-
-void Navigator::mediaPickerDidPickMediaItems(MPMediaPickerController* picker,
-                                            const std::vector<MPMediaItem>& mediaItemCollection) {
-    if (picker) picker->dismiss(true);
-    pickMediaItems(mediaItemCollection);
-}
-
-void Navigator::mediaPickerDidCancel(MPMediaPickerController* picker) {
-    if (picker) picker->dismiss(true);
-}
 
 void Navigator::pickFile(const QString& path) {
     const std::optional<MPMediaItem> item = library_.addFile(QFileInfo(path).absoluteFilePath());
     if (!item || item->isNull()) {
         NSLog("Not a song: %@", path);
         AlertView::show(&stack_, tr("Not a song"),
-                        tr("%1 is not an audio file Quorvel can use (MP3, M4A, WAV or AIFF).")
-                            .arg(QFileInfo(path).fileName()),
+                        tr("%1 is not an audio file Quorvel can use.").arg(QFileInfo(path).fileName()),
                         QStringLiteral("OK"));
         return;
     }
     pickMediaItems({*item});
 }
 
-void Navigator::pickMediaItems(const std::vector<MPMediaItem>& items) {
-    // Whatever the editor presents closes first; the editor then reappears.
-    const bool presenting = !stack_.presentedScreens().isEmpty();
-    if (start_) start_->dismissMediaPicker(true);
-    stack_.dismissAll(true);
-    if (!items.empty()) {
-        const MPMediaItem& item = items.front();
-        const QString extension = item.assetURL().isEmpty() ? QString() : QFileInfo(item.assetURL().path()).suffix();
-        if (extension.isEmpty() || extension == QStringLiteral("m4p") || item.isProtected()) {
-            AlertView::show(&stack_, QStringLiteral("DRM"), NSLocalizedString(QStringLiteral("drm_protected")),
-                            QStringLiteral("OK"));
-        } else {
-            ringtune_ = ringtuneFromItem(item);
-            emit ringtuneChanged();
-        }
-    }
-    if (!presenting) editorDidAppear();
+void Navigator::pickMediaItems(const std::vector<MPMediaItem>& items) { presenter_->mediaPickerDidPickMediaItems(items); }
+
+// ---- the delegates of the presented screens ----
+
+void Navigator::helpWebViewControllerDidFinish(HelpWebViewController*) { presenter_->helpWebViewControllerDidFinish(); }
+
+void Navigator::startViewControllerDidFinish(const std::vector<MPMediaItem>& mediaItemCollection) {
+    presenter_->startViewControllerDidFinish(mediaItemCollection);
 }
 
-std::shared_ptr<Ringtune> Navigator::ringtuneFromItem(const MPMediaItem& item) const {
-    QImage artwork = item.artworkImageWithSize(QSize(60, 60));
-    if (artwork.isNull()) artwork = QImage(Paths::imagePath(QStringLiteral("no_artwork.png")));
-    auto ringtune = std::make_shared<Ringtune>(item.assetURL(), item.title(), item.artist(), artwork);
-    // The editor's controls start at their middle positions.
-    ringtune->setSpeed(0.0f);
-    ringtune->setPitch(0.0f);
-    const QString extension = item.assetURL().path().section(QLatin1Char('.'), -1);
-    ringtune->setMp4(extension == QStringLiteral("m4a") || extension == QStringLiteral("m4v"));
-    return ringtune;
+void Navigator::mediaPickerDidPickMediaItems(MPMediaPickerController*,
+                                            const std::vector<MPMediaItem>& mediaItemCollection) {
+    presenter_->mediaPickerDidPickMediaItems(mediaItemCollection);
 }
+
+void Navigator::mediaPickerDidCancel(MPMediaPickerController*) { presenter_->mediaPickerDidCancel(); }
 
 } // namespace quorvel

@@ -1,13 +1,15 @@
 #pragma once
-// Who presents whom: the editor's page at the bottom, the start screen over
-// it while there is no working ringtone, the music picker, the help viewer.
-// It also holds the working ringtone until the editor's presenter takes that
-// over: a pick (from the picker, a dropped file, the command line) becomes a
-// new working ringtone here.
+// Who presents whom: the editor screen at the bottom, the start screen over
+// it while there is no working ringtone, the music picker, the recorder, the
+// ringtone list, the export screen and the help viewer. Every pick (from the
+// picker, a dropped file, the command line) goes to the editor's presenter,
+// which holds the working ringtone.
 //
 // Main thread only.
+#include "EditorNavigation.h"
 #include "HelpWebViewController.h"
 #include "MPMediaPickerControllerDelegate.h"
+#include "ModalTransitionStyle.h"
 #include "StartViewController.h"
 
 #include <QObject>
@@ -16,27 +18,34 @@
 
 namespace quorvel {
 
-class EditorPage;
 class HelpWebViewWidget;
+class InterimScreen;
+class MainViewController;
+class MainViewPresenter;
 class MPMediaLibrary;
 class MPMediaPickerController;
+class PreviewPlayer;
 class Ringtune;
 class ScreenStack;
 class StartViewWidget;
 
 class Navigator : public QObject,
+                  public EditorNavigation,
                   public StartViewControllerDelegate,
                   public MPMediaPickerControllerDelegate,
                   public HelpWebViewControllerDelegate {
     Q_OBJECT
 public:
-    Navigator(ScreenStack& stack, MPMediaLibrary& library, QObject* parent = nullptr);
+    // `player` plays the editor's previews (none: previews are computed, not heard).
+    Navigator(ScreenStack& stack, MPMediaLibrary& library, std::unique_ptr<PreviewPlayer> player = nullptr,
+              QObject* parent = nullptr);
     ~Navigator() override;
 
-    // Puts the editor's page at the bottom of the stack; it appears at once.
+    // Puts the editor at the bottom of the stack; it appears at once.
     void start();
 
-    const std::shared_ptr<Ringtune>& ringtune() const { return ringtune_; }
+    const std::shared_ptr<Ringtune>& ringtune() const;
+    MainViewPresenter& editorPresenter() const { return *presenter_; }
 
     // Actions (buttons, menu and keys all come here).
     void showMediaPicker();
@@ -45,14 +54,19 @@ public:
     void closePresented();
     // A song file to make the working ringtone from (dropped, opened, given on the command line).
     void pickFile(const QString& path);
-    // The editor's pick of library songs (only the first counts).
+    // A pick of library songs (only the first counts).
     void pickMediaItems(const std::vector<MPMediaItem>& items);
 
-    EditorPage* editorPage() const { return editor_; }
+    MainViewController* editor() const;
     StartViewWidget* startScreen() const;
     HelpWebViewWidget* helpScreen();
     // The picker opened by the editor itself (not by the start screen).
     MPMediaPickerController* editorPicker() const;
+
+    // EditorNavigation
+    void presentScreen(EditorScreen screen) override;
+    void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) override;
+    void dismissPresentedScreen() override;
 
     // StartViewControllerDelegate
     void startViewControllerDidFinish(const std::vector<MPMediaItem>& mediaItemCollection) override;
@@ -68,17 +82,20 @@ signals:
     void ringtuneChanged();
 
 private:
-    void editorDidAppear();
+    void editorChanged();
     void presentStartScreen();
-    std::shared_ptr<Ringtune> ringtuneFromItem(const MPMediaItem& item) const;
+    void presentEditorPicker();
+    void presentHelp();
+    void presentInterim(InterimScreen* screen, ModalTransitionStyle style);
 
     ScreenStack& stack_;
     MPMediaLibrary& library_;
-    EditorPage* editor_ = nullptr;
+    std::unique_ptr<MainViewPresenter> presenter_;
+    QPointer<MainViewController> editor_;
     QPointer<StartViewWidget> start_;
     QPointer<HelpWebViewWidget> help_;
     QPointer<MPMediaPickerController> picker_;
-    std::shared_ptr<Ringtune> ringtune_;
+    std::shared_ptr<Ringtune> shownRingtune_;
 };
 
 } // namespace quorvel

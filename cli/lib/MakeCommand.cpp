@@ -35,7 +35,7 @@ class TerminalView : public QObject, public MainView {
     void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) override {
         screen_ = screen;
         screen->setCanPromptForRating(false);
-        screen->setViewChangedHandler([this] {
+        connect(screen.get(), &ExportViewController::changed, this, [this] {
             bar_.update(screen_->progress());
             if (screen_->outcome() != ExportViewController::Outcome::Running) finish();
         });

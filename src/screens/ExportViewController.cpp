@@ -10,23 +10,50 @@
 #include "Ringtune.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QTimer>
+#include <chrono>
+#include <thread>
 
 namespace quorvel {
 
+namespace {
+// How long a closing program waits for a producer to stop; a cancelled
+// export stops within one packet or frame.
+constexpr auto kShutdownWait = std::chrono::seconds(10);
+// How long it waits for a platform export that has not reported yet.
+constexpr auto kSessionAppearWait = std::chrono::seconds(2);
+
+bool isFinal(int status) {
+    return status == AVAssetExportSessionStatusCompleted || status == AVAssetExportSessionStatusFailed ||
+           status == AVAssetExportSessionStatusCancelled;
+}
+} // namespace
+
 ExportViewController::ExportViewController() = default;
-ExportViewController::~ExportViewController() = default;
+
+ExportViewController::~ExportViewController() {
+    if (auto timer = timer_.lock()) timer->invalidate();
+    // A status callback may still be on its way out on the service's thread.
+    while (observing_.load() > 0) std::this_thread::yield();
+}
 
 void ExportViewController::setLabel(const QString& key) {
     labelKey_ = key;
-    changed();
+    emit changed();
 }
 
-void ExportViewController::changed() {
-    if (viewChanged_) viewChanged_();
+void ExportViewController::rememberSession(const std::shared_ptr<AVAssetExportSession>& session) {
+    std::lock_guard lock(sessionMutex_);
+    session_ = session;
 }
 
 void ExportViewController::progressTimer(NSTimer* timer) {
+    timer_ = timer->weak_from_this();
+    if (shutDown_) {
+        timer->invalidate();
+        return;
+    }
     const std::any& info = timer->userInfo();
     if (const auto* values = std::any_cast<std::shared_ptr<ProgressValueArray>>(&info)) {
         const float value = (*values)->elementZero();
@@ -39,23 +66,24 @@ void ExportViewController::progressTimer(NSTimer* timer) {
             return;
         }
         progress_ = value;
-        changed();
+        emit changed();
         if (value >= 1.0f) finalizeExportCompleted(timer);
         return;
     }
     const auto* session = std::any_cast<std::shared_ptr<AVAssetExportSession>>(&info);
     if (!session || !*session) return;
+    rememberSession(*session);
     switch ((*session)->status()) {
     case AVAssetExportSessionStatusWaiting:
         setLabel(QStringLiteral("waiting"));
         break;
     case AVAssetExportSessionStatusExporting:
         progress_ = (*session)->progress();
-        changed();
+        emit changed();
         break;
     case AVAssetExportSessionStatusCompleted:
         progress_ = 1.0f;
-        changed();
+        emit changed();
         finalizeExportCompleted(timer);
         break;
     case AVAssetExportSessionStatusFailed:
@@ -76,9 +104,16 @@ void ExportViewController::progressTimer(NSTimer* timer) {
 
 void ExportViewController::observeValueForKeyPath(const QString& keyPath, AVAssetExportSession* session) {
     if (keyPath != QStringLiteral("status") || !session) return;
+    struct Observing {
+        std::atomic<int>& count;
+        explicit Observing(std::atomic<int>& c) : count(c) { ++count; }
+        ~Observing() { --count; }
+    } observing(observing_);
     // Read the status now, on the service's thread; act on it on the main thread.
     const int status = session->status();
     std::shared_ptr<AVAssetExportSession> retained = session->shared_from_this();
+    rememberSession(retained);
+    if (shutDown_) return;
     std::weak_ptr<ExportViewController> weakSelf = weak_from_this();
     auto apply = [weakSelf, status, retained] {
         if (auto self = weakSelf.lock()) self->handleStatus(status, retained);
@@ -90,6 +125,7 @@ void ExportViewController::observeValueForKeyPath(const QString& keyPath, AVAsse
 }
 
 void ExportViewController::handleStatus(int status, const std::shared_ptr<AVAssetExportSession>& session) {
+    if (shutDown_) return;
     switch (status) {
     case AVAssetExportSessionStatusWaiting:
         setLabel(QStringLiteral("waiting"));
@@ -118,7 +154,7 @@ void ExportViewController::handleStatus(int status, const std::shared_ptr<AVAsse
 }
 
 void ExportViewController::finalizeExportCompleted(NSTimer* timer) {
-    timer->invalidate();
+    if (timer) timer->invalidate();
     QByteArray png;
     if (ringtune_ && !ringtune_->artwork().isNull()) {
         QBuffer buffer(&png);
@@ -134,7 +170,7 @@ void ExportViewController::finalizeExportCompleted(NSTimer* timer) {
     if (ringtune_) AudioExporterFor3G::editMediaTypeTag(ringtune_->storedFilePath().toLocalFile());
     cancelDelegate_ = nullptr;
     exporter_ = nullptr;
-    changed();
+    emit changed();
 }
 
 void ExportViewController::cancelFinish() {
@@ -155,6 +191,52 @@ void ExportViewController::cancelFinish() {
 
 void ExportViewController::finishNotifier() {
     if (finishDelegate_) finishDelegate_->exportViewControllerDidFinish(this);
+}
+
+void ExportViewController::cancelForShutdown() {
+    if (shutDown_.exchange(true)) return;
+    if (outcome_ != Outcome::Running) return;
+    if (cancelDelegate_) {
+        // The AAC writer: its worker removes its own partial file when it
+        // stops; a job that got to the end has left a complete file.
+        AudioExporterFor3G& writer = AudioExporterFor3G::sharedInstance();
+        cancelDelegate_->exportWasCancelled(this);
+        writer.waitUntilFinished();
+        if (writer.progressValueArray()->elementZero() >= 1.0f) {
+            progress_ = 1.0f;
+            finalizeExportCompleted(nullptr);
+        }
+        return;
+    }
+    // The platform export: its session may not have reported yet.
+    std::shared_ptr<AVAssetExportSession> session;
+    const auto appearBy = std::chrono::steady_clock::now() + kSessionAppearWait;
+    for (;;) {
+        {
+            std::lock_guard lock(sessionMutex_);
+            session = session_.lock();
+        }
+        if (session || std::chrono::steady_clock::now() > appearBy) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (!session) {
+        // Nothing ever ran (or it ended unseen): leave no stray file.
+        if (ringtune_) QFile::remove(ringtune_->filePath());
+        return;
+    }
+    if (!isFinal(session->status())) session->cancelExport();
+    waitForSession(session);
+    exporter_ = nullptr;
+    if (session->status() == AVAssetExportSessionStatusCompleted) {
+        progress_ = 1.0f;
+        finalizeExportCompleted(nullptr);
+    }
+}
+
+void ExportViewController::waitForSession(const std::shared_ptr<AVAssetExportSession>& session) {
+    const auto deadline = std::chrono::steady_clock::now() + kShutdownWait;
+    while ((!isFinal(session->status()) || observing_.load() > 0) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 
 } // namespace quorvel

@@ -12,10 +12,12 @@
 #include "ExportObserver.h"
 
 #include <QImage>
+#include <QObject>
 #include <QPointer>
 #include <QString>
-#include <functional>
+#include <atomic>
 #include <memory>
+#include <mutex>
 
 namespace quorvel {
 
@@ -28,11 +30,15 @@ public:
     virtual void exportViewControllerDidFinish(ExportViewController* sender) = 0;
 };
 
-class ExportViewController : public ExportObserver, public std::enable_shared_from_this<ExportViewController> {
+class ExportViewController : public QObject,
+                             public ExportObserver,
+                             public std::enable_shared_from_this<ExportViewController> {
+    Q_OBJECT
 public:
     enum class Outcome { Running, Done, Error, Failed, Cancelled };
 
     ExportViewController();
+    // Waits for a producer that still calls in (see cancelForShutdown()).
     ~ExportViewController() override;
 
     void setFinishDelegate(ExportViewControllerFinishDelegate* d) { finishDelegate_ = d; }
@@ -61,18 +67,29 @@ public:
     Outcome outcome() const { return outcome_; }
     // Why the export failed, when it did.
     const QString& failureDescription() const { return failureDescription_; }
-    // Called after every change of what the screen shows.
-    void setViewChangedHandler(std::function<void()> handler) { viewChanged_ = std::move(handler); }
+    // The program is closing during the export: stops the producer and waits
+    // (a few milliseconds) until it has let go of the file and of this screen,
+    // so that no partial ringtone file stays. A file that was already complete
+    // is stored as a finished export would be. Nothing is told to the
+    // delegates; later timer ticks only stop their timer. Harmless when
+    // nothing runs, and when called twice.
+    void cancelForShutdown();
+    bool isShutDown() const { return shutDown_; }
 
     // Delay before finishing after a cancel, in milliseconds (1500).
     static constexpr int kCancelFinishDelayMs = 1500;
+
+signals:
+    // After every change of what the screen shows.
+    void changed();
 
 private:
     void finalizeExportCompleted(NSTimer* timer);
     void finishNotifier();
     void handleStatus(int status, const std::shared_ptr<AVAssetExportSession>& session);
     void setLabel(const QString& key);
-    void changed();
+    void rememberSession(const std::shared_ptr<AVAssetExportSession>& session);
+    void waitForSession(const std::shared_ptr<AVAssetExportSession>& session);
 
     ExportViewControllerFinishDelegate* finishDelegate_ = nullptr;
     ExportViewControllerCancelDelegate* cancelDelegate_ = nullptr;
@@ -83,7 +100,15 @@ private:
     bool helpVisible_ = false;
     QString cancelButtonImage_;
     Outcome outcome_ = Outcome::Running;
-    std::function<void()> viewChanged_;
+    // The platform session as soon as it is seen (the status observer or the
+    // timer), so that a shutdown can cancel it before "exporting" is reported.
+    std::mutex sessionMutex_;
+    std::weak_ptr<AVAssetExportSession> session_;
+    // Status callbacks running on the service's thread right now.
+    std::atomic<int> observing_{0};
+    std::atomic<bool> shutDown_{false};
+    // The producer's progress timer once it has ticked.
+    std::weak_ptr<NSTimer> timer_;
     bool canPromptForRating_ = true;
     QString failureDescription_;
 };

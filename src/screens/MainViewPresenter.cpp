@@ -4,6 +4,7 @@
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "MPMediaItem.h"
+#include "MPMediaLibrary.h"
 #include "Paths.h"
 #include "Ringtune.h"
 #include "WorkingRingtuneFactory.h"
@@ -43,15 +44,43 @@ void MainViewPresenter::viewDidAppear() {
 
 void MainViewPresenter::mediaPickerDidPickMediaItems(const std::vector<MPMediaItem>& items) {
     if (view_) view_->dismissPresentedScreen();
-    if (!items.empty()) {
-        if (auto ringtune = WorkingRingtuneFactory::ringtuneForItem(items.front(), noArtworkImage_)) {
-            adoptRingtune(std::move(ringtune));
-        } else if (view_) {
-            // The working ringtone stays as it was.
-            view_->showAlert(QStringLiteral("DRM"), NSLocalizedString(QStringLiteral("drm_protected")));
-        }
+    if (!items.empty() && library_ && !WorkingRingtuneFactory::isProtected(items.front()) &&
+        !library_->isItemReady(items.front())) {
+        preparePickedItem(items.front());
+        return;
     }
+    if (!items.empty()) adoptPickedItem(items.front());
     viewDidAppear();
+}
+
+void MainViewPresenter::adoptPickedItem(const MPMediaItem& item) {
+    if (auto ringtune = WorkingRingtuneFactory::ringtuneForItem(item, noArtworkImage_)) {
+        adoptRingtune(std::move(ringtune));
+    } else if (view_) {
+        // The working ringtone stays as it was.
+        view_->showAlert(QStringLiteral("DRM"), NSLocalizedString(QStringLiteral("drm_protected")));
+    }
+}
+
+// A song that must be decoded first is decoded on the library's worker
+// behind the processing notice; the editor takes it when that is done.
+void MainViewPresenter::preparePickedItem(const MPMediaItem& item) {
+    busy_ = true;
+    processingNoticeShown_ = true;
+    emit changed();
+    QPointer<MainViewPresenter> self(this);
+    library_->prepareItem(item, [](float) {}, [self, item](const QString& error) {
+        if (!self) return;
+        self->busy_ = false;
+        self->processingNoticeShown_ = false;
+        if (error.isEmpty()) {
+            self->adoptPickedItem(item);
+        } else {
+            NSLog("The song could not be decoded: %@", error);
+            if (self->view_) self->view_->showAlert(QString(), NSLocalizedString(QStringLiteral("song_unreadable")));
+        }
+        self->viewDidAppear();
+    });
 }
 
 void MainViewPresenter::mediaPickerDidCancel() { closePresentedScreenAndReappear(); }

@@ -28,6 +28,7 @@
 namespace quorvel {
 
 class MPMediaItem;
+class MPMediaLibrary;
 class Ringtune;
 
 class MainViewPresenter : public QObject, public ExportViewControllerFinishDelegate, private EditorFlowsView {
@@ -43,6 +44,9 @@ public:
     void setView(MainView* view) { view_ = view; }
     // The clock that dates recordings (tests set it).
     void setClock(std::function<QDateTime()> now) { now_ = std::move(now); }
+    // The library that readies picked songs which must be decoded first
+    // (FLAC, Ogg, Opus...); without one a pick is used as it is. Not owned.
+    void setMediaLibrary(MPMediaLibrary* library) { library_ = library; }
 
     // The editor became visible: with a working ringtone the song loads (start
     // 0, length 3.0 when it has loaded); without one the start screen shows.
@@ -122,6 +126,8 @@ private:
     void flowStopped(const QString& reason) override;
 
     void adoptRingtune(std::shared_ptr<Ringtune> ringtune);
+    void adoptPickedItem(const MPMediaItem& item);
+    void preparePickedItem(const MPMediaItem& item);
     void closePresentedScreenAndReappear();
     void loadFullAsset();
     void fullAssetLoaded(const std::shared_ptr<AVURLAsset>& asset);
@@ -135,6 +141,7 @@ private:
     void presentScreen(EditorScreen screen);
 
     MainView* view_ = nullptr;
+    MPMediaLibrary* library_ = nullptr;
     std::unique_ptr<PreviewPlayer> player_;
     EditorControls controls_;
     EditorFlows flows_;

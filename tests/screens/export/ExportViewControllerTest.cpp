@@ -138,7 +138,7 @@ TEST_F(ExportScreen, ThePlatformSessionIsFollowedByObservationAndByTheTimer) {
     session->setOutputURL(QUrl::fromLocalFile(ringtune->filePath()));
     session->setOutputFileType(AVFileTypeAppleM4A);
     QStringList labels;
-    screen->setViewChangedHandler([&] { labels << screen->labelKey(); });
+    QObject::connect(screen.get(), &ExportViewController::changed, [&] { labels << screen->labelKey(); });
     session->addStatusObserver([this](AVAssetExportSession* s) { screen->observeValueForKeyPath(QStringLiteral("status"), s); });
     bool done = false;
     session->exportAsynchronouslyWithCompletionHandler([&] { done = true; });

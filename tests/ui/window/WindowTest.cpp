@@ -1,6 +1,6 @@
 #include "AlertView.h"
 #include "CanvasView.h"
-#include "EditorPage.h"
+#include "MainViewController.h"
 #include "HelpWebViewWidget.h"
 #include "LocalizedStrings.h"
 #include "MPMediaLibrary.h"
@@ -101,7 +101,7 @@ TEST_F(Window, StartsOnTheStartScreenWhoseButtonOpensThePicker) {
     ASSERT_TRUE(start);
     EXPECT_EQ(stack()->topScreen(), start);
     EXPECT_FALSE(stack()->isTransitioning()) << "the start screen comes without animation";
-    EXPECT_TRUE(qobject_cast<EditorPage*>(stack()->rootScreen()));
+    EXPECT_TRUE(qobject_cast<MainViewController*>(stack()->rootScreen()));
     stack()->escape();
     EXPECT_EQ(stack()->topScreen(), start) << "Esc does not close the start screen";
     EXPECT_FALSE(stack()->isTransitioning());

@@ -1,0 +1,21 @@
+#pragma once
+// What the editor screen leaves to navigation: presenting the other screens
+// and closing them. The program's navigator implements it; it alone knows
+// who presents whom.
+#include "MainView.h"
+
+#include <memory>
+
+namespace quorvel {
+
+class ExportViewController;
+
+class EditorNavigation {
+public:
+    virtual ~EditorNavigation() = default;
+    virtual void presentScreen(EditorScreen screen) = 0;
+    virtual void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) = 0;
+    virtual void dismissPresentedScreen() = 0;
+};
+
+} // namespace quorvel

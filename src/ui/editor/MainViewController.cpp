@@ -1,0 +1,296 @@
+#include "MainViewController.h"
+
+#include "AlertView.h"
+#include "EditorNavigation.h"
+#include "EditorSlider.h"
+#include "LocalizedStrings.h"
+#include "Log.h"
+#include "MainViewPresenter.h"
+#include "ScreenStack.h"
+#include "UIImage.h"
+#include "ui_MainView.h"
+
+#include <QDir>
+#include <QFontDatabase>
+#include <QPainter>
+#include <QPropertyAnimation>
+#include <QScrollBar>
+#include <QShortcut>
+#include <cmath>
+
+namespace quorvel {
+
+namespace {
+
+const char* const kLcdFontFolder = "/usr/share/fonts/truetype/dseg";
+const char* const kLcdFontFile = "DSEG7Classic-Bold.ttf";
+constexpr int kMarkerCap = 10;
+
+// A palette whose window is `image` tiled (the screen's and the strip's backgrounds).
+void tileBackground(QWidget* widget, const QString& image) {
+    QPalette palette = widget->palette();
+    palette.setBrush(QPalette::Window, QBrush(UIImage::imageNamed(image)));
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+// The segment marker at `width` points, its two ends kept whole.
+QPixmap markerOfWidth(int width) {
+    const QPixmap image = UIImage::imageNamed(QStringLiteral("rangeMarker.png"));
+    const qreal dpr = image.devicePixelRatio();
+    const QSizeF size = UIImage::pointSize(image);
+    width = std::max(width, 1);
+    QPixmap out(QSize(int(std::ceil(width * dpr)), int(std::ceil(size.height() * dpr))));
+    out.setDevicePixelRatio(dpr);
+    out.fill(Qt::transparent);
+    QPainter p(&out);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const qreal cap = std::min<qreal>(kMarkerCap, width / 2.0);
+    const qreal h = size.height();
+    p.drawPixmap(QRectF(0, 0, cap, h), image, QRectF(0, 0, cap * dpr, h * dpr));
+    p.drawPixmap(QRectF(cap, 0, width - 2 * cap, h), image,
+                 QRectF(kMarkerCap * dpr, 0, (size.width() - 2 * kMarkerCap) * dpr, h * dpr));
+    p.drawPixmap(QRectF(width - cap, 0, cap, h), image, QRectF((size.width() - cap) * dpr, 0, cap * dpr, h * dpr));
+    return out;
+}
+
+QRect whole(const QRectF& r) { return QRect(int(std::lround(r.x())), int(std::lround(r.y())), int(std::lround(r.width())), int(std::lround(r.height()))); }
+
+} // namespace
+
+QString MainViewController::lcdFontFamily() {
+    static const QString family = [] {
+        const QString path = QDir(QString::fromLatin1(kLcdFontFolder)).filePath(QString::fromLatin1(kLcdFontFile));
+        const int id = QFontDatabase::addApplicationFont(path);
+        const QStringList families = id < 0 ? QStringList() : QFontDatabase::applicationFontFamilies(id);
+        if (families.isEmpty()) {
+            NSLog("LCD font not found at %@; the time labels use the default font", path);
+            return QString();
+        }
+        return families.front();
+    }();
+    return family;
+}
+
+MainViewController::MainViewController(MainViewPresenter& presenter, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::MainView>()), presenter_(presenter) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("MainView"));
+    setUpScreen();
+    connectControls();
+    addShortcuts();
+    presenter_.setView(this);
+    connect(&presenter_, &MainViewPresenter::changed, this, &MainViewController::refresh);
+    refresh();
+}
+
+MainViewController::~MainViewController() {
+    presenter_.setView(nullptr);
+    if (notice_) notice_->dismissWithClickedButtonIndex(0, false);
+}
+
+void MainViewController::setUpScreen() {
+    tileBackground(this, QStringLiteral("QuorvelBG.png"));
+    ui_->waveContent->installEventFilter(this);
+    ui_->waveView->setWidgetResizable(false);
+    ui_->waveView->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
+    ui_->waveView->viewport()->setAutoFillBackground(false);
+    ui_->cursorView->setPixmap(UIImage::imageNamed(QStringLiteral("cursor.png")));
+    ui_->artwork->setPixmap(QPixmap::fromImage(presenter_.noArtworkImage()));
+    ui_->playStopButton->setIconSize(QSize(56, 56));
+    // The strip is moved by the controls only, never by the wheel or a drag.
+    ui_->waveView->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents);
+    ui_->waveView->setFocusPolicy(Qt::NoFocus);
+    scroll_ = new QPropertyAnimation(ui_->waveView->horizontalScrollBar(), "value", this);
+    scroll_->setDuration(200);
+    scroll_->setEasingCurve(QEasingCurve::OutCubic);
+
+    const QString lcd = lcdFontFamily();
+    if (!lcd.isEmpty()) {
+        ui_->playCurrentTime->setStyleSheet(QStringLiteral("font-family: \"%1\"; font-size: 14px;").arg(lcd));
+    }
+    ui_->rangeSlider->setMinimum(3 * int(EditorSlider::kScale));
+    ui_->fadeInSlider->showValue(0, 3, 0);
+    ui_->fadeOutSlider->showValue(0, 3, 0);
+    ui_->pitchSlider->showValue(-12, 12, 0);
+    ui_->speedSlider->showValue(-2, 2, 0);
+}
+
+void MainViewController::connectControls() {
+    MainViewPresenter& p = presenter_;
+    connect(ui_->playStopButton, &QPushButton::clicked, this, [&p] { p.playOrPauseMusic(); });
+    connect(ui_->exportButton, &QPushButton::clicked, this, [&p] { p.preProcessRingtoneForExport(); });
+    connect(ui_->pickButton, &QPushButton::clicked, this, [&p] { p.showMediaPicker(); });
+    connect(ui_->recordButton, &QPushButton::clicked, this, [&p] { p.startRecorder(); });
+    connect(ui_->listButton, &QPushButton::clicked, this, [&p] { p.showFileManager(); });
+    connect(ui_->helpButton, &QPushButton::clicked, this, [&p] { p.showHelp(); });
+    connect(ui_->startForward, &QPushButton::clicked, this, [&p] { p.startForward(); });
+    connect(ui_->startBackward, &QPushButton::clicked, this, [&p] { p.startBackward(); });
+    connect(ui_->rangeForward, &QPushButton::clicked, this, [&p] { p.rangeForward(); });
+    connect(ui_->rangeBackward, &QPushButton::clicked, this, [&p] { p.rangeBackward(); });
+
+    // Start and length apply while dragging; the others snap on release.
+    for (auto signal : {&EditorSlider::valueChangedWhileDragging, &EditorSlider::valueChangedReleased}) {
+        connect(ui_->startSlider, signal, this, [&p](float v) { p.startValueChanged(v); });
+        connect(ui_->rangeSlider, signal, this, [&p](float v) { p.rangeValueChanged(v); });
+    }
+    const auto phased = [this](EditorSlider* slider, void (MainViewPresenter::*handler)(float, SliderPhase)) {
+        connect(slider, &EditorSlider::valueChangedWhileDragging, this,
+                [this, handler](float v) { (presenter_.*handler)(v, SliderPhase::Dragging); });
+        connect(slider, &EditorSlider::valueChangedReleased, this,
+                [this, handler](float v) { (presenter_.*handler)(v, SliderPhase::Released); });
+    };
+    phased(ui_->fadeInSlider, &MainViewPresenter::fadeInValueChanged);
+    phased(ui_->fadeOutSlider, &MainViewPresenter::fadeOutValueChanged);
+    phased(ui_->pitchSlider, &MainViewPresenter::pitchValueChanged);
+    phased(ui_->speedSlider, &MainViewPresenter::speedValueChanged);
+}
+
+// The keys act while the editor shows (a covered screen is hidden, and a
+// hidden widget's shortcuts do not fire); each goes where its button goes.
+void MainViewController::addShortcuts() {
+    const auto add = [this](const QKeySequence& keys, const char* name, auto action) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setObjectName(QString::fromLatin1(name));
+        shortcut->setAutoRepeat(keys[0].key() == Qt::Key_Left || keys[0].key() == Qt::Key_Right);
+        connect(shortcut, &QShortcut::activated, this, [this, action] {
+            const ScreenStack* stack = ScreenStack::stackOf(this);
+            if (stack && !stack->isInteractive()) return;
+            action();
+        });
+    };
+    MainViewPresenter& p = presenter_;
+    add(QKeySequence(Qt::Key_Space), "playShortcut", [&p] { p.playOrPauseMusic(); });
+    add(QKeySequence(Qt::Key_Right), "startForwardShortcut", [&p] { p.startForward(); });
+    add(QKeySequence(Qt::Key_Left), "startBackwardShortcut", [&p] { p.startBackward(); });
+    add(QKeySequence(Qt::SHIFT | Qt::Key_Right), "rangeForwardShortcut", [&p] { p.rangeForward(); });
+    add(QKeySequence(Qt::SHIFT | Qt::Key_Left), "rangeBackwardShortcut", [&p] { p.rangeBackward(); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_R), "recordShortcut", [&p] { p.startRecorder(); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_E), "exportShortcut", [&p] { p.preProcessRingtoneForExport(); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_L), "listShortcut", [&p] { p.showFileManager(); });
+}
+
+bool MainViewController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->waveContent && event->type() == QEvent::Paint) {
+        QPainter p(ui_->waveContent);
+        p.drawTiledPixmap(ui_->waveContent->rect(), UIImage::imageNamed(QStringLiteral("wave.png")));
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainViewController::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The strip's offset is only reachable once the scroll area has its size.
+    placeStrip();
+}
+
+void MainViewController::refresh() {
+    const MainViewPresenter& p = presenter_;
+    const EditorControls& c = p.controls();
+    const bool hasSong = bool(p.ringtune());
+
+    const QFontMetrics titleMetrics(ui_->nowPlayingLabel->font());
+    const QString title = hasSong ? p.nowPlayingTitle() : tr("No song chosen");
+    ui_->nowPlayingLabel->setText(titleMetrics.elidedText(title, Qt::ElideRight, ui_->nowPlayingLabel->width()));
+    ui_->nowPlayingLabel->setToolTip(title);
+    const QFontMetrics artistMetrics(ui_->nowPlayingArtist->font());
+    ui_->nowPlayingArtist->setText(
+        artistMetrics.elidedText(p.nowPlayingArtist(), Qt::ElideRight, ui_->nowPlayingArtist->width()));
+    ui_->nowPlayingArtist->setToolTip(p.nowPlayingArtist());
+    ui_->artwork->setPixmap(QPixmap::fromImage(p.artwork()));
+    ui_->playCurrentTime->setText(p.playCurrentTimeText().isEmpty() ? QStringLiteral("00:00.0")
+                                                                    : p.playCurrentTimeText());
+    ui_->playStopButton->setIcon(QIcon(UIImage::imageNamed(p.playStopButtonImage())));
+
+    ui_->startSlider->showValue(c.startSlider().minimum, c.startSlider().maximum, c.startSlider().value);
+    ui_->rangeSlider->showValue(c.lengthSlider().minimum, c.lengthSlider().maximum, c.lengthSlider().value);
+    ui_->fadeInSlider->showValue(c.fadeInSlider().minimum, c.fadeInSlider().maximum, c.fadeInSlider().value);
+    ui_->fadeOutSlider->showValue(c.fadeOutSlider().minimum, c.fadeOutSlider().maximum, c.fadeOutSlider().value);
+    ui_->pitchSlider->showValue(c.pitchSlider().minimum, c.pitchSlider().maximum, c.pitchSlider().value);
+    ui_->speedSlider->showValue(c.speedSlider().minimum, c.speedSlider().maximum, c.speedSlider().value);
+    ui_->startLabel->setText(c.startText());
+    ui_->rangeLabel->setText(c.rangeText());
+    ui_->fadeInLabel->setText(c.fadeInText());
+    ui_->fadeOutLabel->setText(c.fadeOutText());
+    ui_->pitchLabel->setText(c.pitchText());
+    ui_->speedLabel->setText(c.speedText());
+
+    const bool enabled = p.areControlsEnabled() && !p.isLoading();
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             ui_->startSlider, ui_->rangeSlider, ui_->fadeInSlider, ui_->fadeOutSlider, ui_->pitchSlider,
+             ui_->speedSlider, ui_->startForward, ui_->startBackward, ui_->rangeForward, ui_->rangeBackward,
+             ui_->playStopButton, ui_->exportButton})
+        control->setEnabled(enabled);
+
+    placeStrip();
+    showProcessingNotice(p.isProcessingNoticeShown());
+}
+
+void MainViewController::placeStrip() {
+    const QSizeF content = presenter_.waveContentSize();
+    const int width = std::max(int(std::lround(content.width())), presenter_.ringtune() ? 1 : ui_->waveView->width());
+    ui_->waveContent->setFixedSize(width, ui_->waveView->height());
+
+    const QRect range = whole(presenter_.rangeFrame());
+    if (range.width() != markerWidth_) {
+        markerWidth_ = range.width();
+        ui_->rangeImageView->setPixmap(markerOfWidth(markerWidth_));
+    }
+    ui_->rangeImageView->setGeometry(range);
+    ui_->cursorView->setGeometry(whole(presenter_.cursorFrame()));
+    ui_->rangeImageView->setVisible(presenter_.ringtune() != nullptr);
+    ui_->cursorView->setVisible(presenter_.ringtune() != nullptr);
+
+    // Past the end the strip stops at its last offset (the scroll bar's maximum).
+    const int offset = std::max(0, int(std::lround(presenter_.visibleRect().x())));
+    QScrollBar* bar = ui_->waveView->horizontalScrollBar();
+    const int target = std::min(offset, bar->maximum());
+    if (scroll_->state() == QAbstractAnimation::Running && scroll_->endValue().toInt() == target) return;
+    scroll_->stop();
+    if (bar->value() == target) return;
+    if (!isVisible()) {
+        bar->setValue(target);
+        return;
+    }
+    scroll_->setStartValue(bar->value());
+    scroll_->setEndValue(target);
+    scroll_->start();
+}
+
+void MainViewController::showProcessingNotice(bool shown) {
+    if (shown && !notice_) {
+        if (ScreenStack* stack = ScreenStack::stackOf(this))
+            notice_ = AlertView::showProcessingNotice(stack, NSLocalizedString(QStringLiteral("processing")));
+    } else if (!shown && notice_) {
+        notice_->dismissWithClickedButtonIndex(0, true);
+        notice_ = nullptr;
+    }
+}
+
+AlertView* MainViewController::processingNotice() const { return notice_; }
+
+void MainViewController::presentScreen(EditorScreen screen) {
+    if (navigation_) navigation_->presentScreen(screen);
+}
+
+void MainViewController::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
+    if (navigation_) navigation_->presentExportScreen(screen);
+}
+
+void MainViewController::dismissPresentedScreen() {
+    if (navigation_) navigation_->dismissPresentedScreen();
+}
+
+void MainViewController::showAlert(const QString& title, const QString& message) {
+    ScreenStack* stack = ScreenStack::stackOf(this);
+    if (!stack) {
+        NSLog("%@: %@", title, message);
+        return;
+    }
+    AlertView::show(stack, title, message, QStringLiteral("OK"));
+}
+
+void MainViewController::playTickSound() {}
+
+} // namespace quorvel

@@ -1,0 +1,70 @@
+#pragma once
+// The editor screen, built from the "MainView" layout: it draws the editor
+// presenter's state after every changed() and forwards its controls' actions
+// (buttons, sliders, keys) to it. Presenting other screens goes to the
+// navigation; alerts, the processing notice and the tick are its own.
+//
+// Main thread only.
+#include "MainView.h"
+
+#include <QPixmap>
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class MainView;
+}
+
+class QPropertyAnimation;
+
+namespace quorvel {
+
+class AlertView;
+class EditorNavigation;
+class MainViewPresenter;
+
+class MainViewController : public QWidget, public MainView {
+    Q_OBJECT
+public:
+    // The family of the LCD-style font of the time labels (loaded once).
+    static QString lcdFontFamily();
+
+    explicit MainViewController(MainViewPresenter& presenter, QWidget* parent = nullptr);
+    ~MainViewController() override;
+
+    MainViewPresenter& presenter() const { return presenter_; }
+    void setNavigation(EditorNavigation* navigation) { navigation_ = navigation; }
+    // The processing notice while it shows.
+    AlertView* processingNotice() const;
+
+    // MainView
+    void presentScreen(EditorScreen screen) override;
+    void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) override;
+    void dismissPresentedScreen() override;
+    void showAlert(const QString& title, const QString& message) override;
+    void playTickSound() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    // Paints the strip's tiles (a style sheet would replace a palette brush).
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setUpScreen();
+    void connectControls();
+    void addShortcuts();
+    void refresh();
+    void placeStrip();
+    void showProcessingNotice(bool shown);
+
+    std::unique_ptr<Ui::MainView> ui_;
+    MainViewPresenter& presenter_;
+    EditorNavigation* navigation_ = nullptr;
+    QPointer<AlertView> notice_;
+    QPropertyAnimation* scroll_ = nullptr;
+    QPixmap marker_;
+    int markerWidth_ = -1;
+};
+
+} // namespace quorvel

@@ -1,0 +1,109 @@
+#include "ExportViewWidget.h"
+
+#include "ExportViewController.h"
+#include "HelpWebViewWidget.h"
+#include "LocalizedStrings.h"
+#include "Ringtune.h"
+#include "ScreenStack.h"
+#include "UIImage.h"
+#include "ui_ExportView.h"
+
+#include <QPainter>
+#include <QStyle>
+
+namespace quorvel {
+
+ExportViewWidget::ExportViewWidget(std::shared_ptr<ExportViewController> controller, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::ExportView>()), controller_(std::move(controller)) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("ExportView"));
+    background_ = UIImage::imageNamed(QStringLiteral("QuorvelBG.png"));
+    ui_->progressView->setTintColor(QColor(0x2b, 0xb5, 0xa8));
+    ui_->progressView->setFixedHeight(11);
+
+    if (const auto& ringtune = controller_->ringtune()) {
+        QPixmap artwork = QPixmap::fromImage(ringtune->artwork());
+        if (artwork.isNull()) artwork = UIImage::imageNamed(QStringLiteral("no_artwork.png"));
+        ui_->artwork->setPixmap(artwork);
+        ui_->nowPlayingLabel->setText(ringtune->title());
+        ui_->nowPlayingArtist->setText(ringtune->artist());
+    }
+    ui_->helpLabel->hide();
+    ui_->helpButton->hide();
+
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &ExportViewWidget::cancelFinish);
+    connect(ui_->helpButton, &QPushButton::clicked, this, &ExportViewWidget::showHelp);
+    connect(ui_->mailButton, &QPushButton::clicked, this, &ExportViewWidget::sendMail);
+    connect(controller_.get(), &ExportViewController::changed, this, &ExportViewWidget::refresh);
+    refresh();
+}
+
+ExportViewWidget::~ExportViewWidget() {
+    // Going while the export runs means the window is closing.
+    if (controller_->outcome() == ExportViewController::Outcome::Running) controller_->cancelForShutdown();
+    if (help_) {
+        help_->controller().setDelegate(nullptr);
+        help_->deleteLater();
+    }
+}
+
+HelpWebViewWidget* ExportViewWidget::helpController() const { return help_; }
+
+void ExportViewWidget::refresh() {
+    ui_->progressView->setProgress(controller_->progress());
+    if (!controller_->labelKey().isEmpty()) ui_->label->setText(NSLocalizedString(controller_->labelKey()));
+    if (!controller_->cancelButtonImage().isEmpty() && !ui_->cancelButton->property("exitImage").toBool()) {
+        const QPixmap exit = UIImage::imageNamed(controller_->cancelButtonImage());
+        ui_->cancelButton->setText(QString());
+        ui_->cancelButton->setIcon(exit);
+        ui_->cancelButton->setIconSize(UIImage::pointSize(exit).toSize());
+        ui_->cancelButton->setToolTip(tr("Close"));
+        ui_->cancelButton->setProperty("exitImage", true);
+        ui_->cancelButton->style()->unpolish(ui_->cancelButton);
+        ui_->cancelButton->style()->polish(ui_->cancelButton);
+    }
+    ui_->helpLabel->setVisible(controller_->isHelpVisible());
+    ui_->helpButton->setVisible(controller_->isHelpVisible());
+    // Only a stored ringtone has a file to send.
+    const auto& ringtune = controller_->ringtune();
+    ui_->mailButton->setVisible(controller_->outcome() == ExportViewController::Outcome::Done && ringtune &&
+                                ringtune->storedFilePath().isLocalFile());
+}
+
+void ExportViewWidget::cancelFinish() { controller_->cancelFinish(); }
+
+void ExportViewWidget::showHelp() {
+    ScreenStack* stack = ScreenStack::stackOf(this);
+    if (!stack || !stack->isInteractive() || (help_ && stack->isPresented(help_))) return;
+    if (!help_) {
+        help_ = new HelpWebViewWidget(stack);
+        help_->controller().setDelegate(this);
+    }
+    ScreenStack::Presentation how;
+    how.style = ModalTransitionStyle::FlipHorizontal;
+    HelpWebViewWidget* help = help_;
+    how.escape = [help] { help->controller().done(); };
+    stack->present(help_, how);
+}
+
+void ExportViewWidget::helpWebViewControllerDidFinish(HelpWebViewController*) {
+    if (ScreenStack* stack = ScreenStack::stackOf(this); stack && help_) stack->dismiss(help_, true);
+}
+
+void ExportViewWidget::sendMail() {
+    const auto& ringtune = controller_->ringtune();
+    if (!ringtune || !ringtune->storedFilePath().isLocalFile()) return;
+    emit sendMailRequested(NSLocalizedString(QStringLiteral("mail_subject")),
+                           NSLocalizedString(QStringLiteral("mail_body")), ringtune->storedFilePath(),
+                           ringtune->fileName(), QString::fromLatin1(kMailMimeType));
+}
+
+void ExportViewWidget::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (!background_.isNull())
+        p.drawTiledPixmap(rect(), background_);
+    else
+        p.fillRect(rect(), QColor(16, 30, 62));
+}
+
+} // namespace quorvel

@@ -1,0 +1,203 @@
+#include "AVAssetExportSession.h"
+#include "Appirater.h"
+#include "AudioExportHelper.h"
+#include "AudioExporterFor3G.h"
+#include "DBHelper.h"
+#include "ExportViewController.h"
+#include "ExportViewWidget.h"
+#include "LocalizedStrings.h"
+#include "PDColoredProgressView.h"
+#include "Paths.h"
+#include "PersistentStack.h"
+#include "Ringtune.h"
+#include "TestSupport.h"
+#include "UserDefaults.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+
+namespace {
+
+// With QUORVEL_SCREENSHOT_DIR set, the screen as it looks is saved there.
+void screenshot(QWidget* w, const char* name) {
+    const QString dir = qEnvironmentVariable("QUORVEL_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) w->grab().save(dir + QLatin1Char('/') + QLatin1String(name));
+}
+
+class Finished : public ExportViewControllerFinishDelegate {
+public:
+    void exportViewControllerDidFinish(ExportViewController*) override { ++calls; }
+    int calls = 0;
+};
+
+// The export screen over a real export of a tone written to the documents
+// folder, by either producer.
+class ExportView : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UserDefaults::standardUserDefaults().reload();
+        stack = std::make_unique<PersistentStack>(Paths::documentPath(QStringLiteral(".Quorvel.sqlite")));
+        DBHelper::dbHelper().setManagedObjectContext(stack->managedObjectContext());
+        ringtune = std::make_shared<Ringtune>(QUrl(QStringLiteral("ipod-library://item/item.mp3?id=7")),
+                                              QStringLiteral("Bells"), QStringLiteral("Band"),
+                                              QImage(8, 8, QImage::Format_RGB32));
+        controller = std::make_shared<ExportViewController>();
+        controller->setRingtune(ringtune);
+        controller->setFinishDelegate(&finished);
+        controller->setCanPromptForRating(false);
+    }
+    void TearDown() override {
+        widget.reset();
+        AudioExporterFor3G::sharedInstance().waitUntilFinished();
+        Appirater::waitForPendingCounts();
+        UserDefaults::standardUserDefaults().reload();
+    }
+    void useTone(double seconds) {
+        const QString wav = Paths::documentPath(QStringLiteral(".processedEffect.wav"));
+        ASSERT_TRUE(test::writeWav16(wav, test::sine(440, seconds), 44100, 1));
+        ringtune->setExportURL(QUrl::fromLocalFile(wav));
+    }
+    void startWriter() {
+        AudioExporterFor3G& writer = AudioExporterFor3G::sharedInstance();
+        writer.exportRingtune(ringtune, controller.get());
+        controller->setCancelDelegate(&writer);
+        widget = std::make_unique<ExportViewWidget>(controller);
+        widget->show();
+    }
+    void startPlatformExport() {
+        AudioExportHelper::sharedInstance().exportRingtune(ringtune, controller.get());
+        widget = std::make_unique<ExportViewWidget>(controller);
+        widget->show();
+    }
+    template <class T> T* find(const char* name) const { return widget->findChild<T*>(QString::fromLatin1(name)); }
+    QString labelText() const { return find<QLabel>("label")->text(); }
+    size_t storedRows() const {
+        const auto rows = DBHelper::dbHelper().loadRingtonesFromDB();
+        return rows ? rows->size() : size_t(-1);
+    }
+    QStringList ringtoneFiles() const {
+        return QDir(Paths::documentsDirectory()).entryList({QStringLiteral("*.m4r")}, QDir::Files);
+    }
+
+    test::TempHome home;
+    std::unique_ptr<PersistentStack> stack;
+    std::shared_ptr<Ringtune> ringtune;
+    std::shared_ptr<ExportViewController> controller;
+    Finished finished;
+    std::unique_ptr<ExportViewWidget> widget;
+};
+
+} // namespace
+
+TEST_F(ExportView, TheWritersPathShowsProgressThenDoneWithExitHelpAndMail) {
+    useTone(30.0);
+    startWriter();
+    EXPECT_EQ(find<QLabel>("nowPlayingLabel")->text(), QStringLiteral("Bells"));
+    EXPECT_EQ(find<QLabel>("nowPlayingArtist")->text(), QStringLiteral("Band"));
+    EXPECT_FALSE(find<QLabel>("artwork")->pixmap().isNull());
+    EXPECT_FALSE(find<QPushButton>("helpButton")->isVisible());
+    EXPECT_FALSE(find<QLabel>("helpLabel")->isVisible());
+    EXPECT_FALSE(find<QPushButton>("mailButton")->isVisible());
+    EXPECT_TRUE(find<QPushButton>("cancelButton")->icon().isNull());
+
+    QList<float> seen;
+    QObject::connect(controller.get(), &ExportViewController::changed,
+                     [&] {
+                         seen << find<PDColoredProgressView>("progressView")->progress();
+                         if (seen.back() > 0.3f && seen.back() < 0.9f) screenshot(widget.get(), "export-progress.png");
+                     });
+    ASSERT_TRUE(test::waitUntil([&] { return controller->outcome() != ExportViewController::Outcome::Running; }));
+    ASSERT_EQ(controller->outcome(), ExportViewController::Outcome::Done) << controller->failureDescription().toStdString();
+    EXPECT_FLOAT_EQ(find<PDColoredProgressView>("progressView")->progress(), 1.0f);
+    ASSERT_FALSE(seen.isEmpty());
+    for (int i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i], seen[i - 1]) << "the bar never goes back";
+    EXPECT_EQ(labelText(), NSLocalizedString(QStringLiteral("done")));
+    EXPECT_FALSE(find<QPushButton>("cancelButton")->icon().isNull()) << "the exit image";
+    EXPECT_TRUE(find<QPushButton>("helpButton")->isVisible());
+    EXPECT_TRUE(find<QLabel>("helpLabel")->isVisible());
+    ASSERT_TRUE(find<QPushButton>("mailButton")->isVisible());
+    screenshot(widget.get(), "export-done.png");
+
+    const QString stored = ringtune->storedFilePath().toLocalFile();
+    EXPECT_EQ(QFileInfo(stored).fileName(), QStringLiteral("Bells-1.m4r"));
+    EXPECT_EQ(storedRows(), 1u);
+    EXPECT_EQ(test::probeStreamField(stored, QStringLiteral("codec_name")), QStringLiteral("aac"));
+    EXPECT_NEAR(test::probeDuration(stored), 30.0, 0.05);
+
+    QSignalSpy mail(widget.get(), &ExportViewWidget::sendMailRequested);
+    find<QPushButton>("mailButton")->click();
+    ASSERT_EQ(mail.size(), 1);
+    EXPECT_EQ(mail[0][0].toString(), NSLocalizedString(QStringLiteral("mail_subject")));
+    EXPECT_EQ(mail[0][1].toString(), NSLocalizedString(QStringLiteral("mail_body")));
+    EXPECT_EQ(mail[0][2].toUrl(), ringtune->storedFilePath());
+    EXPECT_EQ(mail[0][3].toString(), ringtune->fileName());
+    EXPECT_EQ(mail[0][4].toString(), QStringLiteral("audio/mp4"));
+
+    // After done the exit button closes at once.
+    find<QPushButton>("cancelButton")->click();
+    EXPECT_EQ(finished.calls, 1);
+}
+
+TEST_F(ExportView, ThePlatformPathShowsExportingThenDone) {
+    useTone(2.0);
+    startPlatformExport();
+    QStringList labels;
+    QObject::connect(controller.get(), &ExportViewController::changed, [&] { labels << labelText(); });
+    ASSERT_TRUE(test::waitUntil([&] { return controller->outcome() != ExportViewController::Outcome::Running; }));
+    ASSERT_EQ(controller->outcome(), ExportViewController::Outcome::Done) << controller->failureDescription().toStdString();
+    EXPECT_TRUE(labels.contains(NSLocalizedString(QStringLiteral("exporting"))));
+    EXPECT_EQ(labelText(), NSLocalizedString(QStringLiteral("done")));
+    EXPECT_FLOAT_EQ(find<PDColoredProgressView>("progressView")->progress(), 1.0f);
+    EXPECT_TRUE(find<QPushButton>("helpButton")->isVisible());
+    EXPECT_NEAR(test::probeDuration(ringtune->storedFilePath().toLocalFile()), 2.0, 0.05);
+}
+
+TEST_F(ExportView, CancelOnTheWritersPathLeavesNoFileAndClosesLater) {
+    useTone(300.0); // long enough to be still encoding when cancelled
+    startWriter();
+    ASSERT_TRUE(test::waitUntil([&] { return controller->progress() > 0.0f; }));
+    find<QPushButton>("cancelButton")->click();
+    EXPECT_EQ(finished.calls, 0) << "closes after the delay";
+    ASSERT_TRUE(test::waitUntil([&] { return finished.calls == 1; }, 10000));
+    AudioExporterFor3G::sharedInstance().waitUntilFinished();
+    test::waitUntil([] { return false; }, 300); // the writer's last tick
+    EXPECT_NE(controller->outcome(), ExportViewController::Outcome::Done);
+    EXPECT_FALSE(QFileInfo::exists(ringtune->filePath()));
+    EXPECT_TRUE(ringtoneFiles().isEmpty());
+    EXPECT_EQ(storedRows(), 0u);
+}
+
+TEST_F(ExportView, ClosingDuringAnExportStopsItWithoutAFileOrARow) {
+    // A ringtone stored before must stay whole.
+    useTone(1.0);
+    startWriter();
+    ASSERT_TRUE(test::waitUntil([&] { return controller->outcome() == ExportViewController::Outcome::Done; }));
+    const QString first = ringtune->storedFilePath().toLocalFile();
+    widget.reset();
+
+    for (bool writer : {true, false}) {
+        SCOPED_TRACE(writer ? "AAC writer" : "platform export");
+        useTone(300.0);
+        controller = std::make_shared<ExportViewController>();
+        controller->setRingtune(ringtune);
+        controller->setFinishDelegate(&finished);
+        controller->setCanPromptForRating(false);
+        writer ? startWriter() : startPlatformExport();
+        ASSERT_TRUE(test::waitUntil([&] { return controller->progress() > 0.0f; }));
+        widget.reset(); // the window goes
+        EXPECT_TRUE(controller->isShutDown());
+        EXPECT_FALSE(QFileInfo::exists(ringtune->filePath()));
+        controller.reset(); // and with it the editor's hold on the screen
+        test::waitUntil([] { return false; }, 400); // late ticks find nothing to call
+        EXPECT_EQ(ringtoneFiles(), QStringList{QFileInfo(first).fileName()});
+        EXPECT_EQ(storedRows(), 1u);
+    }
+    EXPECT_EQ(finished.calls, 0);
+    EXPECT_NEAR(test::probeDuration(first), 1.0, 0.05);
+}
