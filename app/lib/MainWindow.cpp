@@ -3,6 +3,7 @@
 #include "CanvasView.h"
 #include "MPMediaItem.h"
 #include "AVPreviewPlayer.h"
+#include "NotificationCenter.h"
 #include "Navigator.h"
 #include "PreviewPlayer.h"
 #include "Ringtune.h"
@@ -135,6 +136,12 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        // The desktop's counterpart of the phone's resign-active: the rating prompt hides.
+        NotificationCenter::defaultCenter().postNotificationName(
+            QStringLiteral("UIApplicationWillResignActiveNotification"), nullptr);
+        return;
+    }
     if (event->type() != QEvent::WindowStateChange) return;
     const bool minimised = isMinimized();
     if (minimised == minimised_) return;

@@ -4,6 +4,7 @@
 #include "AudioExporterFor3G.h"
 #include "ExportViewController.h"
 #include "ExportViewWidget.h"
+#include "FileManagerViewWidget.h"
 #include "HelpWebViewWidget.h"
 #include "InterimScreen.h"
 #include "LocalizedStrings.h"
@@ -109,10 +110,17 @@ void Navigator::presentScreen(EditorScreen screen) {
         presentRecorder();
         break;
     case EditorScreen::FileManager: {
-        MainViewPresenter* editor = presenter_.get();
-        presentInterim(new InterimScreen(tr("Your Ringtones"), tr("The list of stored ringtones comes in a later version."),
-                                         [editor] { editor->fileManagerControllerDidFinish(); }),
-                       ModalTransitionStyle::CrossDissolve);
+        if (!stack_.isInteractive()) break;
+        auto* list = new FileManagerViewWidget;
+        list->controller().setDelegate(this);
+        ScreenStack::Presentation how;
+        how.style = ModalTransitionStyle::CrossDissolve;
+        how.deleteOnDismiss = true;
+        QPointer<FileManagerViewWidget> guard(list);
+        how.escape = [guard] {
+            if (guard) guard->controller().back();
+        };
+        stack_.present(list, how);
         break;
     }
     }
@@ -236,5 +244,9 @@ void Navigator::mediaPickerDidPickMediaItems(MPMediaPickerController*,
 }
 
 void Navigator::mediaPickerDidCancel(MPMediaPickerController*) { presenter_->mediaPickerDidCancel(); }
+
+void Navigator::fileManagerControllerDidFinish(FileManagerViewController*) {
+    presenter_->fileManagerControllerDidFinish();
+}
 
 } // namespace quorvel

@@ -7,6 +7,7 @@
 //
 // Main thread only.
 #include "EditorNavigation.h"
+#include "FileManagerViewController.h"
 #include "HelpWebViewController.h"
 #include "MPMediaPickerControllerDelegate.h"
 #include "ModalTransitionStyle.h"
@@ -35,7 +36,8 @@ class Navigator : public QObject,
                   public EditorNavigation,
                   public StartViewControllerDelegate,
                   public MPMediaPickerControllerDelegate,
-                  public HelpWebViewControllerDelegate {
+                  public HelpWebViewControllerDelegate,
+                  public FileManagerViewControllerDelegate {
     Q_OBJECT
 public:
     // `player` plays the editor's previews and the tick (none: previews are computed, not heard).
@@ -84,6 +86,8 @@ public:
     void mediaPickerDidCancel(MPMediaPickerController* picker) override;
     // HelpWebViewControllerDelegate
     void helpWebViewControllerDidFinish(HelpWebViewController* sender) override;
+    // FileManagerViewControllerDelegate: the list's back button.
+    void fileManagerControllerDidFinish(FileManagerViewController* controller) override;
 
 signals:
     // A new working ringtone replaced the old one.
