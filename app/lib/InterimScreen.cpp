@@ -48,7 +48,7 @@ void InterimScreen::followExport(const std::shared_ptr<ExportViewController>& ex
     progress_->setObjectName(QStringLiteral("interimProgress"));
     progress_->setFixedHeight(20);
     static_cast<QVBoxLayout*>(layout())->insertWidget(2, progress_);
-    exporter->setViewChangedHandler([this] { exportChanged(); });
+    connect(exporter.get(), &ExportViewController::changed, this, &InterimScreen::exportChanged);
     exportChanged();
 }
 

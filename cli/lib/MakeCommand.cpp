@@ -3,6 +3,7 @@
 #include "AudioExporterFor3G.h"
 #include "CliContext.h"
 #include "CommandLine.h"
+#include "DocumentsLock.h"
 #include "MPMediaLibrary.h"
 #include "MainViewPresenter.h"
 #include "Paths.h"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <unistd.h>
 
 namespace quorvel::cli {
 
@@ -53,6 +55,9 @@ class TerminalView : public QObject, public MainView {
     }
     void check() {
         if (until_ && until_()) loop_.quit();
+    }
+    void waitingForAnotherExport() override {
+        if (isatty(STDERR_FILENO) == 1) std::fputs("quorvel-cli: waiting for another export to finish\n", stderr);
     }
 
     const std::shared_ptr<ExportViewController>& screen() const { return screen_; }
@@ -115,7 +120,10 @@ std::optional<MPMediaItem> itemForSource(const QString& source, QString* error) 
     return prepared(library, item, source, error);
 }
 
-void removeWorkFiles() {
+// Only while no other export uses them: when this road holds the lock, or nobody does.
+void removeWorkFiles(const EditorFlows& flows) {
+    DocumentsLock lock(DocumentsLock::kExportLockName);
+    if (!flows.holdsWorkFiles() && lock.tryLock() != DocumentsLock::Result::Locked) return;
     QDir docs(Paths::documentsDirectory());
     for (const QString& name :
          docs.entryList({QStringLiteral(".tmpExport.*"), QStringLiteral(".processedEffect.wav")},
@@ -194,7 +202,7 @@ int MakeCommand::run(const QStringList& args) {
     editor.preProcessRingtoneForExport();
     view.wait();
     view.finishBar();
-    removeWorkFiles();
+    removeWorkFiles(editor.flows());
 
     if (!view.alert().isEmpty()) return CliContext::fail(view.alert());
     const auto& screen = view.screen();

@@ -2,6 +2,7 @@
 
 #include "Appirater.h"
 #include "DBHelper.h"
+#include "DocumentsLock.h"
 #include "Log.h"
 #include "Paths.h"
 
@@ -29,6 +30,10 @@ void QuorvelAppDelegate::setFatalHandler(FatalHandler handler) { fatalHandler() 
 
 void QuorvelAppDelegate::unresolvedError(const NSError& error) {
     NSLog("Unresolved error %@, %@", error, error.userInfo);
+    endProcess();
+}
+
+void QuorvelAppDelegate::endProcess() {
     if (fatalHandler()) fatalHandler()();
     // Nothing may touch the store after this; end at once.
     std::fflush(nullptr);
@@ -36,15 +41,39 @@ void QuorvelAppDelegate::unresolvedError(const NSError& error) {
 }
 
 bool QuorvelAppDelegate::applicationDidFinishLaunchingWithOptions() {
-    DBHelper::dbHelper().setManagedObjectContext(managedObjectContext());
-    checkDB();
+    {
+        // Another program on this folder may be creating the store or migrating:
+        // the whole start-up work runs as one, in one process at a time.
+        DocumentsLock lock(DocumentsLock::kStartUpLockName);
+        if (lock.lock(startUpLockTimeout_) == DocumentsLock::Result::Busy) {
+            NSLog("Another program has held the documents folder for %d seconds; nothing was changed: %@",
+                  int(std::chrono::duration_cast<std::chrono::seconds>(startUpLockTimeout_).count()),
+                  lock.errorString());
+            endProcess();
+        }
+        // A lock file that cannot be made (a full or read-only disk) leaves
+        // the start unguarded rather than impossible: listing and deleting
+        // are what frees the disk.
+        if (!lock.isLocked()) NSLog("Starting without the documents folder's lock: %@", lock.errorString());
+        DBHelper::dbHelper().setManagedObjectContext(managedObjectContext());
+        NSError error;
+        if (!checkDB(&error)) unresolvedError(error);
+    }
     if (showMainView_) showMainView_();
     Appirater::appLaunched(canPromptForRating_);
     return true;
 }
 
 void QuorvelAppDelegate::applicationWillEnterForeground() {
-    checkDB();
+    // The clean-up can wait for the next return when another program is
+    // starting on this folder; the main thread does not.
+    DocumentsLock lock(DocumentsLock::kStartUpLockName);
+    if (lock.tryLock() == DocumentsLock::Result::Busy) {
+        NSLog("The store's clean-up waits for the next return: %@", lock.errorString());
+    } else {
+        NSError error;
+        if (!checkDB(&error)) NSLog("The store's clean-up did not run: %@", error);
+    }
     Appirater::appEnteredForeground(canPromptForRating_);
 }
 
@@ -77,13 +106,31 @@ std::shared_ptr<NSManagedObjectContext> QuorvelAppDelegate::managedObjectContext
 
 QString QuorvelAppDelegate::applicationDocumentsDirectory() { return Paths::documentsDirectory(); }
 
-void QuorvelAppDelegate::checkDB() {
-    auto flags = DBHelper::dbHelper().getAppFlags();
-    const int loaded = flags ? flags->oldRingtoneLoaded().value_or(0) : 0;
-    if (loaded == 0)
+bool QuorvelAppDelegate::checkDB(NSError* error) {
+    DBHelper& db = DBHelper::dbHelper();
+    // A flags row that cannot be read says nothing about the migration:
+    // stop rather than rename every ringtone again.
+    auto flags = db.fetchAppFlags(error);
+    if (!flags) return false;
+    if (flags->empty()) {
+        db.getAppFlags(); // makes the row with oldRingtoneLoaded = 0
+        // Files are only renamed once the row that marks the migration is
+        // stored; otherwise the next start would rename them again.
+        auto context = managedObjectContext();
+        if (context->hasChanges() && !context->save(error)) return false;
         loadOldRingtones();
-    else
+    } else if (flags->size() > 1) {
+        // Only start-ups that migrated made these rows: keep the oldest, marked done.
+        flags->front()->setOldRingtoneLoaded(1);
+        for (size_t i = 1; i < flags->size(); ++i) managedObjectContext()->deleteObject((*flags)[i]);
+        if (!db.saveContext()) NSLog("The extra AppFlags rows stay until the next save.");
         removeDeletedRingtones();
+    } else if (flags->front()->oldRingtoneLoaded().value_or(0) == 0) {
+        loadOldRingtones();
+    } else {
+        removeDeletedRingtones();
+    }
+    return true;
 }
 
 void QuorvelAppDelegate::loadOldRingtones() {

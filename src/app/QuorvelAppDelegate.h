@@ -9,6 +9,7 @@
 #include "PersistentStack.h"
 
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -33,7 +34,10 @@ public:
     std::shared_ptr<NSPersistentStoreCoordinator> persistentStoreCoordinator();
     std::shared_ptr<NSManagedObjectContext> managedObjectContext();
 
-    void checkDB();
+    // Chooses between the one-time migration and the clean-up. False (with
+    // `error`) when the flags row could not be read or made: nothing was
+    // renamed then.
+    bool checkDB(NSError* error = nullptr);
     void loadOldRingtones();
     void removeDeletedRingtones();
     static QString applicationDocumentsDirectory();
@@ -41,6 +45,8 @@ public:
     // How the process ends after an unrecoverable store error (tests replace it).
     using FatalHandler = std::function<void()>;
     static void setFatalHandler(FatalHandler handler);
+    // How long the start-up waits for another program's start-up on the same folder.
+    void setStartUpLockTimeout(std::chrono::milliseconds timeout) { startUpLockTimeout_ = timeout; }
 
     QuorvelAppDelegate(const QuorvelAppDelegate&) = delete;
     QuorvelAppDelegate& operator=(const QuorvelAppDelegate&) = delete;
@@ -48,10 +54,12 @@ public:
 private:
     void saveContextOrDie();
     [[noreturn]] static void unresolvedError(const NSError& error);
+    [[noreturn]] static void endProcess();
 
     bool canPromptForRating_;
     PersistentStack stack_;
     std::function<void()> showMainView_;
+    std::chrono::milliseconds startUpLockTimeout_{std::chrono::seconds(60)};
 };
 
 } // namespace quorvel

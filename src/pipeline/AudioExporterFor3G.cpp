@@ -66,6 +66,7 @@ void AudioExporterFor3G::exportRingtune(std::shared_ptr<Ringtune> ringtune, Expo
     {
         std::lock_guard lock(threadMutex_);
         theThread_ = job;
+        failure_.clear();
     }
     worker_ = std::thread([this, ringtune, progress] {
         convertIt(ringtune);
@@ -179,6 +180,7 @@ void AudioExporterFor3G::doIt(const QString& inPath, const QString& outPath) {
 
     uint64_t samplesRead = 0;
     bool flushed = false;
+    QString writeError;
     for (;;) {
         if (job && job->cancelled.load()) break;
         const int n = wav_read_float32(wav.get(), input.data(), unsigned(inputSamples), map.empty() ? nullptr : map.data());
@@ -196,7 +198,8 @@ void AudioExporterFor3G::doIt(const QString& inPath, const QString& outPath) {
         if (!(progress < 1.0f)) progress = 0.99f; // 1.0 is kept for the complete file
         progressValueArray_->replaceElementZero(progress);
         if (bytes > 0 && !MP4WriteSample(file.get(), track, output.data(), uint32_t(bytes), MP4_INVALID_DURATION, 0, true)) {
-            say("MP4WriteSample failed");
+            writeError = QStringLiteral("Cannot write %1: %2").arg(outPath, MP4GetLastError(file.get()));
+            say(QStringLiteral("MP4WriteSample failed: %1").arg(writeError).toUtf8().constData());
             flushed = false;
             break;
         }
@@ -208,10 +211,18 @@ void AudioExporterFor3G::doIt(const QString& inPath, const QString& outPath) {
     encoder.reset();
     if (flushed) MP4SetTrackEditDuration(file.get(), track, edit, samplesRead);
     const bool closed = MP4Close(file.release());
-    if (flushed && !closed) say("MP4Close failed");
-    if (!flushed || !closed) return failJob(job, outPath);
+    if (flushed && !closed) {
+        writeError = QStringLiteral("Cannot complete %1").arg(outPath);
+        say("MP4Close failed");
+    }
+    if (!flushed || !closed) return failJob(job, outPath, writeError);
     finishJob(job);
     progressValueArray_->replaceElementZero(1.0f);
+}
+
+QString AudioExporterFor3G::lastFailure() const {
+    std::lock_guard lock(threadMutex_);
+    return failure_;
 }
 
 std::shared_ptr<AudioExporterFor3G::Job> AudioExporterFor3G::currentJob() const {
@@ -224,8 +235,12 @@ void AudioExporterFor3G::finishJob(const std::shared_ptr<Job>& job) {
     if (theThread_ == job) theThread_.reset();
 }
 
-void AudioExporterFor3G::failJob(const std::shared_ptr<Job>& job, const QString& outPath) {
+void AudioExporterFor3G::failJob(const std::shared_ptr<Job>& job, const QString& outPath, const QString& reason) {
     QFile::remove(outPath); // never leave a half-written ringtone behind
+    {
+        std::lock_guard lock(threadMutex_);
+        failure_ = reason;
+    }
     finishJob(job);
     progressValueArray_->replaceElementZero(ProgressValueArray::kFailed);
 }
@@ -263,9 +278,7 @@ bool IsAACHardwareEncoderAvailable() {
     uint32_t size = 0;
     OSStatus status = AudioFormatGetPropertyInfo(kAudioFormatProperty_Encoders, sizeof format, &format, &size);
     auto report = [](const char* what, OSStatus code) {
-        const QByteArray chars = fourCCString(uint32_t(code)).toLatin1();
-        std::printf("%s kAudioFormatProperty_Encoders result %lu %4.4s\n", what, (unsigned long)uint32_t(code),
-                    chars.constData());
+        std::printf("%s kAudioFormatProperty_Encoders result %s\n", what, formatOSStatus(code).toUtf8().constData());
         std::fflush(stdout);
     };
     if (status != noErr) {

@@ -44,6 +44,9 @@ public:
     std::shared_ptr<ProgressValueArray> progressValueArray() const { return progressValueArray_; }
     // True while a job is set up or encoding.
     bool isRunning() const;
+    // Why the last job ended without a file, when the writing failed
+    // ("Cannot write <file>: No space left on device"); empty otherwise.
+    QString lastFailure() const;
     // Waits for the worker of the last job (tools and tests).
     void waitUntilFinished();
 
@@ -67,11 +70,12 @@ private:
     static int32_t setAudioProcessingCategory();
     void finishJob(const std::shared_ptr<Job>& job);
     // Ends a job that leaves no file: removes what was written, reports failure.
-    void failJob(const std::shared_ptr<Job>& job, const QString& outPath);
+    void failJob(const std::shared_ptr<Job>& job, const QString& outPath, const QString& reason = {});
 
     std::mutex setupMutex_;          // held while a job is being started
-    mutable std::mutex threadMutex_; // guards theThread_
+    mutable std::mutex threadMutex_; // guards theThread_ and failure_
     std::shared_ptr<Job> theThread_;
+    QString failure_;
     std::thread worker_;
     std::shared_ptr<ProgressValueArray> progressValueArray_ = std::make_shared<ProgressValueArray>();
 };

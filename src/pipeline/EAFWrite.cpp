@@ -1,26 +1,19 @@
 #include "EAFWrite.h"
 
 #include "AudioBuffers.h"
+#include "AudioStatus.h"
 
-#include <array>
 #include <cmath>
 #include <cstdio>
 
 namespace quorvel {
 
-namespace {
-
-// The status's four bytes, most significant first, as a C string.
-std::array<char, 5> codeChars(OSStatus status) {
-    const auto u = uint32_t(status);
-    return {char(u >> 24), char(u >> 16), char(u >> 8), char(u), '\0'};
+void EAFWrite::reportFailure(const char* what, OSStatus err) const {
+    // What happened, in the system's words where it has some, and to which file.
+    const QString reason = systemReasonForStatus(err);
+    std::fprintf(stderr, "%s FAILED! %s (%s%s%s)\n", what, formatOSStatus(err).toUtf8().constData(),
+                 mPath.toUtf8().constData(), reason.isEmpty() ? "" : ": ", reason.toUtf8().constData());
 }
-
-void reportFailure(const char* what, OSStatus err) {
-    std::fprintf(stderr, "%s FAILED! %ld '%-4.4s'\n", what, long(err), codeChars(err).data());
-}
-
-} // namespace
 
 EAFWrite::EAFWrite() = default;
 
@@ -71,6 +64,7 @@ void EAFWrite::SetupStreamAndFileFormatForType(uint32_t type, float sr, int chan
 OSStatus EAFWrite::openFileForWrite(const QUrl& url, double sr, int channels, int wordLength, uint32_t type) {
     // Opening again first completes the file opened before.
     closeFile();
+    mPath = url.toLocalFile();
     SetupStreamAndFileFormatForType(type, float(sr), channels, wordLength);
     mAudioChannels = int32_t(mStreamFormat.mChannelsPerFrame);
 
@@ -97,7 +91,7 @@ OSStatus EAFWrite::openFileForWrite(const QUrl& url, double sr, int channels, in
     err = ExtAudioFileSetProperty(mOutputAudioFile, kExtAudioFileProperty_ClientDataFormat, sizeof mOutputFormat,
                                   &mOutputFormat);
     if (err != noErr) {
-        std::fprintf(stderr, "ExtAudioFileSetProperty FAILED! '%-4.4s', %ld\n", codeChars(err).data(), long(err));
+        reportFailure("ExtAudioFileSetProperty", err);
         return err;
     }
     return noErr;

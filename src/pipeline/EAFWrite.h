@@ -34,6 +34,7 @@ public:
 
 private:
     template <class Fill> OSStatus write(uint32_t numFrames, Fill fill);
+    void reportFailure(const char* what, OSStatus err) const;
 
     uint32_t mType = 0;
     AudioStreamBasicDescription mStreamFormat{};
@@ -41,6 +42,7 @@ private:
     int32_t mAudioChannels = 0;
     AudioFileID mAfid = nullptr;
     ExtAudioFileRef mOutputAudioFile = nullptr;
+    QString mPath;
 };
 
 } // namespace quorvel

@@ -1,6 +1,7 @@
 #include "DBHelper.h"
 
 #include "CoreDataErrors.h"
+#include "ExclusiveWrite.h"
 #include "Log.h"
 #include "NSException.h"
 #include "Paths.h"
@@ -9,6 +10,8 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace quorvel {
@@ -44,6 +47,8 @@ void DBHelper::setManagedObjectContext(std::shared_ptr<NSManagedObjectContext> c
 
 std::shared_ptr<AppFlags> DBHelper::getAppFlags() {
     std::lock_guard guard(lock_);
+    // "No row yet" must still hold when the new row is saved.
+    ExclusiveWrite write(context_.get());
     NSFetchRequest request;
     request.setEntity(NSEntityDescription::entityForName(QStringLiteral("AppFlags"), context_.get()));
     NSError error;
@@ -60,6 +65,23 @@ std::shared_ptr<AppFlags> DBHelper::getAppFlags() {
         return nullptr;
     }
     return single<AppFlags>(flags);
+}
+
+std::optional<std::vector<std::shared_ptr<AppFlags>>> DBHelper::fetchAppFlags(NSError* error) {
+    std::lock_guard guard(lock_);
+    NSFetchRequest request;
+    request.setEntity(NSEntityDescription::entityForName(QStringLiteral("AppFlags"), context_.get()));
+    auto objects = context_->executeFetchRequest(request, error);
+    if (!objects) return std::nullopt;
+    std::vector<std::shared_ptr<AppFlags>> flags;
+    for (const auto& object : *objects)
+        if (auto row = std::dynamic_pointer_cast<AppFlags>(object)) flags.push_back(row);
+    // Oldest first: saved rows by key, then rows not saved yet.
+    std::stable_sort(flags.begin(), flags.end(), [](const auto& a, const auto& b) {
+        const auto key = [](const auto& row) { return row->rowID() == 0 ? LLONG_MAX : row->rowID(); };
+        return key(a) < key(b);
+    });
+    return flags;
 }
 
 std::optional<NSManagedObjectList> DBHelper::fetchRingtones(const QString& format, const QVariantList& arguments,
@@ -108,6 +130,7 @@ std::optional<std::vector<std::shared_ptr<Ringtone>>> DBHelper::loadRingtonesFro
 std::shared_ptr<Ringtone> DBHelper::storeRingtone(const QUrl& fileURL) {
     std::lock_guard guard(lock_);
     const QString name = fileURL.fileName();
+    ExclusiveWrite write(context_.get());
     // The recorded row when there is one. Where several already share the name
     // (made outside this class), the newest is returned and no further row is
     // added: rows sharing a file would delete each other's audio.
@@ -131,6 +154,9 @@ bool DBHelper::fileNameTaken(const QString& name) {
 bool DBHelper::storeRingtone(const std::shared_ptr<Ringtune>& ringtune, const QByteArray& artworkPng) {
     std::lock_guard guard(lock_);
     if (!ringtune) return false;
+    // From the choice of the counter to the saved row, no other process
+    // writes: it cannot take the same counter or file name in between.
+    ExclusiveWrite write(context_.get());
     const QString source = ringtune->filePath();
     auto ringtone = std::dynamic_pointer_cast<Ringtone>(
         NSEntityDescription::insertNewObjectForEntityForName(QStringLiteral("Ringtone"), context_.get()));
@@ -153,14 +179,16 @@ bool DBHelper::storeRingtone(const std::shared_ptr<Ringtune>& ringtune, const QB
     ringtone->setCounter(counter);
     ringtone->setFile(name);
 
-    const bool saved = saveContext();
+    // The file takes its name before the row is committed (the move happens
+    // whatever the save's outcome): a clean-up in another process never sees
+    // the row without its file.
     QFileInfo sourceInfo(source);
     if (sourceInfo.exists() && sourceInfo.isFile()) {
         const QString destination = Paths::documentPath(name);
         QFile::rename(source, destination); // never overwrites; a failure is ignored
         ringtune->setStoredFilePath(QUrl::fromLocalFile(destination));
     }
-    return saved;
+    return saveContext();
 }
 
 void DBHelper::deleteRingtone(const std::shared_ptr<Ringtone>& ringtone) {

@@ -35,6 +35,9 @@ public:
     // The one flags row. With none yet, one is made (oldRingtoneLoaded = 0)
     // and saved, and this call returns nullptr; with several, nullptr.
     std::shared_ptr<AppFlags> getAppFlags();
+    // Every flags row, oldest first, so that "none", "several" and "the fetch
+    // failed" (nullopt, with `error`) can be told apart. Makes nothing.
+    std::optional<std::vector<std::shared_ptr<AppFlags>>> fetchAppFlags(NSError* error);
     // The one row whose file is `name`; nullptr for none or several.
     std::shared_ptr<Ringtone> loadRingtoneWithNameFromDB(const QString& name);
     // The row of that title and artist with the highest counter (pending rows

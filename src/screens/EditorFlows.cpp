@@ -17,6 +17,8 @@ namespace quorvel {
 namespace {
 
 const QString kTracks = QStringLiteral("tracks");
+// How often a waiting road tries the lock, and a running export is looked at.
+constexpr int kWorkFilesPollMs = 200;
 
 // Loads the tracks of `url` off the main thread and runs `then` on the main
 // thread with the asset, unless the flows are gone or the working ringtone
@@ -57,7 +59,12 @@ bool hasReadableAudio(const std::shared_ptr<AVURLAsset>& asset) {
 EditorFlows::EditorFlows(EditorFlowsView& view, const EditorControls& controls,
                          ExportViewControllerFinishDelegate* finishDelegate, bool hardwareEncoderAvailable)
     : view_(view), controls_(controls), finishDelegate_(finishDelegate),
-      hardwareEncoderAvailable_(hardwareEncoderAvailable) {}
+      hardwareEncoderAvailable_(hardwareEncoderAvailable) {
+    waitTimer_.setInterval(kWorkFilesPollMs);
+    waitTimer_.callOnTimeout([this] { pollWorkFiles(); });
+    watchTimer_.setInterval(kWorkFilesPollMs);
+    watchTimer_.callOnTimeout([this] { watchExport(); });
+}
 
 EditorFlows::~EditorFlows() {
     *alive_ = false;
@@ -70,7 +77,7 @@ void EditorFlows::preProcessRingtoneForExport() {
     view_.showProcessingNotice();
     ringtune_->setProcessed(ringtune_->isRecorded());
     ringtune_->setTimeRange(GenericHelper::playerItemTimeRange(controls_.start(), controls_.length()));
-    cut();
+    takeWorkFilesThen([this] { cut(); });
 }
 
 void EditorFlows::preProcessRingtoneForPlay() {
@@ -83,7 +90,66 @@ void EditorFlows::preProcessRingtoneForPlay() {
     }
     view_.showProcessingNotice();
     ringtune_->setTimeRange(GenericHelper::playerItemTimeRange(controls_.start(), controls_.length()));
-    cut();
+    takeWorkFilesThen([this] { cut(); });
+}
+
+void EditorFlows::takeWorkFilesThen(std::function<void()> next) {
+    // A new road: a finished export's watch must not let go of the lock it now keeps.
+    watchTimer_.stop();
+    switch (workFiles_.tryLock()) {
+    case DocumentsLock::Result::Locked:
+        next();
+        return;
+    case DocumentsLock::Result::Failed:
+        view_.dismissProcessingNotice();
+        stop(QStringLiteral("The work files cannot be locked: %1").arg(workFiles_.errorString()));
+        return;
+    case DocumentsLock::Result::Busy:
+        break;
+    }
+    view_.waitingForAnotherExport();
+    afterWait_ = std::move(next);
+    waitStarted_ = std::chrono::steady_clock::now();
+    waitTimer_.start();
+}
+
+void EditorFlows::pollWorkFiles() {
+    const DocumentsLock::Result result = workFiles_.tryLock();
+    if (result == DocumentsLock::Result::Busy && std::chrono::steady_clock::now() - waitStarted_ < workFilesTimeout_)
+        return;
+    waitTimer_.stop();
+    auto next = std::move(afterWait_);
+    afterWait_ = nullptr;
+    if (result == DocumentsLock::Result::Locked) {
+        next();
+        return;
+    }
+    view_.dismissProcessingNotice();
+    if (result == DocumentsLock::Result::Failed) {
+        stop(QStringLiteral("The work files cannot be locked: %1").arg(workFiles_.errorString()));
+        return;
+    }
+    const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(workFilesTimeout_).count();
+    stop(minutes >= 1 ? QStringLiteral("Another export has been running for %1 minutes; nothing was made. "
+                                       "Try again when it has finished.")
+                            .arg(minutes)
+                      : QStringLiteral("Another export is still running; nothing was made. "
+                                       "Try again when it has finished."));
+}
+
+void EditorFlows::watchExport() {
+    if (exportScreen_ && exportScreen_->outcome() == ExportViewController::Outcome::Running) return;
+    releaseWorkFiles();
+}
+
+void EditorFlows::releaseWorkFiles() {
+    watchTimer_.stop();
+    workFiles_.unlock();
+}
+
+void EditorFlows::stop(const QString& reason) {
+    releaseWorkFiles();
+    view_.flowStopped(reason);
 }
 
 void EditorFlows::cut() {
@@ -131,7 +197,7 @@ void EditorFlows::processRingtoneWithDirac() {
 void EditorFlows::decideOnEngine(const std::shared_ptr<AVURLAsset>& input) {
     if (!hasReadableAudio(input)) {
         view_.dismissProcessingNotice();
-        view_.flowStopped(QStringLiteral("The audio of the chosen segment could not be read."));
+        stop(QStringLiteral("The audio of the chosen segment could not be read."));
         return;
     }
     if (EditorRules::isEngineSkipped(*ringtune_, playTapped_, hardwareEncoderAvailable_)) {
@@ -152,6 +218,7 @@ void EditorFlows::effectsDelegateDidFinishWithURL(const QUrl& url) {
     ringtune_->setProcessed(true);
     ringtune_->setExportURL(url);
     if (playTapped_) {
+        releaseWorkFiles(); // the preview's processed file is ready
         loadAndPlayEffectsAsset();
         playTapped_ = false;
     } else {
@@ -168,7 +235,7 @@ void EditorFlows::loadProcessedSegment(bool forPreview) {
     loadTracks(ringtune_->exportURL(), alive_, ringtune_, &ringtune_,
                [this, forPreview](std::shared_ptr<AVURLAsset> asset) {
                    if (!hasReadableAudio(asset)) {
-                       view_.flowStopped(QStringLiteral("The processed audio could not be read."));
+                       stop(QStringLiteral("The processed audio could not be read."));
                        return;
                    }
                    const SegmentPlayback playback = processedSegment(asset, *ringtune_, controls_);
@@ -206,6 +273,7 @@ void EditorFlows::exportRingTone() {
         AudioExportHelper::sharedInstance().exportRingtune(ringtune_, exportScreen_.get());
     }
     view_.presentExportScreen(exportScreen_);
+    watchTimer_.start();
 }
 
 } // namespace quorvel

@@ -7,14 +7,25 @@
 // this road; what only the screen does (the processing notice, playing,
 // presenting the export screen) goes through EditorFlowsView.
 //
+// The road's work files (".tmpExport.*", ".processedEffect.wav", the
+// written "<title>.m4r") have fixed names in the documents folder, shared by
+// every program on it: a road holds the export lock from the cut until its
+// ringtone is stored (or it stops; a preview until its processed file is
+// ready). When another program holds it, the road waits, tells the view
+// once, and gives up after workFilesTimeout().
+//
 // Main thread only. The cut's notification may arrive on a worker thread;
 // its handling is moved to the main thread first. Files are opened on the
 // asset's loading thread, never on the main thread.
 #include "AudioEffectsHelper.h"
+#include "DocumentsLock.h"
 #include "ExportViewController.h"
 #include "SegmentPlayback.h"
 
 #include <QString>
+#include <QTimer>
+#include <chrono>
+#include <functional>
 #include <memory>
 
 namespace quorvel {
@@ -36,6 +47,9 @@ public:
     virtual void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) = 0;
     // The road stopped before a preview or an export started (the cause is logged).
     virtual void flowStopped(const QString& reason) = 0;
+    // Another program's export holds the work files; the road waits for it.
+    // Called once per wait.
+    virtual void waitingForAnotherExport() {}
 };
 
 class EditorFlows : public AudioEffectsHelperDelegate {
@@ -69,6 +83,12 @@ public:
                                             const EditorControls& controls);
 
     const std::shared_ptr<ExportViewController>& exportScreen() const { return exportScreen_; }
+    // Whether this road holds the work files now.
+    bool holdsWorkFiles() const { return workFiles_.isLocked(); }
+    // How long a road waits for another program's export (10 minutes).
+    void setWorkFilesTimeout(std::chrono::milliseconds timeout) { workFilesTimeout_ = timeout; }
+    std::chrono::milliseconds workFilesTimeout() const { return workFilesTimeout_; }
+    static constexpr std::chrono::minutes kWorkFilesTimeout{10};
 
     EditorFlows(const EditorFlows&) = delete;
     EditorFlows& operator=(const EditorFlows&) = delete;
@@ -78,6 +98,12 @@ private:
     void removeCutObservers();
     void decideOnEngine(const std::shared_ptr<AVURLAsset>& input);
     void loadProcessedSegment(bool forPreview);
+    // Runs `next` once this road holds the work files, or stops the road.
+    void takeWorkFilesThen(std::function<void()> next);
+    void pollWorkFiles();
+    void watchExport();
+    void releaseWorkFiles();
+    void stop(const QString& reason);
 
     EditorFlowsView& view_;
     const EditorControls& controls_;
@@ -87,6 +113,12 @@ private:
     std::shared_ptr<Ringtune> ringtune_;
     std::shared_ptr<AudioEffectsHelper> effectsHelper_;
     std::shared_ptr<ExportViewController> exportScreen_;
+    DocumentsLock workFiles_{DocumentsLock::kExportLockName};
+    std::chrono::milliseconds workFilesTimeout_{kWorkFilesTimeout};
+    std::chrono::steady_clock::time_point waitStarted_;
+    std::function<void()> afterWait_;
+    QTimer waitTimer_;  // tries the lock while another export holds it
+    QTimer watchTimer_; // releases it when the export screen's outcome is known
     // Alive while this object is; asynchronous completions check it before acting.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -27,6 +27,8 @@ public:
     virtual void showAlert(const QString& title, const QString& message) = 0;
     // The step buttons' click.
     virtual void playTickSound() = 0;
+    // Another program's export holds the work files; this road waits for it.
+    virtual void waitingForAnotherExport() {}
 };
 
 } // namespace quorvel

@@ -379,6 +379,10 @@ void MainViewPresenter::flowStopped(const QString& reason) {
     emit changed();
 }
 
+void MainViewPresenter::waitingForAnotherExport() {
+    if (view_) view_->waitingForAnotherExport();
+}
+
 // ---- what the view shows ----
 
 QString MainViewPresenter::playStopButtonImage() const {

@@ -113,6 +113,9 @@ public:
     // The processed segment last loaded for a preview or an export.
     const SegmentPlayback& lastPlayback() const { return lastPlayback_; }
     bool isHardwareEncoderAvailable() const { return flows_.isHardwareEncoderAvailable(); }
+    // The road to a preview or an export (its work files' lock among others).
+    const EditorFlows& flows() const { return flows_; }
+    EditorFlows& flows() { return flows_; }
 
 signals:
     void changed();
@@ -124,6 +127,7 @@ private:
     void processedSegmentLoaded(const SegmentPlayback& playback, bool forPreview) override;
     void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) override;
     void flowStopped(const QString& reason) override;
+    void waitingForAnotherExport() override;
 
     void adoptRingtune(std::shared_ptr<Ringtune> ringtune);
     void adoptPickedItem(const MPMediaItem& item);

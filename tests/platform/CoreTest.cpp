@@ -1,6 +1,7 @@
 #include "CMTime.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
+#include "OSStatus.h"
 #include "NotificationCenter.h"
 #include "Paths.h"
 #include "TestSupport.h"
@@ -143,4 +144,12 @@ TEST(NSTimer, RepeatsUntilInvalidatedAndCarriesItsUserInfo) {
     EXPECT_EQ(ticks, 3);
     EXPECT_EQ(seen, 42);
     EXPECT_TRUE(weak.expired());
+}
+
+TEST(OSStatus, PrintableCodesShowTheirCharactersOthersOnlyTheirNumber) {
+    EXPECT_EQ(formatOSStatus(OSStatus(fourCC("wht?"))), QStringLiteral("2003334207 'wht?'"));
+    EXPECT_EQ(formatOSStatus(-34), QStringLiteral("-34")); // 0xFFFFFFDE: no characters to show
+    EXPECT_EQ(formatOSStatus(-1), QStringLiteral("-1"));
+    EXPECT_EQ(formatOSStatus(0), QStringLiteral("0"));
+    EXPECT_EQ(formatOSStatus(OSStatus(fourCC("ab\x01" "c"))), QString::number(OSStatus(fourCC("ab\x01" "c"))));
 }

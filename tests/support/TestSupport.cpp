@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "DocumentsLock.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -8,7 +10,12 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace quorvel::test {
 
@@ -81,6 +88,48 @@ std::vector<int16_t> sine(double hz, double seconds, int sampleRate, double ampl
     for (size_t i = 0; i < n; ++i)
         out[i] = int16_t(std::lrint(amplitude * 32767.0 * std::sin(2.0 * M_PI * hz * double(i) / sampleRate)));
     return out;
+}
+
+namespace {
+const char* kHoldLockVariable = "QUORVEL_TEST_HOLD_LOCK";
+}
+
+LockHolder::LockHolder(const QString& fileName) : process_(std::make_unique<QProcess>()) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kHoldLockVariable), fileName);
+    process_->setProcessEnvironment(env);
+    process_->start(QCoreApplication::applicationFilePath(), {});
+    // One line: "held", or "busy" when someone else has it.
+    if (!process_->waitForStarted()) return;
+    while (!process_->canReadLine() && process_->state() == QProcess::Running) process_->waitForReadyRead(100);
+    holding_ = process_->readLine().trimmed() == "held";
+}
+
+LockHolder::~LockHolder() { kill(); }
+
+void LockHolder::kill() {
+    if (process_->state() != QProcess::NotRunning) {
+        process_->kill();
+        process_->waitForFinished();
+    }
+    holding_ = false;
+}
+
+void runAsLockHolderIfAsked() {
+    const QByteArray name = qgetenv(kHoldLockVariable);
+    if (name.isEmpty()) return;
+    // Dies with the test that started it (a death test's child ends without
+    // destructors), and keeps none of its descriptors: a test waiting for a
+    // pipe to close must not wait for this process too.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() == 1) std::_Exit(1);
+    for (int fd = 3, last = int(::sysconf(_SC_OPEN_MAX)); fd < last && fd < 65536; ++fd) ::close(fd);
+    DocumentsLock lock(QString::fromUtf8(name));
+    const bool held = lock.tryLock() == DocumentsLock::Result::Locked;
+    std::fputs(held ? "held\n" : "busy\n", stdout);
+    std::fflush(stdout);
+    if (!held) std::_Exit(1);
+    for (;;) ::pause();
 }
 
 bool waitUntil(const std::function<bool()>& done, int timeoutMs) {

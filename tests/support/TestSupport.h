@@ -5,7 +5,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
+#include <memory>
 #include <vector>
+
+class QProcess;
 
 namespace quorvel::test {
 
@@ -37,6 +40,28 @@ bool haveTool(const QString& program);
 bool writeWav16(const QString& path, const std::vector<int16_t>& samples, int sampleRate, int channels);
 // A sine of `hz` at `amplitude` (0..1) lasting `seconds`, 16-bit mono.
 std::vector<int16_t> sine(double hz, double seconds, int sampleRate = 44100, double amplitude = 0.5);
+
+// Another process (this test program, started again) that holds the lock
+// file `fileName` in the documents folder of the current QUORVEL_HOME, as
+// another program on the same folder would. Killed with SIGKILL when
+// destroyed or by kill(): the kernel then frees the lock.
+class LockHolder {
+public:
+    explicit LockHolder(const QString& fileName);
+    ~LockHolder();
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+    // False when the lock was held by someone else already.
+    bool isHolding() const { return holding_; }
+    void kill();
+
+private:
+    std::unique_ptr<QProcess> process_;
+    bool holding_ = false;
+};
+// Called first by every test program's main: when the program was started as
+// a LockHolder, holds the lock until killed and never returns.
+void runAsLockHolderIfAsked();
 
 // Pumps the Qt event loop until `done` returns true or the timeout passes.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 30000);

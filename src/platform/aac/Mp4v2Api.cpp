@@ -81,6 +81,8 @@ bool MP4WriteSample(MP4FileHandle file, MP4TrackId track, const uint8_t* bytes, 
     return file->writer->writeSample(bytes, numBytes, d, isSyncSample);
 }
 
+QString MP4GetLastError(MP4FileHandle file) { return file && file->writer ? file->writer->lastError() : QString(); }
+
 MP4FileHandle MP4Modify(const char* fileName, uint32_t verbosity, uint32_t /*flags*/) {
     if (!fileName) return nullptr;
     auto tags = Mp4TagEditor::modify(QFile::decodeName(fileName));

@@ -42,6 +42,9 @@ bool MP4WriteSample(MP4FileHandle file, MP4TrackId track, const uint8_t* bytes, 
                     MP4Duration duration = MP4_INVALID_DURATION, MP4Duration renderingOffset = 0,
                     bool isSyncSample = true);
 
+// Why the last step on a written file failed ("No space left on device"); empty when none did.
+QString MP4GetLastError(MP4FileHandle file);
+
 // Tags of an existing file. Null when it cannot be opened for modification.
 MP4FileHandle MP4Modify(const char* fileName, uint32_t verbosity = 0, uint32_t flags = 0);
 struct MP4Tags {

@@ -3,7 +3,6 @@
 namespace quorvel {
 
 const QString NSOSStatusErrorDomain = QStringLiteral("NSOSStatusErrorDomain");
-const QString NSLocalizedDescriptionKey = QStringLiteral("NSLocalizedDescription");
 
 NSError osStatusError(OSStatus code, const QString& description) {
     return NSError{NSOSStatusErrorDomain, code, description, {{NSLocalizedDescriptionKey, description}}};

@@ -10,7 +10,6 @@
 namespace quorvel {
 
 extern const QString NSOSStatusErrorDomain;
-extern const QString NSLocalizedDescriptionKey;
 
 NSError osStatusError(OSStatus code, const QString& description);
 

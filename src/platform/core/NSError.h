@@ -6,6 +6,9 @@
 
 namespace quorvel {
 
+// The user-info key of an error's readable description.
+inline const QString NSLocalizedDescriptionKey = QStringLiteral("NSLocalizedDescription");
+
 struct NSError {
     QString domain;
     long long code = 0;

@@ -16,5 +16,9 @@ constexpr uint32_t fourCC(const char (&code)[5]) {
 
 // The code's four bytes, most significant first, as characters.
 QString fourCCString(uint32_t code);
+// A status as logs show it: the number, followed by its four characters in
+// quotes when all four are printable ("2003334207 'wht?'"); a status such as
+// -34 has no characters worth printing and is the number alone.
+QString formatOSStatus(OSStatus status);
 
 } // namespace quorvel

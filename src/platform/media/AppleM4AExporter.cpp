@@ -129,7 +129,10 @@ AssetExportResult AppleM4AExporter::run(const AssetExportJob& job, NSError* erro
         }
         if (!sink.push(block.data(), int(block.size()))) {
             stopDecoding();
-            *error = AssetExportJob::formatError(QStringLiteral("Cannot encode the audio"));
+            // A full disk is the writer's failure, told in the system's words.
+            *error = writer->lastError().isEmpty()
+                         ? AssetExportJob::formatError(QStringLiteral("Cannot encode the audio"))
+                         : AssetExportJob::writerError(job.outputPath, writer->lastError());
             return AssetExportResult::Failed;
         }
         written += int64_t(block.size()) / channels;

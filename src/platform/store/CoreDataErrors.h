@@ -1,6 +1,8 @@
 #pragma once
 // Error domains, codes and details keys that the object store reports, with
 // the platform's numbering so that logs read as the system expects.
+#include "NSError.h"
+
 #include <QString>
 
 namespace quorvel {
@@ -12,7 +14,6 @@ inline const QString NSSQLiteStoreType = QStringLiteral("SQLite");
 inline const QString NSDetailedErrorsKey = QStringLiteral("NSDetailedErrors");
 inline const QString NSSQLiteErrorDomainKey = QStringLiteral("NSSQLiteErrorDomain");
 inline const QString NSFilePathErrorKey = QStringLiteral("NSFilePath");
-inline const QString NSLocalizedDescriptionKey = QStringLiteral("NSLocalizedDescription");
 inline const QString NSValidationKeyErrorKey = QStringLiteral("NSValidationErrorKey");
 inline const QString NSValidationObjectErrorKey = QStringLiteral("NSValidationErrorObject");
 inline const QString NSReasonErrorKey = QStringLiteral("reason");

@@ -22,9 +22,19 @@ public:
     // The registered object class (see NSManagedObject::registerClass); empty for plain objects.
     const QString& managedObjectClassName() const { return className_; }
     const std::vector<NSAttributeDescription>& attributes() const { return attributes_; }
-    // Attribute lists the store keeps an index on (set before the entity joins a model).
-    void addIndex(const QStringList& attributeNames) { indexes_.push_back(attributeNames); }
-    const std::vector<QStringList>& indexes() const { return indexes_; }
+    // Attribute lists the store keeps an index on; a unique one refuses a
+    // second row with the same values (set before the entity joins a model).
+    struct Index {
+        QStringList attributes;
+        bool unique = false;
+    };
+    void addIndex(const QStringList& attributeNames, bool unique = false) {
+        indexes_.push_back({attributeNames, unique});
+    }
+    const std::vector<Index>& indexes() const { return indexes_; }
+    // The store refuses a second row of a single-row entity.
+    void setSingleRow(bool single) { singleRow_ = single; }
+    bool isSingleRow() const { return singleRow_; }
     // Position of the attribute `key`, or -1.
     int indexOfAttribute(const QString& key) const;
 
@@ -41,7 +51,8 @@ private:
     QString className_;
     std::vector<NSAttributeDescription> attributes_;
     QHash<QString, int> index_;
-    std::vector<QStringList> indexes_;
+    std::vector<Index> indexes_;
+    bool singleRow_ = false;
 };
 
 } // namespace quorvel

@@ -59,11 +59,14 @@ std::shared_ptr<NSManagedObjectModel> NSManagedObjectModel::modelFromJson(const 
             attributes.push_back(description);
         }
         NSEntityDescription description(name, std::move(attributes), entity.value(QStringLiteral("class")).toString());
+        // An index is a list of attributes, or {"attributes": [...], "unique": true}.
         for (const QJsonValue& i : entity.value(QStringLiteral("indexes")).toArray()) {
+            const QJsonArray names = i.isObject() ? i.toObject().value(QStringLiteral("attributes")).toArray() : i.toArray();
             QStringList columns;
-            for (const QJsonValue& c : i.toArray()) columns << c.toString();
-            description.addIndex(columns);
+            for (const QJsonValue& c : names) columns << c.toString();
+            description.addIndex(columns, i.toObject().value(QStringLiteral("unique")).toBool(false));
         }
+        description.setSingleRow(entity.value(QStringLiteral("singleRow")).toBool(false));
         model->addEntity(std::move(description));
     }
     for (const QJsonValue& u : root.value(QStringLiteral("upgrades")).toArray()) {

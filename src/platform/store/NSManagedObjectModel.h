@@ -29,7 +29,7 @@ public:
     // A model from its JSON description:
     //   {"version": 1, "entities": [{"name": "E", "class": "E",
     //     "attributes": [{"name": "a", "type": "string", "optional": true}],
-    //     "indexes": [["a"]]}],
+    //     "indexes": [["a"], {"attributes": ["b"], "unique": true}], "singleRow": false}],
     //    "upgrades": [{"to": 2, "sql": ["..."]}]}
     static std::shared_ptr<NSManagedObjectModel> modelFromJson(const QByteArray& json, NSError* error);
     // Every *.json description in `directory` merged into one model.

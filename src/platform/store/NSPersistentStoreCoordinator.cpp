@@ -29,6 +29,13 @@ QString sideTable(const NSEntityDescription& entity, const NSAttributeDescriptio
 
 bool isBinary(const NSAttributeDescription& attribute) { return attribute.type == NSAttributeType::Binary; }
 
+// Refuses a second row, whoever inserts it.
+QString singleRowTrigger(const QString& entity) {
+    return QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 WHEN EXISTS (SELECT 1 FROM %2) "
+                          "BEGIN SELECT RAISE(ABORT, '%3 holds one row'); END")
+        .arg(quoted(QStringLiteral("Z_%1_ONE_ROW").arg(entity)), quoted(entity), entity);
+}
+
 quint32 bigEndian32(const QByteArray& bytes, int offset) {
     const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData() + offset);
     return (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | quint32(b[3]);
@@ -139,13 +146,16 @@ bool NSPersistentStoreCoordinator::createTables() {
                           .arg(quoted(QStringLiteral("Z_%1_DELETE").arg(entity->name())), table, cleanUp.join(QLatin1Char(' ')))))
             return false;
         int n = 0;
-        for (const QStringList& index : entity->indexes()) {
+        for (const NSEntityDescription::Index& index : entity->indexes()) {
             QStringList cols;
-            for (const QString& c : index) cols << quoted(c);
+            for (const QString& c : index.attributes) cols << quoted(c);
             const QString name = quoted(QStringLiteral("Z_%1_INDEX_%2").arg(entity->name()).arg(++n));
-            if (!db_.exec(QStringLiteral("CREATE INDEX %1 ON %2 (%3)").arg(name, table, cols.join(QStringLiteral(", ")))))
+            if (!db_.exec(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                              .arg(index.unique ? QStringLiteral("UNIQUE ") : QString(), name, table,
+                                   cols.join(QStringLiteral(", ")))))
                 return false;
         }
+        if (entity->isSingleRow() && !db_.exec(singleRowTrigger(entity->name()))) return false;
     }
     return db_.exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId)) &&
            db_.exec(QStringLiteral("PRAGMA user_version = %1").arg(model_->versionNumber()));
@@ -189,14 +199,15 @@ bool NSPersistentStoreCoordinator::createStore(const QString& path, NSError* err
 }
 
 bool NSPersistentStoreCoordinator::checkHeader(const QString& path, NSError* error) {
-    // Read the header ourselves: SQLite is not let near a file we may not own.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fillError(error, NSPersistentStoreOpenError, QStringLiteral("The store file could not be read."),
-                  file.errorString());
+    // Read the header before a connection is opened: SQLite's pager is not
+    // let near a file we may not own.
+    QString reason;
+    const std::optional<QByteArray> read = SqliteDatabase::readFileHeader(path, 100, &reason);
+    if (!read) {
+        fillError(error, NSPersistentStoreOpenError, QStringLiteral("The store file could not be read."), reason);
         return false;
     }
-    const QByteArray header = file.read(100);
+    const QByteArray& header = *read;
     if (header.size() < 100 || !header.startsWith(QByteArray("SQLite format 3\0", 16))) {
         fillError(error, NSFileReadCorruptFileError, QStringLiteral("The file is not a store."),
                   QStringLiteral("file is not an SQLite database"));
@@ -219,7 +230,8 @@ bool NSPersistentStoreCoordinator::checkHeader(const QString& path, NSError* err
 
 bool NSPersistentStoreCoordinator::openExisting(const QString& path, NSError* error) {
     if (!db_.open(path, SqliteDatabase::OpenMode::ReadWrite) ||
-        !db_.exec(QStringLiteral("PRAGMA synchronous = FULL; PRAGMA busy_timeout = 250; PRAGMA cache_size = -8192"))) {
+        !db_.exec(QStringLiteral("PRAGMA synchronous = FULL; PRAGMA busy_timeout = %1; PRAGMA cache_size = -8192")
+                      .arg(kBusyTimeoutMs))) {
         fillError(error, NSPersistentStoreOpenError, QStringLiteral("The store could not be opened."), db_.errorMessage());
         return false;
     }
@@ -380,6 +392,110 @@ QVariant NSPersistentStoreCoordinator::loadValue(const NSEntityDescription& enti
     return value;
 }
 
+bool NSPersistentStoreCoordinator::beginWriteTransaction(NSError* error) {
+    std::lock_guard lock(mutex_);
+    if (!db_.isOpen()) {
+        fillError(error, NSPersistentStoreSaveError, QStringLiteral("The store is not open."), QStringLiteral("no store"));
+        return false;
+    }
+    if (held_) return true;
+    auto transaction = std::make_unique<SqliteTransaction>(db_);
+    if (!transaction->isActive()) {
+        fillError(error, NSPersistentStoreSaveError, QStringLiteral("The store is busy."), db_.errorMessage());
+        return false;
+    }
+    held_ = std::move(transaction);
+    return true;
+}
+
+void NSPersistentStoreCoordinator::endWriteTransaction() {
+    std::lock_guard lock(mutex_);
+    held_.reset(); // rolls back what no write() committed
+}
+
+bool NSPersistentStoreCoordinator::inWriteTransaction() const {
+    std::lock_guard lock(mutex_);
+    return bool(held_);
+}
+
+bool NSPersistentStoreCoordinator::run(SqliteStatement* statement) {
+    if (!statement) return false; // not prepared: the connection has the error
+    const bool done = statement->step() == SQLITE_DONE;
+    if (!done) db_.captureError();
+    statement->reset();
+    return done;
+}
+
+bool NSPersistentStoreCoordinator::writeBinary(const NSEntityDescription& entity, int index, long long rowID,
+                                               const QVariant& value) {
+    const NSAttributeDescription& attribute = entity.attributes()[size_t(index)];
+    SqliteStatement* statement =
+        value.isValid() ? db_.cached(QStringLiteral("INSERT OR REPLACE INTO %1 (Z_PK, %2) VALUES (?, ?)")
+                                         .arg(sideTable(entity, attribute), quoted(attribute.name)))
+                        : db_.cached(QStringLiteral("DELETE FROM %1 WHERE Z_PK = ?").arg(sideTable(entity, attribute)));
+    if (statement) {
+        statement->bindInt64(1, rowID);
+        if (value.isValid()) bindVariant(*statement, 2, value);
+    }
+    return run(statement);
+}
+
+bool NSPersistentStoreCoordinator::writeInsert(const Insert& insert, std::vector<long long>* rowIDs) {
+    const auto& attributes = insert.entity->attributes();
+    QStringList names, marks;
+    for (const auto& attribute : attributes) {
+        if (isBinary(attribute)) continue;
+        names << quoted(attribute.name);
+        marks << QStringLiteral("?");
+    }
+    SqliteStatement* statement = db_.cached(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                .arg(quoted(insert.entity->name()), names.join(QStringLiteral(", ")),
+                                                     marks.join(QStringLiteral(", "))));
+    if (statement) {
+        int bind = 0;
+        for (size_t i = 0; i < attributes.size(); ++i)
+            if (!isBinary(attributes[i])) bindVariant(*statement, ++bind, (*insert.values)[i]);
+    }
+    if (!run(statement)) return false;
+    const long long rowID = db_.lastInsertRowId();
+    rowIDs->push_back(rowID);
+    for (size_t i = 0; i < attributes.size(); ++i) {
+        const QVariant& value = (*insert.values)[i];
+        if (isBinary(attributes[i]) && value.isValid() && !writeBinary(*insert.entity, int(i), rowID, value))
+            return false;
+    }
+    return true;
+}
+
+bool NSPersistentStoreCoordinator::writeUpdate(const Update& update) {
+    const auto& attributes = update.entity->attributes();
+    QStringList sets;
+    for (int index : update.attributes)
+        if (!isBinary(attributes[size_t(index)])) sets << quoted(attributes[size_t(index)].name) + QStringLiteral(" = ?");
+    if (!sets.isEmpty()) {
+        SqliteStatement* statement = db_.cached(QStringLiteral("UPDATE %1 SET %2 WHERE Z_PK = ?")
+                                                    .arg(quoted(update.entity->name()), sets.join(QStringLiteral(", "))));
+        if (statement) {
+            int bind = 0;
+            for (int index : update.attributes)
+                if (!isBinary(attributes[size_t(index)])) bindVariant(*statement, ++bind, (*update.values)[size_t(index)]);
+            statement->bindInt64(++bind, update.rowID);
+        }
+        if (!run(statement)) return false;
+    }
+    for (int index : update.attributes)
+        if (isBinary(attributes[size_t(index)]) &&
+            !writeBinary(*update.entity, index, update.rowID, (*update.values)[size_t(index)]))
+            return false;
+    return true;
+}
+
+bool NSPersistentStoreCoordinator::writeDelete(const Delete& del) {
+    SqliteStatement* statement = db_.cached(QStringLiteral("DELETE FROM %1 WHERE Z_PK = ?").arg(quoted(del.entity->name())));
+    if (statement) statement->bindInt64(1, del.rowID);
+    return run(statement);
+}
+
 bool NSPersistentStoreCoordinator::write(const std::vector<Insert>& inserts, const std::vector<Update>& updates,
                                          const std::vector<Delete>& deletes, std::vector<long long>* newRowIDs,
                                          NSError* error) {
@@ -389,85 +505,21 @@ bool NSPersistentStoreCoordinator::write(const std::vector<Insert>& inserts, con
         fillError(error, NSPersistentStoreSaveError, description, QStringLiteral("no store"));
         return false;
     }
-    auto failed = [&](SqliteStatement* statement) {
-        db_.captureError();
-        if (statement) statement->reset();
-        fillError(error, NSPersistentStoreSaveError, description, db_.errorMessage());
-        return false;
-    };
-    SqliteTransaction transaction(db_);
-    if (!transaction.isActive()) return failed(nullptr);
+    // A held transaction is this write's: what was read in it decided what is
+    // written now. Either way the guard rolls back unless the commit succeeds.
+    std::unique_ptr<SqliteTransaction> transaction = std::move(held_);
+    if (!transaction) transaction = std::make_unique<SqliteTransaction>(db_);
     std::vector<long long> rowIDs;
     rowIDs.reserve(inserts.size());
-    auto writeBinary = [&](const NSEntityDescription& entity, int index, long long rowID, const QVariant& value) {
-        const NSAttributeDescription& attribute = entity.attributes()[size_t(index)];
-        SqliteStatement* statement =
-            value.isValid()
-                ? db_.cached(QStringLiteral("INSERT OR REPLACE INTO %1 (Z_PK, %2) VALUES (?, ?)")
-                                 .arg(sideTable(entity, attribute), quoted(attribute.name)))
-                : db_.cached(QStringLiteral("DELETE FROM %1 WHERE Z_PK = ?").arg(sideTable(entity, attribute)));
-        if (!statement) return false;
-        statement->bindInt64(1, rowID);
-        if (value.isValid()) bindVariant(*statement, 2, value);
-        const bool ok = statement->step() == SQLITE_DONE;
-        if (ok) statement->reset();
-        else failed(statement);
-        return ok;
-    };
-    for (const Insert& insert : inserts) {
-        const auto& attributes = insert.entity->attributes();
-        QStringList names, marks;
-        for (const auto& attribute : attributes) {
-            if (isBinary(attribute)) continue;
-            names << quoted(attribute.name);
-            marks << QStringLiteral("?");
-        }
-        SqliteStatement* statement = db_.cached(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                    .arg(quoted(insert.entity->name()), names.join(QStringLiteral(", ")),
-                                                         marks.join(QStringLiteral(", "))));
-        if (!statement) return failed(nullptr);
-        int bind = 0;
-        for (size_t i = 0; i < attributes.size(); ++i)
-            if (!isBinary(attributes[i])) bindVariant(*statement, ++bind, (*insert.values)[i]);
-        if (statement->step() != SQLITE_DONE) return failed(statement);
-        statement->reset();
-        const long long rowID = db_.lastInsertRowId();
-        rowIDs.push_back(rowID);
-        for (size_t i = 0; i < attributes.size(); ++i)
-            if (isBinary(attributes[i]) && (*insert.values)[i].isValid() &&
-                !writeBinary(*insert.entity, int(i), rowID, (*insert.values)[i]))
-                return false;
+    bool ok = transaction->isActive();
+    for (const Insert& insert : inserts) ok = ok && writeInsert(insert, &rowIDs);
+    for (const Update& update : updates) ok = ok && writeUpdate(update);
+    for (const Delete& del : deletes) ok = ok && writeDelete(del);
+    ok = ok && transaction->commit();
+    if (!ok) {
+        fillError(error, NSPersistentStoreSaveError, description, db_.errorMessage());
+        return false;
     }
-    for (const Update& update : updates) {
-        const auto& attributes = update.entity->attributes();
-        QStringList sets;
-        for (int index : update.attributes)
-            if (!isBinary(attributes[size_t(index)])) sets << quoted(attributes[size_t(index)].name) + QStringLiteral(" = ?");
-        if (!sets.isEmpty()) {
-            SqliteStatement* statement = db_.cached(QStringLiteral("UPDATE %1 SET %2 WHERE Z_PK = ?")
-                                                        .arg(quoted(update.entity->name()), sets.join(QStringLiteral(", "))));
-            if (!statement) return failed(nullptr);
-            int bind = 0;
-            for (int index : update.attributes)
-                if (!isBinary(attributes[size_t(index)])) bindVariant(*statement, ++bind, (*update.values)[size_t(index)]);
-            statement->bindInt64(++bind, update.rowID);
-            if (statement->step() != SQLITE_DONE) return failed(statement);
-            statement->reset();
-        }
-        for (int index : update.attributes)
-            if (isBinary(attributes[size_t(index)]) &&
-                !writeBinary(*update.entity, index, update.rowID, (*update.values)[size_t(index)]))
-                return false;
-    }
-    for (const Delete& del : deletes) {
-        SqliteStatement* statement =
-            db_.cached(QStringLiteral("DELETE FROM %1 WHERE Z_PK = ?").arg(quoted(del.entity->name())));
-        if (!statement) return failed(nullptr);
-        statement->bindInt64(1, del.rowID);
-        if (statement->step() != SQLITE_DONE) return failed(statement);
-        statement->reset();
-    }
-    if (!transaction.commit()) return failed(nullptr);
     if (newRowIDs) *newRowIDs = std::move(rowIDs);
     return true;
 }

@@ -8,17 +8,22 @@
 // and left exactly as it was. A missing (or empty) file gets a fresh store,
 // built beside it and renamed into place, so a half-made store never exists.
 // An older store is brought up to date by the model's upgrade steps in one
-// transaction. Each entity is a table of its name (key Z_PK); binary
+// transaction. Unique indexes and single-row entities of the model are
+// enforced by the file itself, whatever writes to it. Each entity is a table
+// of its name (key Z_PK); binary
 // attributes live in tables of their own ("<Entity>_<attribute>", same key)
 // so that fetching rows never reads artwork. Writes go through SQLite's
 // write-ahead log with synchronous=FULL: one sync per save, and a save is
-// all there or not there after a crash.
+// all there or not there after a crash. Several processes may open one
+// file: a writer waits up to kBusyTimeoutMs for another one to finish.
 //
-// Thread-safe: calls are serialised by an internal lock.
+// Thread-safe: calls are serialised by an internal lock. A held write
+// transaction (beginWriteTransaction) belongs to the thread that began it.
 #include "NSError.h"
 #include "NSManagedObjectModel.h"
 #include "NSSortDescriptor.h"
 #include "SqliteDatabase.h"
+#include "SqliteTransaction.h"
 
 #include <QUrl>
 #include <QVariantMap>
@@ -76,8 +81,20 @@ public:
     bool write(const std::vector<Insert>& inserts, const std::vector<Update>& updates,
                const std::vector<Delete>& deletes, std::vector<long long>* newRowIDs, NSError* error);
 
+    // A write transaction held across calls, for a read-decide-write step
+    // that no other process may interleave: fetches in it read the newest
+    // committed rows, and no other connection writes until it ends. The next
+    // write() commits in it; endWriteTransaction() rolls back what no write()
+    // committed. False (and `error`) when another connection kept the store
+    // busy. Beginning while one is held changes nothing.
+    bool beginWriteTransaction(NSError* error);
+    void endWriteTransaction();
+    bool inWriteTransaction() const;
+
     // The application id written into every store file's header.
     static constexpr quint32 kApplicationId = 0x5172766C; // "Qrvl"
+    // How long a write waits for another connection's write to end.
+    static constexpr int kBusyTimeoutMs = 5000;
 
 private:
     bool createStore(const QString& path, NSError* error);
@@ -90,11 +107,18 @@ private:
                    const QVariant& value);
     QVariant readValue(const SqliteStatement& statement, int column, const NSAttributeDescription& attribute);
     void fillError(NSError* error, long long code, const QString& description, const QString& reason);
+    // The parts of write(); each keeps the connection's error when it fails.
+    bool writeInsert(const Insert& insert, std::vector<long long>* rowIDs);
+    bool writeUpdate(const Update& update);
+    bool writeDelete(const Delete& del);
+    bool writeBinary(const NSEntityDescription& entity, int index, long long rowID, const QVariant& value);
+    bool run(SqliteStatement* statement);
 
     std::shared_ptr<const NSManagedObjectModel> model_;
     mutable std::mutex mutex_;
     SqliteDatabase db_;
     QString path_;
+    std::unique_ptr<SqliteTransaction> held_; // declared after db_: rolled back before it closes
 };
 
 } // namespace quorvel

@@ -1,6 +1,10 @@
 #include "SqliteDatabase.h"
 
+#include <QFile>
+#include <algorithm>
+#include <cstddef>
 #include <sqlite3.h>
+#include <vector>
 
 namespace quorvel {
 
@@ -90,6 +94,36 @@ long long SqliteDatabase::queryInt(const QString& sql, long long fallback) {
 long long SqliteDatabase::lastInsertRowId() const { return sqlite3_last_insert_rowid(db_.get()); }
 
 int SqliteDatabase::changes() const { return sqlite3_changes(db_.get()); }
+
+std::optional<QByteArray> SqliteDatabase::readFileHeader(const QString& path, int size, QString* error) {
+    sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray journal = name + "-journal", wal = name + "-wal";
+    const char* filename = sqlite3_create_filename(name.constData(), journal.constData(), wal.constData(), 0, nullptr);
+    // The VFS's file object, suitably aligned.
+    std::vector<std::max_align_t> storage((size_t(vfs->szOsFile) + sizeof(std::max_align_t) - 1) / sizeof(std::max_align_t));
+    auto* file = reinterpret_cast<sqlite3_file*>(storage.data());
+    int flags = 0;
+    int rc = vfs->xOpen(vfs, filename, file, SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB, &flags);
+    std::optional<QByteArray> header;
+    if (rc == SQLITE_OK) {
+        sqlite3_int64 fileSize = 0;
+        header = QByteArray(size, '\0');
+        rc = file->pMethods->xFileSize(file, &fileSize);
+        if (rc == SQLITE_OK) rc = file->pMethods->xRead(file, header->data(), size, 0);
+        if (rc == SQLITE_IOERR_SHORT_READ) {
+            header->truncate(int(std::min<sqlite3_int64>(fileSize, size)));
+            rc = SQLITE_OK;
+        }
+    }
+    if (file->pMethods) file->pMethods->xClose(file);
+    sqlite3_free_filename(filename);
+    if (rc != SQLITE_OK) {
+        if (error) *error = QString::fromUtf8(sqlite3_errstr(rc));
+        return std::nullopt;
+    }
+    return header;
+}
 
 void SqliteDatabase::captureError() {
     errorCode_ = sqlite3_extended_errcode(db_.get());

@@ -6,7 +6,9 @@
 #include "SqliteStatement.h"
 
 #include <QString>
+#include <QByteArray>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -44,6 +46,14 @@ public:
     QString errorMessage() const { return errorMessage_; }
     // Records the connection's current error (after a failed step).
     void captureError();
+
+    // The first `size` bytes of the file at `path` (fewer when it is shorter),
+    // read through SQLite's own file layer without opening a connection: no
+    // journal is replayed and nothing is written. Unlike a plain open and
+    // close, it leaves the locks of this process's connections to the file in
+    // place (closing any descriptor of a file drops them all). nullopt and
+    // `error` when the file cannot be read.
+    static std::optional<QByteArray> readFileHeader(const QString& path, int size, QString* error);
 
 private:
     struct Closer {

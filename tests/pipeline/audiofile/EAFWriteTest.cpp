@@ -8,9 +8,13 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace quorvel;
@@ -177,7 +181,37 @@ TEST(EAFWrite, FailuresArePrintedWithNumberAndCode) {
         int16_t* chans[1] = {s};
         EXPECT_EQ(writer.writeShorts(1, chans), kAudioFileNotOpenError);
     }
-    // A negative status prints its four bytes as they are.
-    EXPECT_EQ(capture.finish().toStdString(),
-              "AudioFileCreate FAILED! 1954115647 'typ?'\nExtAudioFileWrite FAILED! -38 '\xff\xff\xff\xda'\n");
+    // A status whose four bytes are not characters is the number alone; the file is named.
+    const std::string file = (home.path() + "/x.xyz").toStdString();
+    EXPECT_EQ(capture.finish().toStdString(), "AudioFileCreate FAILED! 1954115647 'typ?' (" + file +
+                                                  ")\nExtAudioFileWrite FAILED! -38 (" + file + ")\n");
+}
+
+TEST(EAFWrite, AWriteTheDiskRefusesIsToldInTheSystemsWords) {
+    TempHome home;
+    const QString path = home.path() + "/big.wav";
+    StderrCapture capture(home.path() + "/stderr.txt");
+    // A file-size limit fails the write as a full disk would (EFBIG for ENOSPC).
+    rlimit previous{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{16 * 1024, previous.rlim_max};
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    OSStatus written = noErr;
+    {
+        EAFWrite writer;
+        if (writer.openFileForWrite(fileUrl(path), 44100, 1, 16, kAudioFileWAVEType) == noErr) {
+            std::vector<int16_t> samples(44100, 1000);
+            int16_t* chans[1] = {samples.data()};
+            for (int i = 0; i < 4 && written == noErr; ++i) written = writer.writeShorts(44100, chans);
+        }
+    }
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    ::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(written, dskFulErr);
+    const QString log = QString::fromUtf8(capture.finish());
+    EXPECT_TRUE(log.contains(QStringLiteral("ExtAudioFileWrite FAILED! -34 (%1: %2)")
+                                 .arg(path, QString::fromLocal8Bit(std::strerror(EFBIG)))))
+        << log.toStdString();
+    EXPECT_FALSE(log.contains(QChar(0xFFFD))); // no raw status bytes
 }

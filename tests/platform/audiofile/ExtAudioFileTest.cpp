@@ -1,11 +1,17 @@
 #include "AudioFile.h"
+#include "AudioStatus.h"
 #include "ExtAudioFile.h"
 #include "TestSupport.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
+extern "C" {
+#include <libavutil/error.h>
+}
 
 using namespace quorvel;
 using namespace quorvel::test;
@@ -244,4 +250,18 @@ TEST(AudioFile, NonInterleavedFloatStereoIsWrittenAndClosingOutOfOrderIsSafe) {
         ASSERT_EQ(s[2 * i], (i % 100) * 256) << i;
         ASSERT_EQ(s[2 * i + 1], -16384) << i;
     }
+}
+
+TEST(AudioStatus, AFullDiskKeepsTheSystemsOwnWords) {
+    // FFmpeg reports the system's errors as negated errno values.
+    EXPECT_EQ(statusFromAVError(-ENOSPC), dskFulErr);
+    EXPECT_EQ(systemReasonForStatus(dskFulErr), QString::fromLocal8Bit(std::strerror(ENOSPC)));
+    // A file-size limit is the same status, in other words.
+    EXPECT_EQ(statusFromAVError(-EFBIG), dskFulErr);
+    EXPECT_EQ(systemReasonForStatus(dskFulErr), QString::fromLocal8Bit(std::strerror(EFBIG)));
+    EXPECT_TRUE(systemReasonForStatus(kAudioFilePermissionsError).isEmpty()); // not the last status
+    // A status that did not come from the system has no such words.
+    EXPECT_EQ(statusFromAVError(AVERROR_INVALIDDATA), kAudioFileInvalidFileError);
+    EXPECT_TRUE(systemReasonForStatus(dskFulErr).isEmpty());
+    EXPECT_TRUE(systemReasonForStatus(kAudioFileInvalidFileError).isEmpty());
 }

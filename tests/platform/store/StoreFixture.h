@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QSet>
 #include <gtest/gtest.h>
 
 namespace quorvel::test {
@@ -54,7 +55,11 @@ protected:
         o->setValue(title, QStringLiteral("title"));
         o->setValue(artist, QStringLiteral("artist"));
         o->setValue(counter, QStringLiteral("counter"));
-        o->setValue(title + QStringLiteral(".m4r"), QStringLiteral("file"));
+        // Files are unique in the store: a title used again gets a numbered file.
+        QString file = title + QStringLiteral(".m4r");
+        for (int n = 2; files.contains(file); ++n) file = QStringLiteral("%1-%2.m4r").arg(title).arg(n);
+        files.insert(file);
+        o->setValue(file, QStringLiteral("file"));
         return o;
     }
     NSManagedObjectList fetch(const QString& format = {}, const QVariantList& args = {},
@@ -78,6 +83,7 @@ protected:
     QString path;
     std::shared_ptr<NSManagedObjectContext> context;
     NSError lastError;
+    QSet<QString> files;
 };
 
 } // namespace quorvel::test

@@ -184,14 +184,34 @@ TEST_F(DBHelperTest, AppFlagsAreMadeOnceAndFoundTheNextTime) {
     flags->setOldRingtoneLoaded(1);
     ASSERT_TRUE(db().saveContext());
     EXPECT_EQ(sqlite(QStringLiteral("SELECT group_concat(oldRingtoneLoaded) FROM AppFlags")), QStringLiteral("1"));
-    // Two rows: no answer, and nothing made.
-    sqlite(QStringLiteral("INSERT INTO AppFlags (oldRingtoneLoaded) VALUES (0)"));
+    // The store takes no second row, whoever writes it.
+    EXPECT_NE(runTool(QStringLiteral("sqlite3"), {Paths::documentPath(kStoreFileName),
+                                                   QStringLiteral("INSERT INTO AppFlags (oldRingtoneLoaded) VALUES (0)")})
+                  .exitCode,
+              0);
+    EXPECT_EQ(db().getAppFlags(), flags);
+    // Two rows (a store written without that guard): no answer, and nothing made.
+    sqlite(QStringLiteral("DROP TRIGGER Z_AppFlags_ONE_ROW; INSERT INTO AppFlags (oldRingtoneLoaded) VALUES (0)"));
     EXPECT_EQ(db().getAppFlags(), nullptr);
     EXPECT_EQ(sqlite(QStringLiteral("SELECT count(*) FROM AppFlags")), QStringLiteral("2"));
+    NSError error;
+    auto all = db().fetchAppFlags(&error);
+    ASSERT_TRUE(all);
+    ASSERT_EQ(all->size(), 2u);
+    EXPECT_EQ(all->front(), flags); // oldest first
 }
 
 TEST_F(DBHelperTest, TwoRowsNamingOneFileAreNotAnAnswer) {
-    sqlite(QStringLiteral("INSERT INTO Ringtone (file, title, counter) VALUES ('Twin.m4r', 'Twin', 0), ('Twin.m4r', 'Twin', 0)"));
+    // The store refuses them...
+    EXPECT_NE(runTool(QStringLiteral("sqlite3"),
+                      {Paths::documentPath(kStoreFileName),
+                       QStringLiteral("INSERT INTO Ringtone (file, title, counter) VALUES ('Twin.m4r', 'Twin', 0), ('Twin.m4r', 'Twin', 0)")})
+                  .exitCode,
+              0);
+    EXPECT_EQ(sqlite(QStringLiteral("SELECT count(*) FROM Ringtone")), QStringLiteral("0"));
+    // ...and where a store has them anyway, they are no answer.
+    sqlite(QStringLiteral("DROP INDEX Z_Ringtone_INDEX_1; "
+                          "INSERT INTO Ringtone (file, title, counter) VALUES ('Twin.m4r', 'Twin', 0), ('Twin.m4r', 'Twin', 0)"));
     EXPECT_EQ(db().loadRingtoneWithNameFromDB(QStringLiteral("Twin.m4r")), nullptr);
     // Recording that file again adds no third row.
     EXPECT_TRUE(db().storeRingtone(QUrl::fromLocalFile(Paths::documentPath(QStringLiteral("Twin.m4r")))));
