@@ -236,7 +236,7 @@ bool TestScript::run(const QStringList& words) {
                 if (!w->isVisible()) continue;
                 const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSlider*>(w) ||
                                      qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractItemView*>(w);
-                if (!control || w->inherits("QScrollBar")) continue;
+                if (!control || w->inherits("QScrollBar") || w->inherits("QHeaderView")) continue;
                 QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
                 const QString spoken = face ? face->text(QAccessible::Name).trimmed() : QString();
                 if (spoken.isEmpty()) unnamed << QStringLiteral("%1 (%2)").arg(w->objectName(), QLatin1String(w->metaObject()->className()));

@@ -12,7 +12,6 @@ script="$(script_file broken <<S
 wait StartView
 pick $work/broken.mp3
 wait alertView
-print alertTitle
 print alertMessage
 click alertButton0
 gone alertView
