@@ -11,6 +11,9 @@
 #include "Navigator.h"
 #include "QuorvelAppDelegate.h"
 #include "RatingAlertPresenter.h"
+#ifdef QUORVEL_TEST_HOOKS
+#include "TestScript.h"
+#endif
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -60,6 +63,9 @@ int main(int argc, char** argv) {
     if (!args.isEmpty() && QFileInfo(args.first()).isFile())
         QTimer::singleShot(0, &window, [&window, path = args.first()] { window.navigator()->pickFile(path); });
 
+#ifdef QUORVEL_TEST_HOOKS
+    TestScript::startFromEnvironment(window);
+#endif
     const int status = app.exec();
     Appirater::sharedInstance().setPresenter(nullptr);
     Appirater::waitForPendingCounts();

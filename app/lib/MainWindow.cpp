@@ -11,6 +11,7 @@
 #include "UserDefaults.h"
 
 #include <QActionGroup>
+#include <QCloseEvent>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -37,6 +38,7 @@ MainWindow::MainWindow(MPMediaLibrary& library, QWidget* parent) : QMainWindow(p
     // The window is as big as the canvas it shows.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     updateTitle();
+    restorePosition();
     navigator_->start();
 }
 
@@ -148,6 +150,31 @@ void MainWindow::changeEvent(QEvent* event) {
     minimised_ = minimised;
     if (minimised) emit wentToBackground();
     else emit cameToForeground();
+}
+
+void MainWindow::restorePosition() {
+    const QStringList parts =
+        UserDefaults::standardUserDefaults().stringForKey(QString::fromLatin1(kPositionKey)).split(QLatin1Char(','));
+    if (parts.size() != 2) return;
+    bool okX = false, okY = false;
+    const QPoint position(parts[0].toInt(&okX), parts[1].toInt(&okY));
+    if (!okX || !okY) return;
+    // Only where a screen still shows the window's corner (a monitor may have gone).
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().contains(position + QPoint(40, 20))) {
+            move(position);
+            return;
+        }
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!isMinimized() && !isMaximized()) {
+        UserDefaults& defaults = UserDefaults::standardUserDefaults();
+        defaults.setString(QString::fromLatin1(kPositionKey), QStringLiteral("%1,%2").arg(pos().x()).arg(pos().y()));
+        defaults.synchronize();
+    }
+    QMainWindow::closeEvent(event);
 }
 
 } // namespace quorvel
