@@ -2,6 +2,7 @@
 // Puts the rating prompt in front of the user: a window-modal alert on the
 // canvas (held back while the processing notice is up), and the desktop's
 // opener for the review page. Hiding it stores no choice.
+#include "AlertView.h"
 #include "RatingPromptPresenter.h"
 
 #include <QMetaObject>
@@ -9,7 +10,6 @@
 
 namespace quorvel {
 
-class AlertView;
 class ScreenStack;
 
 class RatingAlertPresenter : public RatingPromptPresenter {

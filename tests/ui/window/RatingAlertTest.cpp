@@ -8,6 +8,8 @@
 #include "TestSupport.h"
 #include "UserDefaults.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QDir>
 #include <QPushButton>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+#include "MainViewPresenter.h"
 #include "AlertView.h"
 #include "ExportViewController.h"
 #include "ExportViewWidget.h"
