@@ -18,6 +18,7 @@ named
 click helpButton
 wait HelpWebView
 named
+focus
 key Escape
 gone HelpWebView
 close
