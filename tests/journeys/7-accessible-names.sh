@@ -18,8 +18,7 @@ named
 click helpButton
 wait HelpWebView
 named
-focus
-key Escape
+click doneButton
 gone HelpWebView
 close
 S
