@@ -27,12 +27,13 @@ run_quorvel "$script"
 [ "$status" -eq 0 ] || fail "the program ended with status $status while exporting"
 
 finished=0
-for f in $(ringtones); do
+while IFS= read -r f; do
+    [ -n "$f" ] || continue
     # An export that won the race must be whole and stored.
     finished=1
     [ "$(media_type "$documents/$f")" = 14 ] || fail "a partial ringtone was left: $f"
-    [ "$(query "SELECT COUNT(*) FROM Ringtone WHERE file = '$f';")" = 1 ] || fail "$f has no store row"
-done
+    [ "$(query "SELECT COUNT(*) FROM Ringtone WHERE file = '${f//\'/\'\'}';")" = 1 ] || fail "$f has no store row"
+done <<<"$(ringtones)"
 if [ "$finished" = 0 ] && [ -f "$store" ]; then
     [ "$(query "SELECT COUNT(*) FROM Ringtone;")" = 0 ] || fail "a store row without a ringtone"
 fi

@@ -18,7 +18,7 @@ named
 click helpButton
 wait HelpWebView
 named
-key Escape
+click doneButton
 gone HelpWebView
 close
 S
