@@ -6,7 +6,6 @@
 #include "ExportViewWidget.h"
 #include "FileManagerViewWidget.h"
 #include "HelpWebViewWidget.h"
-#include "InterimScreen.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "MPMediaLibrary.h"
@@ -140,25 +139,10 @@ void Navigator::presentRecorder() {
     stack_.present(recorder_, how);
 }
 
-void Navigator::presentInterim(InterimScreen* screen, ModalTransitionStyle style) {
-    if (!stack_.isInteractive()) {
-        delete screen;
-        return;
-    }
-    ScreenStack::Presentation how;
-    how.style = style;
-    how.deleteOnDismiss = true;
-    QPointer<InterimScreen> guard(screen);
-    how.escape = [guard] {
-        if (guard) guard->done();
-    };
-    stack_.present(screen, how);
-}
-
 void Navigator::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
     if (export_ && stack_.isPresented(export_)) return;
     export_ = new ExportViewWidget(screen, &stack_);
-    // Mailing needs a composer, which this program does not have yet.
+    // The export screen's mail button is not connected to the composer yet.
     if (auto* mail = export_->findChild<QPushButton*>(QStringLiteral("mailButton"))) mail->setEnabled(false);
     ScreenStack::Presentation how;
     how.deleteOnDismiss = true;

@@ -21,7 +21,6 @@ namespace quorvel {
 
 class ExportViewWidget;
 class HelpWebViewWidget;
-class InterimScreen;
 class MainViewController;
 class MainViewPresenter;
 class MPMediaLibrary;
@@ -99,7 +98,6 @@ private:
     void presentEditorPicker();
     void presentHelp();
     void presentRecorder();
-    void presentInterim(InterimScreen* screen, ModalTransitionStyle style);
 
     ScreenStack& stack_;
     MPMediaLibrary& library_;

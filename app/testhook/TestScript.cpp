@@ -82,18 +82,14 @@ void TestScript::fail(const QString& why) {
     std::_Exit(kFailureStatus);
 }
 
-// NAME may list alternatives ("interimText|label"): the screens that stand in
-// for others until those are in the program.
+// The last visible widget of that object name (the one on top of the stack).
 QWidget* TestScript::find(const QString& name) const {
     QWidget* found = nullptr;
-    for (const QString& alternative : name.split(QLatin1Char('|'))) {
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (!top->isVisible()) continue;
-            if (top->objectName() == alternative) found = top;
-            for (QWidget* child : top->findChildren<QWidget*>(alternative))
-                if (child->isVisible()) found = child;
-        }
-        if (found) return found;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible()) continue;
+        if (top->objectName() == name) found = top;
+        for (QWidget* child : top->findChildren<QWidget*>(name))
+            if (child->isVisible()) found = child;
     }
     return found;
 }

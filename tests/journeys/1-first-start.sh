@@ -31,8 +31,8 @@ sleep 1500
 print playCurrentTime
 click playStopButton
 click exportButton
-text interimText|label Done!
-click interimDoneButton|cancelButton
+text label Done!
+click cancelButton
 wait MainView
 close
 S
@@ -40,13 +40,7 @@ S
 run_quorvel "$script"
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
 
-files="$(ringtones)"
-[ "$(echo "$files" | grep -c .)" -eq 1 ] || fail "one ringtone expected in Documents, found: $files"
-file="$documents/$files"
-case "$file" in *.m4r) ;; *) fail "not an .m4r: $file" ;; esac
-seconds="$(duration "$file")"
-near "$seconds" 20.0 0.0233 || fail "length $seconds s, expected 20.0"
-[ "$(media_type "$file")" = 14 ] || fail "media type $(media_type "$file"), expected 14"
+check_one_ringtone 20.0
 rows="$(query "SELECT file FROM Ringtone;")"
 [ "$rows" = "$files" ] || fail "store rows: '$rows', expected '$files'"
 grep -q '^playCurrentTime=' "$work/out.txt" || fail "no preview time read"

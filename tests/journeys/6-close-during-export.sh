@@ -19,7 +19,7 @@ key Shift+Right 200
 set speedSlider -2
 set pitchSlider -12
 click exportButton
-wait interimProgress|progressView
+wait progressView
 close
 S
 )"

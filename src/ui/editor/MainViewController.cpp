@@ -144,11 +144,15 @@ void MainViewController::connectControls() {
         connect(ui_->startSlider, signal, this, [&p](float v) { p.startValueChanged(v); });
         connect(ui_->rangeSlider, signal, this, [&p](float v) { p.rangeValueChanged(v); });
     }
-    const auto phased = [this](EditorSlider* slider, void (MainViewPresenter::*handler)(float, SliderPhase)) {
+    // Nested lambdas take plain pointers: a `this` captured through an outer
+    // lambda reached the slot as null in GCC's sanitized build.
+    MainViewPresenter* presenter = &presenter_;
+    const auto phased = [this, presenter](EditorSlider* slider,
+                                          void (MainViewPresenter::*handler)(float, SliderPhase)) {
         connect(slider, &EditorSlider::valueChangedWhileDragging, this,
-                [this, handler](float v) { (presenter_.*handler)(v, SliderPhase::Dragging); });
+                [presenter, handler](float v) { (presenter->*handler)(v, SliderPhase::Dragging); });
         connect(slider, &EditorSlider::valueChangedReleased, this,
-                [this, handler](float v) { (presenter_.*handler)(v, SliderPhase::Released); });
+                [presenter, handler](float v) { (presenter->*handler)(v, SliderPhase::Released); });
     };
     phased(ui_->fadeInSlider, &MainViewPresenter::fadeInValueChanged);
     phased(ui_->fadeOutSlider, &MainViewPresenter::fadeOutValueChanged);
@@ -163,8 +167,9 @@ void MainViewController::addShortcuts() {
         auto* shortcut = new QShortcut(keys, this);
         shortcut->setObjectName(QString::fromLatin1(name));
         shortcut->setAutoRepeat(keys[0].key() == Qt::Key_Left || keys[0].key() == Qt::Key_Right);
-        connect(shortcut, &QShortcut::activated, this, [this, action] {
-            const ScreenStack* stack = ScreenStack::stackOf(this);
+        QWidget* editor = this;
+        connect(shortcut, &QShortcut::activated, this, [editor, action] {
+            const ScreenStack* stack = ScreenStack::stackOf(editor);
             if (stack && !stack->isInteractive()) return;
             action();
         });
