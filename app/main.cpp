@@ -12,6 +12,9 @@
 #include "QuorvelAppDelegate.h"
 #include "RatingAlertPresenter.h"
 #include "WorkerThreads.h"
+#ifdef QUORVEL_TEST_HOOKS
+#include "TestScript.h"
+#endif
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -50,13 +53,20 @@ int main(int argc, char** argv) {
     delegate.applicationDidFinishLaunchingWithOptions();
     QObject::connect(&window, &MainWindow::wentToBackground, &app, [&delegate] { delegate.applicationDidEnterBackground(); });
     QObject::connect(&window, &MainWindow::cameToForeground, &app, [&delegate] { delegate.applicationWillEnterForeground(); });
-    QObject::connect(&app, &QApplication::aboutToQuit, &app, [&delegate] { delegate.applicationWillTerminate(); });
+    QObject::connect(&app, &QApplication::aboutToQuit, &app, [&delegate, &window] {
+        // A running export is stopped (and its worker joined) before the store is saved.
+        window.navigator()->shutDown();
+        delegate.applicationWillTerminate();
+    });
 
     // A song file named on the command line is picked at once.
     const QStringList args = app.arguments().mid(1);
     if (!args.isEmpty() && QFileInfo(args.first()).isFile())
         QTimer::singleShot(0, &window, [&window, path = args.first()] { window.navigator()->pickFile(path); });
 
+#ifdef QUORVEL_TEST_HOOKS
+    TestScript::startFromEnvironment(window);
+#endif
     const int status = app.exec();
     Appirater::sharedInstance().setPresenter(nullptr);
     Appirater::waitForPendingCounts();

@@ -2,6 +2,8 @@
 
 #include "CanvasView.h"
 #include "MPMediaItem.h"
+#include "AVPreviewPlayer.h"
+#include "NotificationCenter.h"
 #include "Navigator.h"
 #include "PreviewPlayer.h"
 #include "Ringtune.h"
@@ -9,6 +11,7 @@
 #include "UserDefaults.h"
 
 #include <QActionGroup>
+#include <QCloseEvent>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -27,7 +30,7 @@ MainWindow::MainWindow(MPMediaLibrary& library, QWidget* parent) : QMainWindow(p
     canvas_ = new CanvasView(stack_, this);
     stack_->setDialogParent(this);
     setCentralWidget(canvas_);
-    navigator_ = new Navigator(*stack_, library, nullptr, this);
+    navigator_ = new Navigator(*stack_, library, std::make_unique<AVPreviewPlayer>(), this);
     connect(navigator_, &Navigator::ringtuneChanged, this, &MainWindow::updateTitle);
     setAcceptDrops(true);
     buildMenus();
@@ -35,10 +38,14 @@ MainWindow::MainWindow(MPMediaLibrary& library, QWidget* parent) : QMainWindow(p
     // The window is as big as the canvas it shows.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     updateTitle();
+    restorePosition();
     navigator_->start();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The presented screens go before the canvas and the navigator they use.
+    navigator_->shutDown();
+}
 
 int MainWindow::storedScalePercent() {
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
@@ -131,12 +138,43 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        // The desktop's counterpart of the phone's resign-active: the rating prompt hides.
+        NotificationCenter::defaultCenter().postNotificationName(
+            QStringLiteral("UIApplicationWillResignActiveNotification"), nullptr);
+        return;
+    }
     if (event->type() != QEvent::WindowStateChange) return;
     const bool minimised = isMinimized();
     if (minimised == minimised_) return;
     minimised_ = minimised;
     if (minimised) emit wentToBackground();
     else emit cameToForeground();
+}
+
+void MainWindow::restorePosition() {
+    const QStringList parts =
+        UserDefaults::standardUserDefaults().stringForKey(QString::fromLatin1(kPositionKey)).split(QLatin1Char(','));
+    if (parts.size() != 2) return;
+    bool okX = false, okY = false;
+    const QPoint position(parts[0].toInt(&okX), parts[1].toInt(&okY));
+    if (!okX || !okY) return;
+    // Only where a screen still shows the window's corner (a monitor may have gone).
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().contains(position + QPoint(40, 20))) {
+            move(position);
+            return;
+        }
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!isMinimized() && !isMaximized()) {
+        UserDefaults& defaults = UserDefaults::standardUserDefaults();
+        defaults.setString(QString::fromLatin1(kPositionKey), QStringLiteral("%1,%2").arg(pos().x()).arg(pos().y()));
+        defaults.synchronize();
+    }
+    QMainWindow::closeEvent(event);
 }
 
 } // namespace quorvel

@@ -19,6 +19,8 @@ class MainWindow : public QMainWindow {
 public:
     static constexpr const char* kScaleKey = "window_scale_percent";
     static constexpr int kDefaultScalePercent = 150;
+    // Where the window was last closed, "x,y" on the desktop.
+    static constexpr const char* kPositionKey = "window_position";
 
     explicit MainWindow(MPMediaLibrary& library, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -40,12 +42,14 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildMenus();
     void updateTitle();
     QString droppedSong(const QMimeData* mime) const;
     static int storedScalePercent();
+    void restorePosition();
 
     ScreenStack* stack_;
     CanvasView* canvas_;

@@ -3,8 +3,9 @@
 #include "AlertView.h"
 #include "AudioExporterFor3G.h"
 #include "ExportViewController.h"
+#include "ExportViewWidget.h"
+#include "FileManagerViewWidget.h"
 #include "HelpWebViewWidget.h"
-#include "InterimScreen.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "MPMediaLibrary.h"
@@ -12,11 +13,13 @@
 #include "MainViewController.h"
 #include "MainViewPresenter.h"
 #include "PreviewPlayer.h"
+#include "RecorderViewWidget.h"
 #include "Ringtune.h"
 #include "ScreenStack.h"
 #include "StartViewWidget.h"
 
 #include <QFileInfo>
+#include <QPushButton>
 
 namespace quorvel {
 
@@ -34,6 +37,7 @@ Navigator::Navigator(ScreenStack& stack, MPMediaLibrary& library, std::unique_pt
 }
 
 Navigator::~Navigator() {
+    shutDown();
     if (picker_) picker_->dismiss(false);
     // The editor widget belongs to the stack; it lets go of the presenter when it goes.
     delete editor_.data();
@@ -42,6 +46,15 @@ Navigator::~Navigator() {
 const std::shared_ptr<Ringtune>& Navigator::ringtune() const { return presenter_->ringtune(); }
 
 MainViewController* Navigator::editor() const { return editor_; }
+ExportViewWidget* Navigator::exportScreen() const { return export_; }
+RecorderViewWidget* Navigator::recorderScreen() const { return recorder_; }
+
+void Navigator::shutDown() {
+    // Now, not on a later turn of the event loop (there may be none): the
+    // export screen's end stops a running export and waits for its worker.
+    delete export_.data();
+    delete recorder_.data();
+}
 StartViewWidget* Navigator::startScreen() const { return start_; }
 // Made on first use (not at start-up, where it would only delay the first
 // paint); from then on it is kept, and shown again it keeps its page.
@@ -92,52 +105,52 @@ void Navigator::presentScreen(EditorScreen screen) {
     case EditorScreen::Help:
         presentHelp();
         break;
-    case EditorScreen::Recorder: {
-        MainViewPresenter* editor = presenter_.get();
-        presentInterim(new InterimScreen(tr("Record"), tr("Recording is not available in this version yet."),
-                                         [editor] { editor->recorderViewControllerDidFinish(QUrl()); }),
-                       ModalTransitionStyle::CoverVertical);
+    case EditorScreen::Recorder:
+        presentRecorder();
         break;
-    }
     case EditorScreen::FileManager: {
-        MainViewPresenter* editor = presenter_.get();
-        presentInterim(new InterimScreen(tr("Your Ringtones"), tr("The list of stored ringtones comes in a later version."),
-                                         [editor] { editor->fileManagerControllerDidFinish(); }),
-                       ModalTransitionStyle::CrossDissolve);
+        if (!stack_.isInteractive()) break;
+        auto* list = new FileManagerViewWidget;
+        list->controller().setDelegate(this);
+        ScreenStack::Presentation how;
+        how.style = ModalTransitionStyle::CrossDissolve;
+        how.deleteOnDismiss = true;
+        QPointer<FileManagerViewWidget> guard(list);
+        how.escape = [guard] {
+            if (guard) guard->controller().back();
+        };
+        stack_.present(list, how);
         break;
     }
     }
 }
 
-void Navigator::presentInterim(InterimScreen* screen, ModalTransitionStyle style) {
-    if (!stack_.isInteractive()) {
-        delete screen;
-        return;
-    }
+void Navigator::presentRecorder() {
+    if (!stack_.isInteractive() || (recorder_ && stack_.isPresented(recorder_))) return;
+    recorder_ = new RecorderViewWidget();
+    recorder_->controller().setDelegate(presenter_.get());
     ScreenStack::Presentation how;
-    how.style = style;
+    how.style = ModalTransitionStyle::CoverVertical;
     how.deleteOnDismiss = true;
-    QPointer<InterimScreen> guard(screen);
+    QPointer<RecorderViewWidget> guard(recorder_);
     how.escape = [guard] {
-        if (guard) guard->done();
+        if (guard) guard->controller().done();
     };
-    stack_.present(screen, how);
+    stack_.present(recorder_, how);
 }
 
 void Navigator::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
-    MainViewPresenter* editor = presenter_.get();
-    std::weak_ptr<ExportViewController> weak = screen;
-    auto* page = new InterimScreen(tr("Export"), QString(), [editor, weak] {
-        if (auto s = weak.lock()) editor->exportViewControllerDidFinish(s.get());
-    });
-    page->followExport(screen);
+    if (export_ && stack_.isPresented(export_)) return;
+    export_ = new ExportViewWidget(screen, &stack_);
+    // The export screen's mail button is not connected to the composer yet.
+    if (auto* mail = export_->findChild<QPushButton*>(QStringLiteral("mailButton"))) mail->setEnabled(false);
     ScreenStack::Presentation how;
     how.deleteOnDismiss = true;
-    QPointer<InterimScreen> guard(page);
+    QPointer<ExportViewWidget> guard(export_);
     how.escape = [guard] {
-        if (guard) guard->done();
+        if (guard) guard->cancelFinish();
     };
-    stack_.present(page, how);
+    stack_.present(export_, how);
 }
 
 void Navigator::dismissPresentedScreen() {
@@ -215,5 +228,9 @@ void Navigator::mediaPickerDidPickMediaItems(MPMediaPickerController*,
 }
 
 void Navigator::mediaPickerDidCancel(MPMediaPickerController*) { presenter_->mediaPickerDidCancel(); }
+
+void Navigator::fileManagerControllerDidFinish(FileManagerViewController*) {
+    presenter_->fileManagerControllerDidFinish();
+}
 
 } // namespace quorvel

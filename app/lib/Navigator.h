@@ -7,6 +7,7 @@
 //
 // Main thread only.
 #include "EditorNavigation.h"
+#include "FileManagerViewController.h"
 #include "HelpWebViewController.h"
 #include "MPMediaPickerControllerDelegate.h"
 #include "ModalTransitionStyle.h"
@@ -18,13 +19,14 @@
 
 namespace quorvel {
 
+class ExportViewWidget;
 class HelpWebViewWidget;
-class InterimScreen;
 class MainViewController;
 class MainViewPresenter;
 class MPMediaLibrary;
 class MPMediaPickerController;
 class PreviewPlayer;
+class RecorderViewWidget;
 class Ringtune;
 class ScreenStack;
 class StartViewWidget;
@@ -33,10 +35,11 @@ class Navigator : public QObject,
                   public EditorNavigation,
                   public StartViewControllerDelegate,
                   public MPMediaPickerControllerDelegate,
-                  public HelpWebViewControllerDelegate {
+                  public HelpWebViewControllerDelegate,
+                  public FileManagerViewControllerDelegate {
     Q_OBJECT
 public:
-    // `player` plays the editor's previews (none: previews are computed, not heard).
+    // `player` plays the editor's previews and the tick (none: previews are computed, not heard).
     Navigator(ScreenStack& stack, MPMediaLibrary& library, std::unique_ptr<PreviewPlayer> player = nullptr,
               QObject* parent = nullptr);
     ~Navigator() override;
@@ -57,7 +60,13 @@ public:
     // A pick of library songs (only the first counts).
     void pickMediaItems(const std::vector<MPMediaItem>& items);
 
+    // Closes every presented screen at once; a running export is stopped
+    // cleanly. The program calls it before its store is saved and closed.
+    void shutDown();
+
     MainViewController* editor() const;
+    ExportViewWidget* exportScreen() const;
+    RecorderViewWidget* recorderScreen() const;
     StartViewWidget* startScreen() const;
     HelpWebViewWidget* helpScreen();
     // The picker opened by the editor itself (not by the start screen).
@@ -76,6 +85,8 @@ public:
     void mediaPickerDidCancel(MPMediaPickerController* picker) override;
     // HelpWebViewControllerDelegate
     void helpWebViewControllerDidFinish(HelpWebViewController* sender) override;
+    // FileManagerViewControllerDelegate: the list's back button.
+    void fileManagerControllerDidFinish(FileManagerViewController* controller) override;
 
 signals:
     // A new working ringtone replaced the old one.
@@ -86,7 +97,7 @@ private:
     void presentStartScreen();
     void presentEditorPicker();
     void presentHelp();
-    void presentInterim(InterimScreen* screen, ModalTransitionStyle style);
+    void presentRecorder();
 
     ScreenStack& stack_;
     MPMediaLibrary& library_;
@@ -94,6 +105,8 @@ private:
     QPointer<MainViewController> editor_;
     QPointer<StartViewWidget> start_;
     QPointer<HelpWebViewWidget> help_;
+    QPointer<ExportViewWidget> export_;
+    QPointer<RecorderViewWidget> recorder_;
     QPointer<MPMediaPickerController> picker_;
     std::shared_ptr<Ringtune> shownRingtune_;
 };

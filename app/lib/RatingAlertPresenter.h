@@ -1,13 +1,15 @@
 #pragma once
 // Puts the rating prompt in front of the user: a window-modal alert on the
-// canvas, and the desktop's opener for the review page.
+// canvas (held back while the processing notice is up), and the desktop's
+// opener for the review page. Hiding it stores no choice.
+#include "AlertView.h"
 #include "RatingPromptPresenter.h"
 
+#include <QMetaObject>
 #include <QPointer>
 
 namespace quorvel {
 
-class AlertView;
 class ScreenStack;
 
 class RatingAlertPresenter : public RatingPromptPresenter {
@@ -18,10 +20,14 @@ public:
     bool isVisible() const override;
     void hide() override;
     bool openURL(const QUrl& url) override;
+    // Held back until the processing notice closes.
+    bool isWaiting() const;
+    AlertView* alertView() const { return alert_; }
 
 private:
     QPointer<ScreenStack> stack_;
     QPointer<AlertView> alert_;
+    QMetaObject::Connection waiting_;
 };
 
 } // namespace quorvel

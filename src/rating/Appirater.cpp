@@ -28,10 +28,9 @@ constexpr long long kUsesUntilPrompt = 3;
 constexpr long long kSignificantEventsUntilPrompt = 3;
 constexpr double kSecondsBeforeReminding = 259200; // 3 days after "later"
 
-// Our entry in the store, and the page where its reviews are written.
+// Our number, put into the review page's address template (the strings
+// table's "appirater_review_url": the project's own page).
 constexpr int kAppiraterAppId = 512938470;
-const char kAppiraterTemplateReviewURL[] =
-    "itms-apps://itunes.apple.com/WebObjects/MZStore.woa/wa/viewContentsUserReviews?type=Purple+Software&id=APP_ID";
 // A well-known public site: whether a connection to it can be set up at all.
 const char kConnectivityTestAddress[] = "https://www.debian.org/";
 
@@ -158,7 +157,7 @@ double Appirater::now() const {
 QString Appirater::applicationVersion() { return QStringLiteral(QUORVEL_VERSION); }
 
 QUrl Appirater::reviewURL() {
-    QString address = QString::fromLatin1(kAppiraterTemplateReviewURL);
+    QString address = NSLocalizedString(QStringLiteral("appirater_review_url"));
     address.replace(QLatin1String("APP_ID"), stringWithFormat("%d", kAppiraterAppId));
     return QUrl(address);
 }

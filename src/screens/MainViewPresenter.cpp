@@ -1,5 +1,6 @@
 #include "MainViewPresenter.h"
 
+#include "AVAudioSession.h"
 #include "AVURLAsset.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
@@ -32,6 +33,12 @@ MainViewPresenter::~MainViewPresenter() {
 }
 
 // ---- appearing, picking, closing screens ----
+
+void MainViewPresenter::viewDidLoad() {
+    NSError error;
+    if (!AVAudioSession::sharedInstance().setCategory(AVAudioSessionCategoryPlayback, &error))
+        NSLog("audioSession: %@ %d %@", error.domain, error.code, error.localizedDescription);
+}
 
 void MainViewPresenter::viewDidAppear() {
     startScreenShown_ = !ringtune_;

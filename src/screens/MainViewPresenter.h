@@ -15,6 +15,7 @@
 #include "GenericHelper.h"
 #include "MainView.h"
 #include "PreviewPlayer.h"
+#include "RecorderViewController.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -31,7 +32,10 @@ class MPMediaItem;
 class MPMediaLibrary;
 class Ringtune;
 
-class MainViewPresenter : public QObject, public ExportViewControllerFinishDelegate, private EditorFlowsView {
+class MainViewPresenter : public QObject,
+                          public ExportViewControllerFinishDelegate,
+                          public RecorderViewControllerDelegate,
+                          private EditorFlowsView {
     Q_OBJECT
 
 public:
@@ -48,6 +52,9 @@ public:
     // (FLAC, Ogg, Opus...); without one a pick is used as it is. Not owned.
     void setMediaLibrary(MPMediaLibrary* library) { library_ = library; }
 
+    // The editor's screen was set up: the audio session is set to playback
+    // (a failure is logged; previews are still tried).
+    void viewDidLoad();
     // The editor became visible: with a working ringtone the song loads (start
     // 0, length 3.0 when it has loaded); without one the start screen shows.
     void viewDidAppear();
@@ -58,7 +65,7 @@ public:
     void mediaPickerDidCancel();
     void startViewControllerDidFinish(const std::vector<MPMediaItem>& items);
     // The recording's file, or an empty URL when nothing was recorded.
-    void recorderViewControllerDidFinish(const QUrl& recording);
+    void recorderViewControllerDidFinish(const QUrl& recording) override;
     void exportViewControllerDidFinish(ExportViewController* sender) override;
     void fileManagerControllerDidFinish();
     void helpWebViewControllerDidFinish();

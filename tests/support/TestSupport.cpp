@@ -35,8 +35,16 @@ QString TempHome::documents() const {
     return dir_.path() + QStringLiteral("/Documents");
 }
 
-ToolResult runTool(const QString& program, const QStringList& args, int timeoutMs) {
+QString ToolResult::lastLine() const {
+    const QStringList lines = out.trimmed().split(QLatin1Char('\n'));
+    return lines.isEmpty() ? QString() : lines.last();
+}
+
+ToolResult runTool(const QString& program, const QStringList& args, int timeoutMs,
+                   const QProcessEnvironment& environment, const std::function<void()>& childSetup) {
     QProcess p;
+    p.setProcessEnvironment(environment);
+    if (childSetup) p.setChildProcessModifier(childSetup);
     p.start(program, args);
     ToolResult r;
     if (!p.waitForStarted(10000)) return r;
@@ -50,6 +58,15 @@ ToolResult runTool(const QString& program, const QStringList& args, int timeoutM
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+QProcessEnvironment cliEnvironment(const QString& home, const QString& music, bool hardwareAac) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUORVEL_HOME"), home);
+    env.insert(QStringLiteral("QUORVEL_MUSIC"), music);
+    if (hardwareAac) env.remove(QStringLiteral("QUORVEL_NO_HARDWARE_AAC"));
+    else env.insert(QStringLiteral("QUORVEL_NO_HARDWARE_AAC"), QStringLiteral("1"));
+    return env;
 }
 
 bool haveTool(const QString& program) { return !QStandardPaths::findExecutable(program).isEmpty(); }

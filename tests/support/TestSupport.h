@@ -1,6 +1,7 @@
 #pragma once
 // Shared test helpers. Nothing here stands in for the system under test.
 #include <QByteArray>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -30,10 +31,20 @@ struct ToolResult {
     int exitCode = -1;
     QString out;
     QString err;
+    // The last line written to standard output.
+    QString lastLine() const;
 };
 
-// Runs an independent tool (ffprobe, sox, sqlite3 ...) and waits for it.
-ToolResult runTool(const QString& program, const QStringList& args, int timeoutMs = 120000);
+// Runs an independent tool (ffprobe, sox, sqlite3 ...), or one of our
+// programs in `environment`, and waits for it. `childSetup` runs in the child
+// before the program starts (resource limits, signal dispositions).
+ToolResult runTool(const QString& program, const QStringList& args, int timeoutMs = 120000,
+                   const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+                   const std::function<void()>& childSetup = {});
+// The environment of a run of the command-line program on the application
+// home `home` and the music folder `music`; without `hardwareAac` it behaves
+// as a machine without a hardware AAC encoder.
+QProcessEnvironment cliEnvironment(const QString& home, const QString& music, bool hardwareAac = true);
 bool haveTool(const QString& program);
 
 // Writes a 16-bit PCM WAV file of `samples` (interleaved when channels > 1).

@@ -6,7 +6,7 @@
 
 namespace quorvel {
 
-// The user-info key of an error's readable description.
+// The details key of an error's description (store and sound errors alike).
 inline const QString NSLocalizedDescriptionKey = QStringLiteral("NSLocalizedDescription");
 
 struct NSError {

@@ -1,11 +1,13 @@
 #include "MainViewController.h"
 
 #include "AlertView.h"
+#include "AudioServices.h"
 #include "EditorNavigation.h"
 #include "EditorSlider.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "MainViewPresenter.h"
+#include "Paths.h"
 #include "ScreenStack.h"
 #include "UIImage.h"
 #include "ui_MainView.h"
@@ -80,12 +82,14 @@ MainViewController::MainViewController(MainViewPresenter& presenter, QWidget* pa
     connectControls();
     addShortcuts();
     presenter_.setView(this);
+    presenter_.viewDidLoad();
     connect(&presenter_, &MainViewPresenter::changed, this, &MainViewController::refresh);
     refresh();
 }
 
 MainViewController::~MainViewController() {
     presenter_.setView(nullptr);
+    if (tickSound_) AudioServicesDisposeSystemSoundID(tickSound_);
     if (notice_) notice_->dismissWithClickedButtonIndex(0, false);
 }
 
@@ -114,6 +118,12 @@ void MainViewController::setUpScreen() {
     ui_->fadeOutSlider->showValue(0, 3, 0);
     ui_->pitchSlider->showValue(-12, 12, 0);
     ui_->speedSlider->showValue(-2, 2, 0);
+
+    const QUrl tick = QUrl::fromLocalFile(Paths::resourcePath(QStringLiteral("tick.wav")));
+    SystemSoundID id = 0;
+    const OSStatus status = AudioServicesCreateSystemSoundID(tick, &id);
+    if (status == noErr) tickSound_ = id;
+    else NSLog("The tick sound was not registered: %d", int(status));
 }
 
 void MainViewController::connectControls() {
@@ -134,11 +144,15 @@ void MainViewController::connectControls() {
         connect(ui_->startSlider, signal, this, [&p](float v) { p.startValueChanged(v); });
         connect(ui_->rangeSlider, signal, this, [&p](float v) { p.rangeValueChanged(v); });
     }
-    const auto phased = [this](EditorSlider* slider, void (MainViewPresenter::*handler)(float, SliderPhase)) {
+    // Nested lambdas take plain pointers: a `this` captured through an outer
+    // lambda reached the slot as null in GCC's sanitized build.
+    MainViewPresenter* presenter = &presenter_;
+    const auto phased = [this, presenter](EditorSlider* slider,
+                                          void (MainViewPresenter::*handler)(float, SliderPhase)) {
         connect(slider, &EditorSlider::valueChangedWhileDragging, this,
-                [this, handler](float v) { (presenter_.*handler)(v, SliderPhase::Dragging); });
+                [presenter, handler](float v) { (presenter->*handler)(v, SliderPhase::Dragging); });
         connect(slider, &EditorSlider::valueChangedReleased, this,
-                [this, handler](float v) { (presenter_.*handler)(v, SliderPhase::Released); });
+                [presenter, handler](float v) { (presenter->*handler)(v, SliderPhase::Released); });
     };
     phased(ui_->fadeInSlider, &MainViewPresenter::fadeInValueChanged);
     phased(ui_->fadeOutSlider, &MainViewPresenter::fadeOutValueChanged);
@@ -153,8 +167,9 @@ void MainViewController::addShortcuts() {
         auto* shortcut = new QShortcut(keys, this);
         shortcut->setObjectName(QString::fromLatin1(name));
         shortcut->setAutoRepeat(keys[0].key() == Qt::Key_Left || keys[0].key() == Qt::Key_Right);
-        connect(shortcut, &QShortcut::activated, this, [this, action] {
-            const ScreenStack* stack = ScreenStack::stackOf(this);
+        QWidget* editor = this;
+        connect(shortcut, &QShortcut::activated, this, [editor, action] {
+            const ScreenStack* stack = ScreenStack::stackOf(editor);
             if (stack && !stack->isInteractive()) return;
             action();
         });
@@ -291,6 +306,8 @@ void MainViewController::showAlert(const QString& title, const QString& message)
     AlertView::show(stack, title, message, QStringLiteral("OK"));
 }
 
-void MainViewController::playTickSound() {}
+void MainViewController::playTickSound() {
+    if (tickSound_) AudioServicesPlayAlertSound(tickSound_);
+}
 
 } // namespace quorvel

@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
 
 namespace Ui {
@@ -65,6 +66,8 @@ private:
     QPropertyAnimation* scroll_ = nullptr;
     QPixmap marker_;
     int markerWidth_ = -1;
+    // The step buttons' tick, registered once (0: it could not be read).
+    uint32_t tickSound_ = 0;
 };
 
 } // namespace quorvel

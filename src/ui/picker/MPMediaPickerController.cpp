@@ -38,6 +38,7 @@ MPMediaPickerController::MPMediaPickerController(QWidget* parent, MPMediaLibrary
 
     search_ = new QLineEdit(this);
     search_->setObjectName(QStringLiteral("searchField"));
+    search_->setAccessibleName(tr("Search title or artist"));
     search_->setPlaceholderText(tr("Search title or artist"));
     search_->setClearButtonEnabled(true);
     connect(search_, &QLineEdit::textChanged, model_, &SongTableModel::setFilterText);
@@ -45,6 +46,7 @@ MPMediaPickerController::MPMediaPickerController(QWidget* parent, MPMediaLibrary
 
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("songTable"));
+    table_->setAccessibleName(tr("Songs"));
     table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -18,14 +18,7 @@ using namespace quorvel::test;
 
 namespace {
 
-struct CliResult {
-    int exitCode = -1;
-    QString out, err;
-    QString lastLine() const {
-        const QStringList lines = out.trimmed().split(QLatin1Char('\n'));
-        return lines.isEmpty() ? QString() : lines.last();
-    }
-};
+using CliResult = ToolResult;
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -105,24 +98,7 @@ protected:
     }
 
     CliResult cli(const QStringList& args, bool hardwareAac = true) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QUORVEL_HOME"), home.path());
-        env.insert(QStringLiteral("QUORVEL_MUSIC"), media->path());
-        if (!hardwareAac) env.insert(QStringLiteral("QUORVEL_NO_HARDWARE_AAC"), QStringLiteral("1"));
-        else env.remove(QStringLiteral("QUORVEL_NO_HARDWARE_AAC"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(QUORVEL_CLI), args);
-        CliResult r;
-        if (!p.waitForFinished(300000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return runTool(QStringLiteral(QUORVEL_CLI), args, 300000, cliEnvironment(home.path(), media->path(), hardwareAac));
     }
     QString source(const QString& name) const { return media->path() + QLatin1Char('/') + name; }
     QString query(const QString& sql) const {

@@ -16,14 +16,7 @@ using namespace quorvel::test;
 
 namespace {
 
-struct CliResult {
-    int exitCode = -1;
-    QString out, err;
-    QString lastLine() const {
-        const QStringList lines = out.trimmed().split(QLatin1Char('\n'));
-        return lines.isEmpty() ? QString() : lines.last();
-    }
-};
+using CliResult = ToolResult;
 
 class CliMake : public ::testing::Test {
 protected:
@@ -52,30 +45,16 @@ protected:
 
     // `fileSizeLimit` (bytes, 0 for none) stands for a full disk: every write past it fails.
     CliResult cli(const QStringList& args, bool hardwareAac = true, rlim_t fileSizeLimit = 0) {
-        QProcess p;
+        std::function<void()> limitWrites;
         if (fileSizeLimit) {
-            p.setChildProcessModifier([fileSizeLimit] {
+            limitWrites = [fileSizeLimit] {
                 std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
                 const rlimit limit{fileSizeLimit, fileSizeLimit};
                 setrlimit(RLIMIT_FSIZE, &limit);
-            });
+            };
         }
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QUORVEL_HOME"), home.path());
-        env.insert(QStringLiteral("QUORVEL_MUSIC"), media->path());
-        if (!hardwareAac) env.insert(QStringLiteral("QUORVEL_NO_HARDWARE_AAC"), QStringLiteral("1"));
-        else env.remove(QStringLiteral("QUORVEL_NO_HARDWARE_AAC"));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(QUORVEL_CLI), args);
-        CliResult r;
-        if (!p.waitForFinished(300000)) {
-            p.kill();
-            return r;
-        }
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return runTool(QStringLiteral(QUORVEL_CLI), args, 300000, cliEnvironment(home.path(), media->path(), hardwareAac),
+                       limitWrites);
     }
     QString source(const QString& name) const { return media->path() + QLatin1Char('/') + name; }
     QString query(const QString& sql) const {

@@ -228,8 +228,7 @@ TEST_F(AppiraterTest, RateEndsItAndOpensTheReviewPage) {
     EXPECT_TRUE(defaults().boolForKey("kAppiraterRatedCurrentVersion"));
     ASSERT_EQ(presenter->opened.size(), 1u);
     EXPECT_EQ(presenter->opened[0].toString(),
-              "itms-apps://itunes.apple.com/WebObjects/MZStore.woa/wa/viewContentsUserReviews"
-              "?type=Purple+Software&id=512938470");
+              "https://quorvel.org/reviews?type=Purple+Software&id=512938470");
     advance(100 * kDay);
     launch();
     EXPECT_EQ(presenter->shows, 1);

@@ -1,0 +1,198 @@
+#include "FileManagerViewController.h"
+
+#include "DBHelper.h"
+#include "Log.h"
+#include "Paths.h"
+#include "Ringtone.h"
+#include "StoredRingtoneText.h"
+
+#include <QDir>
+#include <QFile>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+namespace quorvel {
+
+namespace {
+// The store's key for the list of detailed errors (CoreDataErrors.h is not
+// included: its NSLocalizedDescriptionKey clashes with the sound library's at link time).
+const QString kDetailedErrorsKey = QStringLiteral("NSDetailedErrors");
+} // namespace
+
+FileManagerViewController::FileManagerViewController(RingtoneFilePlayerFactory playerFactory, QObject* parent)
+    : QObject(parent), playerFactory_(std::move(playerFactory)) {}
+
+FileManagerViewController::~FileManagerViewController() {
+    if (fetchedResultsController_) fetchedResultsController_->setDelegate(nullptr);
+}
+
+NSFetchedResultsController& FileManagerViewController::fetchedResultsController() {
+    if (!fetchedResultsController_) {
+        auto context = DBHelper::dbHelper().managedObjectContext();
+        NSFetchRequest request;
+        request.setEntity(NSEntityDescription::entityForName(QStringLiteral("Ringtone"), context.get()));
+        request.setSortDescriptors({NSSortDescriptor{QStringLiteral("date"), false}});
+        fetchedResultsController_ = std::make_unique<NSFetchedResultsController>(
+            std::move(request), context, QString(), QStringLiteral("Ringtones"));
+    }
+    return *fetchedResultsController_;
+}
+
+bool FileManagerViewController::fetch(bool fatal) {
+    NSError error;
+    if (fetchedResultsController().performFetch(&error)) return true;
+    NSLog("Unresolved error %@, %@", error, error.userInfo);
+    if (fatal) {
+        if (fatalHandler_) {
+            fatalHandler_();
+        } else {
+            std::fflush(nullptr);
+            std::_Exit(EXIT_FAILURE);
+        }
+    }
+    return false;
+}
+
+void FileManagerViewController::viewDidLoad() {
+    viewLoaded_ = true;
+    fetch(true);
+}
+
+void FileManagerViewController::viewWillAppear() {
+    // Fetched again, so that rows written by another program meanwhile show too.
+    if (viewLoaded_) fetch(false);
+    fetchedResultsController().setDelegate(this);
+}
+
+void FileManagerViewController::viewDidAppear() {
+    if (view_) view_->reloadData();
+}
+
+void FileManagerViewController::viewWillDisappear() { fetchedResultsController().setDelegate(nullptr); }
+
+void FileManagerViewController::back() {
+    if (delegate_) delegate_->fileManagerControllerDidFinish(this);
+}
+
+int FileManagerViewController::numberOfSections() {
+    return std::max(1, fetchedResultsController().numberOfSections());
+}
+
+int FileManagerViewController::numberOfRowsInSection(int section) {
+    auto& frc = fetchedResultsController();
+    if (frc.numberOfSections() == 0) return 0;
+    return frc.numberOfObjectsInSection(section);
+}
+
+std::shared_ptr<Ringtone> FileManagerViewController::ringtoneAtIndexPath(const NSIndexPath& indexPath) {
+    if (indexPath.row < 0 || indexPath.row >= numberOfRowsInSection(indexPath.section)) return nullptr;
+    return std::dynamic_pointer_cast<Ringtone>(fetchedResultsController().objectAtIndexPath(indexPath));
+}
+
+FMCellContent FileManagerViewController::configureCell(const NSIndexPath& indexPath) {
+    FMCellContent cell{};
+    auto ringtone = ringtoneAtIndexPath(indexPath);
+    if (!ringtone) return cell;
+    cell.title = StoredRingtoneText::titleWithCounter(*ringtone);
+    cell.artist = ringtone->artist();
+    cell.durationShown = StoredRingtoneText::isDurationShown(*ringtone);
+    cell.duration = StoredRingtoneText::durationText(*ringtone);
+    cell.image = ringtone->image();
+    cell.file = ringtone->file();
+    return cell;
+}
+
+void FileManagerViewController::willBeginEditingRow(const NSIndexPath& indexPath) {
+    deleteOverlayShown_ = true;
+    if (view_) view_->showDeleteOverlay(indexPath);
+}
+
+void FileManagerViewController::didEndEditingRow(const NSIndexPath&) {
+    if (!deleteOverlayShown_) return;
+    deleteOverlayShown_ = false;
+    if (view_) view_->removeDeleteOverlay();
+}
+
+void FileManagerViewController::commitDeleteRow(const NSIndexPath& indexPath) {
+    auto ringtone = ringtoneAtIndexPath(indexPath);
+    if (!ringtone) return;
+    auto context = fetchedResultsController().managedObjectContext();
+    try {
+        // A file already gone still lets the row go.
+        QFile::remove(QDir(Paths::documentsDirectory()).filePath(ringtone->file()));
+    } catch (const std::exception& e) {
+        NSLog("Exception: %@", e.what());
+    }
+    context->deleteObject(ringtone);
+    NSError error;
+    if (!context->save(&error)) logSaveFailure(error);
+    if (view_) view_->reloadVisibleRows();
+}
+
+void FileManagerViewController::logSaveFailure(const NSError& error) {
+    NSLog("Failed to save to data store class: %@ error: %@", "FileManagerViewController", error.localizedDescription);
+    const QVariantList detailed = error.userInfo.value(kDetailedErrorsKey).toList();
+    if (!detailed.isEmpty()) {
+        for (const QVariant& detail : detailed) NSLog("  DetailedError: %@", detail.toMap());
+    } else {
+        NSLog("  %@", error.userInfo);
+    }
+    NSLog("Unresolved error %@, %@", error, error.userInfo);
+}
+
+void FileManagerViewController::didSelectRow(const NSIndexPath& indexPath) {
+    auto ringtone = ringtoneAtIndexPath(indexPath);
+    if (!ringtone || !view_) return;
+    auto player = std::make_unique<PlayViewController>(playerFactory_);
+    player->setRingtone(ringtone);
+    player->setFinishDelegate(this);
+    view_->presentPlayViewController(std::move(player));
+}
+
+void FileManagerViewController::playViewControllerDidFinish(PlayViewController*) {
+    if (view_) view_->dismissPlayViewController(true);
+    fetch(false);
+    if (view_) view_->reloadData();
+}
+
+void FileManagerViewController::controllerWillChangeContent(NSFetchedResultsController&) {
+    if (view_) view_->beginUpdates();
+}
+
+void FileManagerViewController::controllerDidChangeSection(NSFetchedResultsController&, int sectionIndex,
+                                                           NSFetchedResultsChangeType type) {
+    if (!view_) return;
+    if (type == NSFetchedResultsChangeType::Insert) view_->insertSection(sectionIndex, UITableViewRowAnimation::Fade);
+    else if (type == NSFetchedResultsChangeType::Delete)
+        view_->deleteSection(sectionIndex, UITableViewRowAnimation::Fade);
+}
+
+void FileManagerViewController::controllerDidChangeObject(NSFetchedResultsController&,
+                                                          const std::shared_ptr<NSManagedObject>&,
+                                                          std::optional<NSIndexPath> indexPath,
+                                                          NSFetchedResultsChangeType type,
+                                                          std::optional<NSIndexPath> newIndexPath) {
+    if (!view_) return;
+    switch (type) {
+    case NSFetchedResultsChangeType::Insert:
+        if (newIndexPath) view_->insertRow(*newIndexPath, UITableViewRowAnimation::Fade);
+        break;
+    case NSFetchedResultsChangeType::Delete:
+        if (indexPath) view_->deleteRow(*indexPath, UITableViewRowAnimation::Fade);
+        break;
+    case NSFetchedResultsChangeType::Move:
+        if (indexPath) view_->deleteRow(*indexPath, UITableViewRowAnimation::Fade);
+        if (newIndexPath) view_->reloadSection(newIndexPath->section, UITableViewRowAnimation::Fade);
+        break;
+    case NSFetchedResultsChangeType::Update:
+        break;
+    }
+}
+
+void FileManagerViewController::controllerDidChangeContent(NSFetchedResultsController&) {
+    if (view_) view_->endUpdates();
+}
+
+} // namespace quorvel

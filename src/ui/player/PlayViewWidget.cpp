@@ -1,0 +1,135 @@
+#include "PlayViewWidget.h"
+
+#include "ActionSheet.h"
+#include "HelpWebViewWidget.h"
+#include "ScreenStack.h"
+#include "UIImage.h"
+#include "ui_PlayView.h"
+
+#include <QHideEvent>
+#include <QKeyEvent>
+#include <QPainter>
+
+namespace quorvel {
+
+PlayViewWidget::PlayViewWidget(std::unique_ptr<PlayViewController> controller, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::PlayView>()), controller_(std::move(controller)) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("PlayView"));
+    setFocusPolicy(Qt::StrongFocus);
+    background_ = UIImage::imageNamed(QStringLiteral("QuorvelBG.png"));
+    ui_->artwork->setPixmap(UIImage::imageNamed(QStringLiteral("no_artwork.png")));
+    ui_->cancelButton->setIcon(UIImage::imageNamed(QStringLiteral("exit.png")));
+    controller_->setView(this);
+    connect(controller_.get(), &PlayViewController::changed, this, &PlayViewWidget::refresh);
+    connect(ui_->playStopButton, &QPushButton::clicked, this, [this] { controller_->playOrPauseMusic(); });
+    connect(ui_->mailButton, &QPushButton::clicked, this, [this] { controller_->sendMail(); });
+    connect(ui_->deleteButton, &QPushButton::clicked, this, [this] { controller_->deleteRingtone(); });
+    connect(ui_->cancelButton, &QPushButton::clicked, this, [this] { controller_->cancelFinish(); });
+    connect(ui_->helpButton, &QPushButton::clicked, this, [this] { controller_->showHelp(); });
+    controller_->viewDidLoad();
+    refresh();
+    ui_->playStopButton->setFocus();
+}
+
+PlayViewWidget::~PlayViewWidget() {
+    controller_->setView(nullptr);
+    controller_->viewDidDisappear();
+    if (composer_) {
+        composer_->setMailComposeDelegate(nullptr);
+        composer_->deleteLater();
+    }
+}
+
+void PlayViewWidget::refresh() {
+    const PlayViewController& c = *controller_;
+    if (!c.artwork().isNull()) ui_->artwork->setPixmap(QPixmap::fromImage(c.artwork()));
+    ui_->nowPlayingLabel->setText(c.nowPlayingText());
+    ui_->nowPlayingArtist->setText(c.nowPlayingArtistText());
+    ui_->sec->setText(c.secText());
+    ui_->sec->setHidden(c.isSecHidden());
+    ui_->labelSec->setHidden(c.isSecHidden());
+    ui_->helpButton->setHidden(c.isHelpHidden());
+    ui_->helpLabel->setHidden(c.isHelpHidden());
+    if (shownImage_ != c.playStopButtonImage()) {
+        shownImage_ = c.playStopButtonImage();
+        ui_->playStopButton->setIcon(UIImage::imageNamed(shownImage_));
+        ui_->playStopButton->setProperty("imageName", shownImage_);
+    }
+}
+
+void PlayViewWidget::showActionSheet(const QString& title, const QString& destructiveTitle,
+                                     const QString& cancelTitle) {
+    if (sheet_) return;
+    QPointer<PlayViewWidget> self(this);
+    sheet_ = ActionSheet::show(ScreenStack::stackOf(this), title, cancelTitle, destructiveTitle, {},
+                               [self](int index) {
+                                   if (!self) return;
+                                   self->sheet_ = nullptr;
+                                   self->controller_->actionSheetDidDismissWithButtonIndex(index);
+                               });
+}
+
+void PlayViewWidget::presentMailComposer(const RingtoneMail& mail) {
+    if (composer_) {
+        composer_->raise();
+        return;
+    }
+    ScreenStack* stack = ScreenStack::stackOf(this);
+    composer_ = new MFMailComposeViewController(stack ? stack->dialogParent() : window());
+    composer_->setAttribute(Qt::WA_DeleteOnClose);
+    composer_->setMailComposeDelegate(this);
+    composer_->setSubject(mail.subject);
+    composer_->addAttachment(mail.attachmentPath, mail.mimeType, mail.attachmentFileName);
+    composer_->setMessageBody(mail.htmlBody, true);
+    composer_->present();
+}
+
+void PlayViewWidget::mailComposeController(MFMailComposeViewController* composer, MFMailComposeResult,
+                                           const NSError*) {
+    composer->setMailComposeDelegate(nullptr);
+    composer->deleteLater();
+    composer_ = nullptr;
+    // Whatever the result, the user goes back to the list.
+    controller_->mailComposeControllerDidFinish();
+}
+
+void PlayViewWidget::presentHelp() {
+    ScreenStack* stack = ScreenStack::stackOf(this);
+    if (!stack) return;
+    if (!help_) {
+        help_ = new HelpWebViewWidget;
+        help_->controller().setDelegate(this);
+    }
+    ScreenStack::Presentation how;
+    how.style = ModalTransitionStyle::FlipHorizontal;
+    how.deleteOnDismiss = true;
+    stack->present(help_, how);
+}
+
+void PlayViewWidget::helpWebViewControllerDidFinish(HelpWebViewController*) {
+    ScreenStack* stack = ScreenStack::stackOf(this);
+    if (stack && help_) stack->dismiss(help_, true);
+}
+
+void PlayViewWidget::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    if (!background_.isNull()) p.drawTiledPixmap(rect(), background_);
+    else p.fillRect(rect(), QColor(16, 28, 40));
+}
+
+void PlayViewWidget::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    // Leaving the screen stops the sound; a minimised window plays on.
+    if (!event->spontaneous()) controller_->viewDidDisappear();
+}
+
+void PlayViewWidget::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Space) {
+        controller_->playOrPauseMusic();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+} // namespace quorvel

@@ -1,0 +1,125 @@
+#include "AlertView.h"
+#include "Appirater.h"
+#include "LocalizedStrings.h"
+#include "MPMediaLibrary.h"
+#include "MainWindow.h"
+#include "RatingAlertPresenter.h"
+#include "ScreenStack.h"
+#include "TestSupport.h"
+#include "UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QDir>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+using namespace quorvel;
+
+namespace {
+
+// A presenter that records the review page instead of opening a browser.
+class RecordingPresenter : public RatingAlertPresenter {
+public:
+    using RatingAlertPresenter::RatingAlertPresenter;
+    bool openURL(const QUrl& url) override {
+        opened.push_back(url);
+        return true;
+    }
+    std::vector<QUrl> opened;
+};
+
+class RatingAlertTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir().mkpath(home.path() + "/NoDemo");
+        qputenv("QUORVEL_MUSIC", (home.path() + "/NoMusic").toUtf8());
+        qputenv("QUORVEL_DEMO_DIR", (home.path() + "/NoDemo").toUtf8());
+        UserDefaults::standardUserDefaults().reload();
+        window = std::make_unique<MainWindow>(MPMediaLibrary::defaultMediaLibrary());
+        window->show();
+        presenter = std::make_shared<RecordingPresenter>(*window->stack());
+        Appirater::sharedInstance().setPresenter(presenter);
+    }
+    void TearDown() override {
+        Appirater::sharedInstance().setPresenter(nullptr);
+        window.reset();
+        qunsetenv("QUORVEL_MUSIC");
+        qunsetenv("QUORVEL_DEMO_DIR");
+        UserDefaults::standardUserDefaults().reload();
+    }
+    UserDefaults& defaults() { return UserDefaults::standardUserDefaults(); }
+    AlertView* shown() {
+        Appirater::sharedInstance().showRatingAlert();
+        return presenter->alertView();
+    }
+
+    test::TempHome home;
+    std::unique_ptr<MainWindow> window;
+    std::shared_ptr<RecordingPresenter> presenter;
+};
+
+} // namespace
+
+TEST_F(RatingAlertTest, ShowsTheTextsAndButtonsInOrder) {
+    AlertView* alert = shown();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->title(), NSLocalizedString("appirater_message_title"));
+    EXPECT_EQ(alert->message(), NSLocalizedString("appirater_message"));
+    ASSERT_EQ(alert->buttonCount(), 3);
+    EXPECT_EQ(alert->button(0)->text(), NSLocalizedString("appirater_cancel_button"));
+    EXPECT_EQ(alert->button(1)->text(), NSLocalizedString("appirater_rate_button"));
+    EXPECT_EQ(alert->button(2)->text(), NSLocalizedString("appirater_rate_later"));
+}
+
+TEST_F(RatingAlertTest, NoDeclines) {
+    shown()->button(0)->click();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(defaults().boolForKey("kAppiraterDeclinedToRate"));
+    EXPECT_FALSE(defaults().boolForKey("kAppiraterRatedCurrentVersion"));
+    EXPECT_TRUE(presenter->opened.empty());
+}
+
+TEST_F(RatingAlertTest, RateOpensTheProjectsOwnReviewPage) {
+    shown()->button(1)->click();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(defaults().boolForKey("kAppiraterRatedCurrentVersion"));
+    ASSERT_EQ(presenter->opened.size(), 1u);
+    EXPECT_EQ(presenter->opened[0].scheme(), "https");
+    EXPECT_EQ(presenter->opened[0].host(), "quorvel.org");
+    EXPECT_TRUE(presenter->opened[0].query().contains("id=512938470"));
+}
+
+TEST_F(RatingAlertTest, LaterStoresTheReminderDate) {
+    shown()->button(2)->click();
+    QCoreApplication::processEvents();
+    EXPECT_GT(defaults().doubleForKey("kAppiraterReminderRequestDate"), 0.0);
+    EXPECT_FALSE(defaults().boolForKey("kAppiraterDeclinedToRate"));
+}
+
+TEST_F(RatingAlertTest, DeactivatingTheWindowHidesItAndStoresNothing) {
+    const double reminder = defaults().doubleForKey("kAppiraterReminderRequestDate");
+    const long long uses = defaults().integerForKey("kAppiraterUseCount");
+    ASSERT_NE(shown(), nullptr);
+    ASSERT_TRUE(presenter->isVisible());
+    QEvent deactivate(QEvent::ActivationChange);
+    QCoreApplication::sendEvent(window.get(), &deactivate);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(presenter->isVisible());
+    EXPECT_FALSE(defaults().boolForKey("kAppiraterDeclinedToRate"));
+    EXPECT_FALSE(defaults().boolForKey("kAppiraterRatedCurrentVersion"));
+    EXPECT_EQ(defaults().doubleForKey("kAppiraterReminderRequestDate"), reminder);
+    EXPECT_EQ(defaults().integerForKey("kAppiraterUseCount"), uses);
+    EXPECT_TRUE(presenter->opened.empty());
+}
+
+TEST_F(RatingAlertTest, WaitsForTheProcessingNotice) {
+    AlertView* notice = AlertView::showProcessingNotice(window->stack(), "Processing");
+    Appirater::sharedInstance().showRatingAlert();
+    EXPECT_EQ(presenter->alertView(), nullptr);
+    EXPECT_TRUE(presenter->isWaiting());
+    notice->dismissWithClickedButtonIndex(0, false);
+    QCoreApplication::processEvents();
+    ASSERT_NE(presenter->alertView(), nullptr);
+    EXPECT_EQ(presenter->alertView()->buttonCount(), 3);
+}
