@@ -18,9 +18,10 @@ trap 'rm -rf "$work"' EXIT
 export QUORVEL_HOME="$work/home"
 mkdir -p "$QUORVEL_HOME/Documents"
 
-# 220 Hz and its next four harmonics at equal level, 12 s.
-sox -n -r 44100 -c 5 -b 16 "$work/parts.wav" synth 12 sine 220 sine 440 sine 660 sine 880 sine 1100
-sox "$work/parts.wav" -c 1 "$work/tone.wav" gain -3
+# 220 Hz and its next four harmonics at equal level, 12 s; undithered, so
+# that every run measures the same file.
+sox -D -n -r 44100 -c 5 -b 16 "$work/parts.wav" synth 12 sine 220 sine 440 sine 660 sine 880 sine 1100
+sox -D "$work/parts.wav" -c 1 "$work/tone.wav" gain -3
 ffmpeg -v error -i "$build/demo/Morning Ringlet.mp3" -t 39.9 -ac 1 -ar 44100 -c:a pcm_s16le "$work/music.wav"
 
 echo "machine load: $(cut -d' ' -f1 /proc/loadavg)"

@@ -103,12 +103,14 @@ private:
     // The preview chain keeps Rubber Band to stretching time at an unchanged
     // pitch and shifts pitch by resampling; formants are moved first,
     // against the shift, by our spectral-envelope step (Rubber Band's own
-    // formant-preserving shift is noisier on steady tones). The stretch is
-    // the finer (R3) engine with its short window: of Rubber Band's
-    // real-time settings the one that keeps held notes clean and steady
-    // (the faster R2 engine lets a sine's level sink by up to 15 dB at
-    // some pitches and ratios, or breaks it up at detected onsets) and
-    // the level of music as it was, at less cost than R2 here.
+    // formant-preserving shift is far noisier on held notes, and in real
+    // time makes an octave down 7 dB louder with R3). The stretch is the
+    // finer (R3) engine with its short window: of Rubber Band's real-time
+    // settings the one that keeps held notes clean and steady and music at
+    // its level, and here it costs less than the faster R2 engine, which
+    // either resets phases at onsets it finds in held notes (noise around
+    // every harmonic) or, told not to, lets a sine sink by up to 15 dB at
+    // some ratios.
     void addPreviewSteps(StageChain& chain, long channels, bool threaded) const {
         using RB = RubberBandStretcher;
         if (!isOne(formant_)) chain.add(std::make_unique<PerChannelStage<FormantShifter>>(channels, formant_, double(sampleRate_)));
