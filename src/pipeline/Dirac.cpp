@@ -2,6 +2,7 @@
 
 #include "DiracStages.h"
 #include "FormantShifter.h"
+#include "PeakLimiter.h"
 #include "StreamResampler.h"
 
 #include <algorithm>
@@ -19,6 +20,8 @@ using RubberBand::RubberBandStretcher;
 // Frames pulled through the read callback per request, and the most any step
 // of the chain is handed at once.
 constexpr long kInputBlock = 2048;
+// Output peaks are held below this (-0.2 dB), under the writer's clamp.
+constexpr float kPeakCeiling = 0.977f;
 
 bool validFactor(double v) { return std::isfinite(v) && v >= 1.0 / 64 && v <= 64.0; }
 bool isOne(double v) { return std::fabs(v - 1.0) < 1e-6; }
@@ -86,6 +89,7 @@ private:
             addPreviewSteps(*chain, channels, threaded);
         else
             chain->add(stretchStep(channels, finerOptions(), time_, pitch_, threaded));
+        if (!chain->empty()) chain->add(std::make_unique<PeakLimiter>(channels, double(sampleRate_), kPeakCeiling));
         return chain;
     }
 
@@ -96,30 +100,29 @@ private:
         return std::make_unique<ThreadedStage>(channels, std::move(stretch));
     }
 
-    // The preview chain keeps Rubber Band to what it does fast, stretching
-    // time at an unchanged pitch, and shifts pitch by resampling (its own
-    // resampler, built for ratios that may change while it runs, costs about
-    // as much as the stretch itself). Formants are moved first, against the
-    // shift, by the spectral-envelope step. The faster (R2) engine: the
-    // finer one costs about a third more here. Mixed transients keep the
-    // phase of fundamentals continuous while attacks stay sharp; the short
-    // window keeps attacks close to their place. Phases are advanced bin by
-    // bin, without the laminar locking across bins, which costs a seventh of
-    // the run for a little less clarity: this is the preview quality.
+    // The preview chain keeps Rubber Band to stretching time at an unchanged
+    // pitch and shifts pitch by resampling; formants are moved first,
+    // against the shift, by our spectral-envelope step (Rubber Band's own
+    // formant-preserving shift is far noisier on held notes, and in real
+    // time makes an octave down 7 dB louder with R3). The stretch is the
+    // finer (R3) engine with its short window: of Rubber Band's real-time
+    // settings the one that keeps held notes clean and steady and music at
+    // its level, and here it costs less than the faster R2 engine, which
+    // either resets phases at onsets it finds in held notes (noise around
+    // every harmonic) or, told not to, lets a sine sink by up to 15 dB at
+    // some ratios.
     void addPreviewSteps(StageChain& chain, long channels, bool threaded) const {
         using RB = RubberBandStretcher;
         if (!isOne(formant_)) chain.add(std::make_unique<PerChannelStage<FormantShifter>>(channels, formant_, double(sampleRate_)));
         // Shifting up reads the input faster, so resampling first leaves
-        // fewer frames for the stretcher: the cheaper order. Otherwise
-        // resample the stretched output, which keeps attacks crisper.
+        // fewer frames for the stretcher: the cheaper order.
         const bool shift = !isOne(pitch_);
         const bool resampleFirst = shift && constantCpu_ && pitch_ > 1.0;
         if (shift && resampleFirst) chain.add(std::make_unique<PerChannelStage<StreamResampler>>(channels, pitch_));
         const double stretch = time_ * pitch_;
         if (!isOne(stretch)) {
-            const RB::Options options = RB::OptionProcessRealTime | RB::OptionThreadingNever | RB::OptionEngineFaster |
-                                        RB::OptionTransientsMixed | RB::OptionWindowShort |
-                                        RB::OptionPhaseIndependent | RB::OptionPitchHighSpeed;
+            const RB::Options options =
+                RB::OptionProcessRealTime | RB::OptionThreadingNever | RB::OptionEngineFiner | RB::OptionWindowShort;
             chain.add(stretchStep(channels, options, stretch, 1.0, threaded));
         }
         if (shift && !resampleFirst) chain.add(std::make_unique<PerChannelStage<StreamResampler>>(channels, pitch_));
@@ -134,16 +137,19 @@ private:
     // at different offsets is what gets lined up.
     int64_t measureDelay() const {
         constexpr long kClicks = 8;
-        constexpr long kSpacing = 2048;
-        constexpr long kLength = (kClicks + 2) * kSpacing;
-        std::vector<float> probe(size_t(kLength), 0.0f);
+        // Far enough apart that one click's smear (it grows with the stretch)
+        // does not reach the next.
+        long spacing = 2048;
+        while (spacing < 16384 && double(spacing) < 2048.0 * time_ * pitch_) spacing *= 2;
+        const long length = (kClicks + 2) * spacing;
+        std::vector<float> probe(size_t(length), 0.0f);
         std::vector<double> clickAt(kClicks), energy(kClicks), moment(kClicks);
         for (long j = 0; j < kClicks; ++j) {
-            const long at = (j + 1) * kSpacing + j * 37;  // different offsets from the frame grid
+            const long at = (j + 1) * spacing + j * 37;  // different offsets from the frame grid
             probe[size_t(at)] = 0.5f;
             clickAt[size_t(j)] = double(at) * time_;
         }
-        const double reach = double(kSpacing) * time_ / 2;
+        const double reach = double(spacing) * time_ / 2;
         auto twin = makeChain(1, false);
         std::vector<float> out(size_t(kInputBlock), 0.0f);
         int64_t position = 0;
@@ -161,9 +167,9 @@ private:
                 }
             }
         };
-        for (long from = 0; from < kLength; from += kInputBlock) {
+        for (long from = 0; from < length; from += kInputBlock) {
             float* at = probe.data() + from;
-            twin->push(&at, std::min(kInputBlock, kLength - from));
+            twin->push(&at, std::min(kInputBlock, length - from));
             collect();
         }
         twin->finish();

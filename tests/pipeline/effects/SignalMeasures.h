@@ -1,6 +1,9 @@
 #pragma once
 // Measurements on rendered audio, shared by the engine and effects-run tests.
+#include "RealFourierTransform.h"
+
 #include <cmath>
+#include <complex>
 #include <algorithm>
 #include <cstddef>
 #include <numbers>
@@ -78,6 +81,47 @@ inline double loudestHarmonic(const std::vector<float>& x, double f0, double sam
         if (a > best) best = a, bestHz = h * f0;
     }
     return bestHz;
+}
+
+// Harmonic tone: harmonics 1 .. count of f0 at equal amplitude.
+inline std::vector<float> harmonicTone(double f0, int count, float amplitude, double seconds, double sampleRate) {
+    std::vector<float> x(size_t(seconds * sampleRate), 0.0f);
+    for (int h = 1; h <= count; ++h)
+        for (size_t i = 0; i < x.size(); ++i)
+            x[i] += amplitude * float(std::sin(2 * std::numbers::pi * h * f0 * double(i) / sampleRate));
+    return x;
+}
+
+// Harmonic-to-noise ratio in dB over the middle half of x: power spectra of
+// Blackman-Harris frames summed; bins within 8 of a multiple of f0 are
+// harmonic, every other bin above 20 Hz is noise. Sidebands, smear and
+// aliases all count as noise.
+inline double harmonicToNoiseDb(const std::vector<float>& x, double f0, double sampleRate) {
+    const size_t from = x.size() / 4, to = x.size() * 3 / 4;
+    int size = 16384;
+    while (size > 1024 && size_t(size) > to - from) size /= 2;
+    ff::RealFourierTransform fft(size);
+    std::vector<float> window(static_cast<size_t>(size)), frame(static_cast<size_t>(size));
+    for (int i = 0; i < size; ++i) {
+        const double t = 2 * std::numbers::pi * i / size;
+        window[size_t(i)] = float(0.35875 - 0.48829 * std::cos(t) + 0.14128 * std::cos(2 * t) - 0.01168 * std::cos(3 * t));
+    }
+    std::vector<std::complex<float>> spectrum(size_t(fft.bins()));
+    std::vector<double> power(size_t(fft.bins()), 0.0);
+    for (size_t at = from; at + size_t(size) <= to; at += size_t(size / 2)) {
+        for (int i = 0; i < size; ++i) frame[size_t(i)] = x[at + size_t(i)] * window[size_t(i)];
+        fft.forward(frame.data(), spectrum.data());
+        for (size_t k = 0; k < power.size(); ++k) power[k] += std::norm(spectrum[k]);
+    }
+    const double binHz = sampleRate / size;
+    std::vector<bool> harmonic(power.size(), false);
+    for (double f = f0; f < sampleRate / 2; f += f0) {
+        const long centre = std::lround(f / binHz);
+        for (long k = std::max(0L, centre - 8); k <= centre + 8 && k < long(power.size()); ++k) harmonic[size_t(k)] = true;
+    }
+    double h = 0, n = 0;
+    for (size_t k = size_t(std::ceil(20.0 / binHz)); k < power.size(); ++k) (harmonic[k] ? h : n) += power[k];
+    return 10.0 * std::log10((h + 1e-30) / (n + 1e-30));
 }
 
 } // namespace quorvel::test
