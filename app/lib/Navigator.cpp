@@ -19,7 +19,6 @@
 #include "StartViewWidget.h"
 
 #include <QFileInfo>
-#include <QPushButton>
 
 namespace quorvel {
 
@@ -142,8 +141,6 @@ void Navigator::presentRecorder() {
 void Navigator::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
     if (export_ && stack_.isPresented(export_)) return;
     export_ = new ExportViewWidget(screen, &stack_);
-    // The export screen's mail button is not connected to the composer yet.
-    if (auto* mail = export_->findChild<QPushButton*>(QStringLiteral("mailButton"))) mail->setEnabled(false);
     ScreenStack::Presentation how;
     how.deleteOnDismiss = true;
     QPointer<ExportViewWidget> guard(export_);

@@ -45,6 +45,10 @@ ExportViewWidget::~ExportViewWidget() {
         help_->controller().setDelegate(nullptr);
         help_->deleteLater();
     }
+    if (composer_) {
+        composer_->setMailComposeDelegate(nullptr);
+        composer_->deleteLater();
+    }
 }
 
 HelpWebViewWidget* ExportViewWidget::helpController() const { return help_; }
@@ -93,9 +97,26 @@ void ExportViewWidget::helpWebViewControllerDidFinish(HelpWebViewController*) {
 void ExportViewWidget::sendMail() {
     const auto& ringtune = controller_->ringtune();
     if (!ringtune || !ringtune->storedFilePath().isLocalFile()) return;
-    emit sendMailRequested(NSLocalizedString(QStringLiteral("mail_subject")),
-                           NSLocalizedString(QStringLiteral("mail_body")), ringtune->storedFilePath(),
-                           ringtune->fileName(), QString::fromLatin1(kMailMimeType));
+    if (composer_) {
+        composer_->raise();
+        return;
+    }
+    ScreenStack* stack = ScreenStack::stackOf(this);
+    composer_ = new MFMailComposeViewController(stack ? stack->dialogParent() : window());
+    composer_->setAttribute(Qt::WA_DeleteOnClose);
+    composer_->setMailComposeDelegate(this);
+    composer_->setSubject(NSLocalizedString(QStringLiteral("mail_subject")));
+    composer_->addAttachment(ringtune->storedFilePath().toLocalFile(), QString::fromLatin1(kMailMimeType),
+                             ringtune->fileName());
+    composer_->setMessageBody(NSLocalizedString(QStringLiteral("mail_body")), true);
+    composer_->present();
+}
+
+void ExportViewWidget::mailComposeController(MFMailComposeViewController* composer, MFMailComposeResult,
+                                             const NSError*) {
+    composer->setMailComposeDelegate(nullptr);
+    composer->deleteLater();
+    composer_ = nullptr;
 }
 
 void ExportViewWidget::paintEvent(QPaintEvent*) {

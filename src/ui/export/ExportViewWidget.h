@@ -5,10 +5,12 @@
 // has finished, and a mail button for the stored file. It draws what its
 // presenter holds and forwards the actions to it.
 //
-// The mail composer is not ours: sendMail() emits sendMailRequested() and the
-// navigation presents the composer. Destroying the widget while the export
-// still runs (the window is closing) stops the export cleanly.
+// The mail button opens the composer over the window with the stored file
+// attached; whatever the composer's result, it closes and the screen stays.
+// Destroying the widget while the export still runs (the window is closing)
+// stops the export cleanly.
 #include "HelpWebViewController.h"
+#include "MFMailComposeViewController.h"
 
 #include <QPixmap>
 #include <QPointer>
@@ -26,7 +28,9 @@ namespace quorvel {
 class ExportViewController;
 class HelpWebViewWidget;
 
-class ExportViewWidget : public QWidget, public HelpWebViewControllerDelegate {
+class ExportViewWidget : public QWidget,
+                         public HelpWebViewControllerDelegate,
+                         public MFMailComposeViewControllerDelegate {
     Q_OBJECT
 public:
     static constexpr const char* kMailMimeType = "audio/mp4";
@@ -36,6 +40,8 @@ public:
 
     const std::shared_ptr<ExportViewController>& controller() const { return controller_; }
     HelpWebViewWidget* helpController() const;
+    // The open mail composer, if any.
+    MFMailComposeViewController* mailComposer() const { return composer_; }
 
     // The layout's actions.
     void cancelFinish();
@@ -44,12 +50,9 @@ public:
 
     // HelpWebViewControllerDelegate
     void helpWebViewControllerDidFinish(HelpWebViewController* sender) override;
-
-signals:
-    // The mail button: a message with the stored ringtone attached. The
-    // subject and body are the string table's texts; the body is HTML.
-    void sendMailRequested(const QString& subject, const QString& htmlBody, const QUrl& attachment,
-                           const QString& attachmentName, const QString& mimeType);
+    // MFMailComposeViewControllerDelegate
+    void mailComposeController(MFMailComposeViewController* composer, MFMailComposeResult result,
+                               const NSError* error) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -60,6 +63,7 @@ private:
     std::unique_ptr<Ui::ExportView> ui_;
     std::shared_ptr<ExportViewController> controller_;
     QPointer<HelpWebViewWidget> help_;
+    QPointer<MFMailComposeViewController> composer_;
     QPixmap background_;
 };
 

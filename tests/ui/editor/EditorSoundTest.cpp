@@ -1,13 +1,20 @@
 // The editor with the platform's player and its tick, heard through SDL's
 // disk driver: a preview writes the segment's sound and moves the cursor and
-// the running time; a step button writes the tick.
+// the running time; a step button writes the tick; what a preview plays is
+// what the export writes.
 #include "AVAudioSession.h"
 #include "AVPreviewPlayer.h"
 #include "AudioExporterFor3G.h"
+#include "DBHelper.h"
 #include "EditorNavigation.h"
+#include "EditorSlider.h"
+#include "ExportViewController.h"
 #include "MPMediaLibrary.h"
 #include "MainViewController.h"
 #include "MainViewPresenter.h"
+#include "Paths.h"
+#include "PersistentStack.h"
+#include "Ringtune.h"
 #include "ScreenStack.h"
 #include "TestSupport.h"
 #include "UserDefaults.h"
@@ -16,8 +23,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <ostream>
+#include <numeric>
 #include <gtest/gtest.h>
 
 using namespace quorvel;
@@ -25,12 +36,80 @@ using namespace quorvel::test;
 
 namespace {
 
+// Keeps the export screen's presenter so that its export runs; presents nothing.
 class NoNavigation : public EditorNavigation {
 public:
     void presentScreen(EditorScreen) override {}
-    void presentExportScreen(const std::shared_ptr<ExportViewController>&) override {}
+    void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) override { exportScreen = screen; }
     void dismissPresentedScreen() override {}
+
+    std::shared_ptr<ExportViewController> exportScreen;
 };
+
+// Interleaved stereo to mono.
+std::vector<float> mono(const std::vector<float>& stereo) {
+    std::vector<float> out(stereo.size() / 2);
+    for (size_t i = 0; i < out.size(); ++i) out[i] = 0.5f * (stereo[2 * i] + stereo[2 * i + 1]);
+    return out;
+}
+
+// The file decoded by ffmpeg to 44.1 kHz mono floats.
+std::vector<float> decodedMono(const QString& path) {
+    QTemporaryDir dir;
+    const QString raw = dir.path() + QStringLiteral("/decoded.raw");
+    const ToolResult r = runTool(QStringLiteral("ffmpeg"),
+                                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                                  QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-ar"),
+                                  QStringLiteral("44100"), QStringLiteral("-f"), QStringLiteral("f32le"), raw});
+    QFile f(raw);
+    if (r.exitCode != 0 || !f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = f.readAll();
+    std::vector<float> samples(size_t(bytes.size()) / sizeof(float));
+    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
+    return samples;
+}
+
+double pearson(const float* a, const float* b, size_t n) {
+    double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+    for (size_t i = 0; i < n; ++i) {
+        sa += a[i];
+        sb += b[i];
+        saa += double(a[i]) * a[i];
+        sbb += double(b[i]) * b[i];
+        sab += double(a[i]) * b[i];
+    }
+    const double cov = sab - sa * sb / double(n);
+    const double va = saa - sa * sa / double(n), vb = sbb - sb * sb / double(n);
+    return (va > 0 && vb > 0) ? cov / std::sqrt(va * vb) : 0.0;
+}
+
+// The best correlation of `written` against any stretch of `heard` of its
+// length: first on 10 ms energy blocks (the heard file has silence around the
+// preview), then sample by sample near the best block.
+double bestCorrelation(const std::vector<float>& heard, const std::vector<float>& written) {
+    constexpr size_t kBlock = 441;
+    if (written.size() < 4 * kBlock || heard.size() < written.size()) return 0.0;
+    const auto energy = [](const std::vector<float>& x) {
+        std::vector<float> e(x.size() / kBlock);
+        for (size_t b = 0; b < e.size(); ++b)
+            for (size_t i = 0; i < kBlock; ++i) e[b] += x[b * kBlock + i] * x[b * kBlock + i];
+        return e;
+    };
+    const std::vector<float> eh = energy(heard), ew = energy(written);
+    size_t bestBlock = 0;
+    double best = -1.0;
+    for (size_t lag = 0; lag + ew.size() <= eh.size(); ++lag) {
+        const double c = pearson(eh.data() + lag, ew.data(), ew.size());
+        if (c > best) best = c, bestBlock = lag;
+    }
+    const long centre = long(bestBlock * kBlock);
+    double bestSample = -1.0;
+    for (long lag = std::max(0L, centre - long(kBlock)); lag <= centre + long(kBlock); ++lag) {
+        if (size_t(lag) + written.size() > heard.size()) break;
+        bestSample = std::max(bestSample, pearson(heard.data() + lag, written.data(), written.size()));
+    }
+    return bestSample;
+}
 
 class EditorSound : public ::testing::Test {
 protected:
@@ -82,6 +161,9 @@ protected:
         return top;
     }
     QString label(const char* name) const { return screen->findChild<QLabel*>(QString::fromLatin1(name))->text(); }
+    void setSlider(const char* name, int value) {
+        screen->findChild<EditorSlider*>(QString::fromLatin1(name))->setValue(value);
+    }
 
     QTemporaryDir songs;
     TempHome home;
@@ -91,6 +173,14 @@ protected:
     std::unique_ptr<MainViewPresenter> presenter;
     MainViewController* screen = nullptr;
 };
+
+struct Effects {
+    int speed;
+    int pitch;
+};
+void PrintTo(const Effects& e, std::ostream* os) { *os << "speed " << e.speed << ", pitch " << e.pitch; }
+
+class PreviewAgainstExport : public EditorSound, public ::testing::WithParamInterface<Effects> {};
 
 } // namespace
 
@@ -124,3 +214,54 @@ TEST_F(EditorSound, AStepButtonTicks) {
     const std::vector<float> samples = heard();
     EXPECT_GT(peak(samples), 0.01f) << "the tick is in what was written";
 }
+
+// The preview applies the fades while playing; the export writes them into
+// the file (and with effects, both start from the same processed segment).
+// A listener must hear the same ringtone in both.
+TEST_P(PreviewAgainstExport, ThePreviewSoundsAsTheExportedFile) {
+    if (!haveTool(QStringLiteral("ffmpeg"))) GTEST_SKIP() << "ffmpeg";
+    PersistentStack store(Paths::documentPath(QStringLiteral(".Quorvel.sqlite")));
+    DBHelper::dbHelper().setManagedObjectContext(store.managedObjectContext());
+    // Two tones under a slow, uneven swell: the envelope gives the alignment
+    // something to hold on to.
+    const QString song = songs.path() + QStringLiteral("/swell.wav");
+    std::vector<int16_t> samples(44100 * 12);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const double t = double(i) / 44100.0;
+        const double swell = 0.55 + 0.3 * std::sin(2 * M_PI * 0.7 * t) + 0.1 * std::sin(2 * M_PI * 1.9 * t);
+        const double tone = 0.6 * std::sin(2 * M_PI * 330 * t) + 0.3 * std::sin(2 * M_PI * 523 * t);
+        samples[i] = int16_t(std::lround(12000 * swell * tone));
+    }
+    ASSERT_TRUE(writeWav16(song, samples, 44100, 1));
+    pickAndLoad(song);
+    setSlider("startSlider", 150);
+    setSlider("rangeSlider", 600);
+    setSlider("fadeInSlider", 150);
+    setSlider("fadeOutSlider", 150);
+    setSlider("speedSlider", GetParam().speed * 100);
+    setSlider("pitchSlider", GetParam().pitch * 100);
+
+    screen->findChild<QPushButton*>(QStringLiteral("playStopButton"))->click();
+    ASSERT_TRUE(waitUntil([this] { return presenter->isPlaying(); }, 60000));
+    ASSERT_TRUE(waitUntil([this] { return !presenter->isPlaying(); }, 60000));
+    const std::vector<float> preview = mono(heard());
+
+    screen->findChild<QPushButton*>(QStringLiteral("exportButton"))->click();
+    ASSERT_TRUE(waitUntil([this] { return navigation.exportScreen != nullptr; }));
+    ExportViewController& exporting = *navigation.exportScreen;
+    ASSERT_TRUE(waitUntil([&] { return exporting.outcome() != ExportViewController::Outcome::Running; }, 120000));
+    ASSERT_EQ(exporting.outcome(), ExportViewController::Outcome::Done) << exporting.failureDescription().toStdString();
+    const std::vector<float> written = decodedMono(presenter->ringtune()->storedFilePath().toLocalFile());
+    ASSERT_GT(written.size(), size_t(44100 * 2));
+    ASSERT_GE(preview.size(), written.size()) << "the whole segment was heard";
+
+    const double correlation = bestCorrelation(preview, written);
+    std::printf("preview against the exported file: correlation %.4f\n", correlation);
+    EXPECT_GT(correlation, 0.99);
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, PreviewAgainstExport,
+                         ::testing::Values(Effects{0, 0}, Effects{1, 6}),
+                         [](const ::testing::TestParamInfo<Effects>& info) {
+                             return info.param.speed == 0 ? std::string("Plain") : std::string("SpeedAndPitch");
+                         });

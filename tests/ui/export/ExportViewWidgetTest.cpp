@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -130,14 +131,26 @@ TEST_F(ExportView, TheWritersPathShowsProgressThenDoneWithExitHelpAndMail) {
     EXPECT_EQ(test::probeStreamField(stored, QStringLiteral("codec_name")), QStringLiteral("aac"));
     EXPECT_NEAR(test::probeDuration(stored), 30.0, 0.05);
 
-    QSignalSpy mail(widget.get(), &ExportViewWidget::sendMailRequested);
     find<QPushButton>("mailButton")->click();
-    ASSERT_EQ(mail.size(), 1);
-    EXPECT_EQ(mail[0][0].toString(), NSLocalizedString(QStringLiteral("mail_subject")));
-    EXPECT_EQ(mail[0][1].toString(), NSLocalizedString(QStringLiteral("mail_body")));
-    EXPECT_EQ(mail[0][2].toUrl(), ringtune->storedFilePath());
-    EXPECT_EQ(mail[0][3].toString(), ringtune->fileName());
-    EXPECT_EQ(mail[0][4].toString(), QStringLiteral("audio/mp4"));
+    QPointer<MFMailComposeViewController> composer = widget->mailComposer();
+    ASSERT_TRUE(composer);
+    EXPECT_TRUE(composer->isVisible());
+    EXPECT_EQ(composer->subject(), NSLocalizedString(QStringLiteral("mail_subject")));
+    EXPECT_EQ(composer->messageBody(), NSLocalizedString(QStringLiteral("mail_body")));
+    EXPECT_TRUE(composer->isBodyHTML());
+    EXPECT_EQ(composer->attachmentPath(), stored);
+    EXPECT_EQ(composer->attachmentFileName(), ringtune->fileName());
+    EXPECT_EQ(composer->attachmentMimeType(), QStringLiteral("audio/mp4"));
+    // A second press raises the open composer instead of opening another.
+    find<QPushButton>("mailButton")->click();
+    EXPECT_EQ(widget->mailComposer(), composer.data());
+    composer->cancel();
+    EXPECT_TRUE(test::waitUntil([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return composer.isNull();
+    }));
+    EXPECT_EQ(widget->mailComposer(), nullptr);
+    EXPECT_EQ(finished.calls, 0) << "the export screen stays after the composer";
 
     // After done the exit button closes at once.
     find<QPushButton>("cancelButton")->click();

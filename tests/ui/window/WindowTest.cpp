@@ -333,8 +333,6 @@ TEST_F(Window, DISABLED_KeysStepTheStartAndOpenAndCloseTheScreens) {
     QPointer<ExportViewWidget> exporting = window->navigator()->exportScreen();
     ASSERT_TRUE(settled());
     EXPECT_EQ(stack()->topScreen(), exporting.data());
-    EXPECT_FALSE(exporting->findChild<QPushButton*>(QStringLiteral("mailButton"))->isEnabled())
-        << "no mail composer in this program";
     ASSERT_TRUE(key(Qt::Key_Escape));
     EXPECT_TRUE(test::waitUntil([&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
