@@ -39,7 +39,13 @@ constexpr double kRate = 44100.0;
 
 struct Done : AudioEffectsHelperDelegate {
     QEventLoop loop;
+    bool failed = false;
     void effectsDelegateDidFinishWithURL(const QUrl&) override { loop.quit(); }
+    void effectsDelegateDidFail(const QString& reason) override {
+        std::fprintf(stderr, "effects failed: %s\n", qPrintable(reason));
+        failed = true;
+        loop.quit();
+    }
 };
 
 double cpuSeconds() {
@@ -66,6 +72,7 @@ Timing runOurs(const QString& in, float speedControl, float semitones) {
     helper.setDelegate(&done);
     helper.startProcess(tune);
     done.loop.exec();
+    if (done.failed) std::exit(1);
     return {double(clock.nsecsElapsed()) / 1e9, cpuSeconds() - cpu0};
 }
 
