@@ -114,6 +114,19 @@ void ScreenStack::focusScreen(QWidget* screen) {
     screen->setFocus(Qt::OtherFocusReason);
 }
 
+bool ScreenStack::focusNextPrevChild(bool next) {
+    QWidget* before = focusWidget();
+    const bool moved = QWidget::focusNextPrevChild(next);
+    if (focusWidget() != before) return moved;
+    for (QWidget* w = next ? nextInFocusChain() : previousInFocusChain(); w && w != this;
+         w = next ? w->nextInFocusChain() : w->previousInFocusChain()) {
+        if (w->window() != this || !w->isVisible() || !w->isEnabled() || !(w->focusPolicy() & Qt::TabFocus)) continue;
+        w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return true;
+    }
+    return moved;
+}
+
 void ScreenStack::present(QWidget* screen, Presentation presentation) {
     prune();
     if (!screen || screen == root_ || isPresented(screen)) return;

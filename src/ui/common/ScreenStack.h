@@ -97,6 +97,9 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Tab past the last control comes round to the first (and Shift+Tab the
+    // other way): inside the canvas the focus does not go round by itself.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     struct Entry {
