@@ -1,3 +1,4 @@
+#include "AlertView.h"
 #include "CanvasView.h"
 #include "FocusKeys.h"
 #include "ScreenStack.h"
@@ -69,6 +70,28 @@ TEST_F(Keyboard, TabGoesRoundTheScreensControlsInsideTheCanvas) {
     EXPECT_EQ(stack->focusWidget(), screen.first);
     press(Qt::Key_Backtab);
     EXPECT_EQ(stack->focusWidget(), screen.last);
+}
+
+TEST_F(Keyboard, TabStaysInAnAlertOverTheScreen) {
+    screen.last->setFocus(Qt::TabFocusReason);
+    AlertView* alert = AlertView::show(stack, QStringLiteral("Title"), QStringLiteral("Message"),
+                                       QStringLiteral("No"), {QStringLiteral("Yes")});
+    auto* no = alert->findChild<QPushButton*>(QStringLiteral("alertButton0"));
+    auto* yes = alert->findChild<QPushButton*>(QStringLiteral("alertButton1"));
+    ASSERT_TRUE(no && yes);
+    std::vector<QWidget*> seen;
+    for (int i = 0; i < 4; ++i) {
+        press(Qt::Key_Tab);
+        seen.push_back(stack->focusWidget());
+    }
+    for (int i = 0; i < 3; ++i) {
+        press(Qt::Key_Backtab);
+        seen.push_back(stack->focusWidget());
+    }
+    for (QWidget* w : seen) EXPECT_TRUE(w == no || w == yes) << (w ? qPrintable(w->objectName()) : "none");
+    EXPECT_NE(seen[0], seen[1]);
+    EXPECT_NE(seen[4], seen[5]);
+    alert->dismissWithClickedButtonIndex(0, false);
 }
 
 TEST_F(Keyboard, FocusedControlsTakeTheirKeysBeforeTheShortcuts) {
