@@ -114,6 +114,22 @@ void ScreenStack::focusScreen(QWidget* screen) {
     screen->setFocus(Qt::OtherFocusReason);
 }
 
+bool ScreenStack::focusNextPrevChild(bool next) {
+    prune();
+    // Tab stays within the alert on top, else within the screen on top.
+    QWidget* scope = !overlays_.isEmpty() && overlays_.last().widget ? overlays_.last().widget.data() : topScreen();
+    QWidget* before = focusWidget();
+    const bool moved = QWidget::focusNextPrevChild(next);
+    QWidget* now = focusWidget();
+    if (!scope || (now != before && scope->isAncestorOf(now))) return moved;
+    QList<QWidget*> chain;
+    for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain())
+        if (scope->isAncestorOf(w) && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) chain << w;
+    if (chain.isEmpty()) return moved;
+    (next ? chain.first() : chain.last())->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+}
+
 void ScreenStack::present(QWidget* screen, Presentation presentation) {
     prune();
     if (!screen || screen == root_ || isPresented(screen)) return;

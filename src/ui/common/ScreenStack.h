@@ -97,6 +97,10 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Tab goes round the controls of the screen on top (or of the alert over
+    // it): past the last it comes to the first, and Shift+Tab the other way.
+    // Inside the canvas the focus would neither go round nor stay in an alert.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     struct Entry {
