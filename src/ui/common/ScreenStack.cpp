@@ -92,6 +92,12 @@ void ScreenStack::finishRunningTransition() {
     dropTransition();
 }
 
+void ScreenStack::escapeIfAsked() {
+    if (!escapePending_) return;
+    escapePending_ = false;
+    escape();
+}
+
 void ScreenStack::dropTransition() {
     if (!transition_) return;
     transition_->hide();
@@ -162,6 +168,7 @@ void ScreenStack::present(QWidget* screen, Presentation presentation) {
     transition_->start([this, done] {
         dropTransition();
         done();
+        escapeIfAsked();
     });
 }
 
@@ -215,6 +222,8 @@ void ScreenStack::dismiss(QWidget* screen, bool animated) {
     transition_->start([this, finish] {
         dropTransition();
         finish();
+        // An Esc during a closing move was for the screen that went.
+        escapePending_ = false;
     });
 }
 
@@ -225,7 +234,11 @@ bool ScreenStack::escape() {
         if (auto f = overlays_.last().escape) f();
         return true;
     }
-    if (isTransitioning()) return true;
+    if (isTransitioning()) {
+        // Kept for the end of the move, so that a key pressed early is not lost.
+        escapePending_ = true;
+        return true;
+    }
     if (entries_.isEmpty()) return false;
     if (auto f = entries_.last().presentation.escape) f();
     else dismissTop(true);

@@ -60,6 +60,7 @@ public:
 
     // Esc: an alert's cancel button if an alert with one shows, else the top
     // screen's escape action, else its closing. False when there was nothing to do.
+    // Pressed while a screen moves in, it acts when the move ends.
     bool escape();
 
     QWidget* topScreen() const;
@@ -115,6 +116,7 @@ private:
     QPixmap snapshot(QWidget* screen) const;
     void finishRunningTransition();
     void dropTransition();
+    void escapeIfAsked();
     void raiseOverlays();
     void focusScreen(QWidget* screen);
     void prune();
@@ -124,6 +126,7 @@ private:
     QList<Entry> entries_;
     QList<Overlay> overlays_;
     QPointer<TransitionOverlay> transition_;
+    bool escapePending_ = false;
     QPointer<QWidget> dialogParent_;
     qreal renderScale_ = 1.0;
 };
