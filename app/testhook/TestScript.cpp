@@ -1,8 +1,10 @@
 #include "TestScript.h"
 
+#include "Appirater.h"
 #include "EditorSlider.h"
 #include "MainWindow.h"
 #include "Navigator.h"
+#include "ScreenStack.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -14,6 +16,8 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QScreen>
+#include <QHash>
+#include <QImage>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
@@ -94,6 +98,25 @@ QWidget* TestScript::find(const QString& name) const {
     return found;
 }
 
+// What a person can act on: buttons, sliders, text fields and lists.
+QList<QWidget*> TestScript::visibleControls() const {
+    QList<QWidget*> controls;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (!top->isVisible()) continue;
+        for (QWidget* w : top->findChildren<QWidget*>()) {
+            if (!w->isVisible()) continue;
+            const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSlider*>(w) ||
+                                 qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractItemView*>(w);
+            if (control && !w->inherits("QScrollBar") && !w->inherits("QHeaderView")) controls << w;
+        }
+    }
+    return controls;
+}
+
+QString TestScript::describe(QWidget* widget) {
+    return QStringLiteral("%1 (%2)").arg(widget->objectName(), QLatin1String(widget->metaObject()->className()));
+}
+
 QString TestScript::textOf(QWidget* widget) const {
     if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
     if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
@@ -136,6 +159,10 @@ bool TestScript::run(const QStringList& words) {
     if (command == QLatin1String("wait")) {
         need(1);
         return find(name) != nullptr;
+    }
+    if (command == QLatin1String("settled")) {
+        // No screen is moving in or out.
+        return !window_.stack()->isTransitioning();
     }
     if (command == QLatin1String("gone")) {
         need(1);
@@ -226,22 +253,86 @@ bool TestScript::run(const QStringList& words) {
     if (command == QLatin1String("named")) {
         // Every visible control a person can use has a name for screen readers.
         QStringList unnamed;
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (!top->isVisible()) continue;
-            for (QWidget* w : top->findChildren<QWidget*>()) {
-                if (!w->isVisible()) continue;
-                const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSlider*>(w) ||
-                                     qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractItemView*>(w);
-                if (!control || w->inherits("QScrollBar") || w->inherits("QHeaderView")) continue;
-                QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
-                const QString spoken = face ? face->text(QAccessible::Name).trimmed() : QString();
-                if (spoken.isEmpty()) unnamed << QStringLiteral("%1 (%2)").arg(w->objectName(), QLatin1String(w->metaObject()->className()));
-            }
+        for (QWidget* w : visibleControls()) {
+            QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+            const QString spoken = face ? face->text(QAccessible::Name).trimmed() : QString();
+            if (spoken.isEmpty()) unnamed << describe(w);
         }
         if (!unnamed.isEmpty()) fail(QStringLiteral("controls without a name: ") + unnamed.join(QStringLiteral(", ")));
         return true;
     }
+    if (command == QLatin1String("tabs")) {
+        // Tab, pressed from the focused control, reaches every visible enabled
+        // control of the screens (or of the dialog on top), and each looks
+        // different while it has the focus.
+        QWidget* root = QApplication::activeModalWidget();
+        if (!root) root = window_.stack();
+        if (!QApplication::focusWidget()) {
+            window_.activateWindow();
+            return false;
+        }
+        QList<QWidget*> controls;
+        for (QWidget* w : visibleControls())
+            if (w->isEnabled() && w->window() == root) controls << w;
+        QHash<QWidget*, QImage> focusedLook;
+        for (int i = 0; i < 3 * controls.size() + 4 && focusedLook.size() < controls.size(); ++i) {
+            QWidget* top = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow();
+            QWidget* target = top && top->focusWidget() ? top->focusWidget() : QApplication::focusWidget();
+            if (!target) break;
+            QTest::keyClick(target, Qt::Key_Tab);
+            // Inside the canvas the application's focus stays on the view: ask the screens.
+            QWidget* now = root->focusWidget();
+            if (controls.contains(now) && !focusedLook.contains(now)) focusedLook.insert(now, now->grab().toImage());
+        }
+        QWidget* last = root->focusWidget();
+        QStringList faults;
+        for (QWidget* w : controls) {
+            if (!focusedLook.contains(w)) faults << QStringLiteral("%1 not reached").arg(describe(w));
+            else if (w != last && focusedLook.value(w) == w->grab().toImage())
+                faults << QStringLiteral("%1 shows no focus").arg(describe(w));
+        }
+        if (!faults.isEmpty()) fail(faults.join(QStringLiteral(", ")));
+        std::printf("tabs=%lld\n", static_cast<long long>(controls.size()));
+        std::fflush(stdout);
+        return true;
+    }
+    if (command == QLatin1String("rows")) {
+        // Each row's text, in the view's order: NAME[ROW]=TEXT.
+        need(1);
+        auto* view = qobject_cast<QAbstractItemView*>(find(name));
+        if (!view || !view->model()) return false;
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            std::printf("%s[%d]=%s\n", qPrintable(name), row, qPrintable(view->model()->index(row, 0).data().toString()));
+        std::fflush(stdout);
+        return true;
+    }
+    if (command == QLatin1String("count")) {
+        need(2);
+        auto* view = qobject_cast<QAbstractItemView*>(find(name));
+        return view && view->model() && view->model()->rowCount() == words[2].toInt();
+    }
+    if (command == QLatin1String("property")) {
+        // Waits until the widget's property reads as the text.
+        need(3);
+        QWidget* widget = find(name);
+        return widget && widget->property(qPrintable(words[2])).toString() == words.mid(3).join(QLatin1Char(' '));
+    }
+    if (command == QLatin1String("rating")) {
+        // The rating prompt, as it shows once its conditions are met.
+        Appirater::sharedInstance().showRatingAlert();
+        return true;
+    }
     if (command == QLatin1String("focus")) {
+        // The window (and with a NAME, that control) gets the keyboard focus.
+        if (!name.isEmpty()) {
+            QWidget* widget = find(name);
+            if (!widget || !window_.isActiveWindow()) {
+                window_.activateWindow();
+                return false;
+            }
+            widget->setFocus(Qt::TabFocusReason);
+            return widget->hasFocus();
+        }
         window_.activateWindow();
         window_.raise();
         return window_.isActiveWindow();
@@ -252,7 +343,15 @@ bool TestScript::run(const QStringList& words) {
         return true;
     }
     if (command == QLatin1String("shot")) {
+        // PATH: the program's windows as on screen; PATH NAME: that widget as it
+        // draws itself, wherever a transition has it.
         need(1);
+        if (words.size() > 2) {
+            QWidget* widget = find(words[2]);
+            if (!widget) return false;
+            if (!widget->grab().save(words[1])) fail(QStringLiteral("cannot save %1").arg(words[1]));
+            return true;
+        }
         screenshot(words[1]);
         return true;
     }

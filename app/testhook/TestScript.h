@@ -34,6 +34,8 @@ private:
     void fail(const QString& why);
     QWidget* find(const QString& name) const;
     QString textOf(QWidget* widget) const;
+    QList<QWidget*> visibleControls() const;
+    static QString describe(QWidget* widget);
     void screenshot(const QString& path);
 
     MainWindow& window_;

@@ -81,14 +81,14 @@ ringtones() { (cd "$documents" && ls -1 -- *.m4r 2>/dev/null) || true; }
 # near A B TOLERANCE: |A - B| <= TOLERANCE
 near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; if (d < 0) d = -d; exit !(d <= t) }'; }
 
-# The one ringtone in Documents: an .m4r of $1 seconds (within one AAC frame)
-# tagged as a ringtone. Sets $files (its name), $file (its path), $seconds.
+# The one ringtone in Documents: an .m4r of $1 seconds (within $2, by default
+# one AAC frame) tagged as a ringtone. Sets $files (its name), $file (its path), $seconds.
 check_one_ringtone() {
     files="$(ringtones)"
     [ "$(echo "$files" | grep -c .)" -eq 1 ] || fail "one ringtone expected in Documents, found: $files"
     file="$documents/$files"
     case "$file" in *.m4r) ;; *) fail "not an .m4r: $file" ;; esac
     seconds="$(duration "$file")"
-    near "$seconds" "$1" 0.0233 || fail "length $seconds s, expected $1"
+    near "$seconds" "$1" "${2:-0.0233}" || fail "length $seconds s, expected $1"
     [ "$(media_type "$file")" = 14 ] || fail "media type $(media_type "$file"), expected 14"
 }

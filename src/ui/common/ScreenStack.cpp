@@ -92,6 +92,12 @@ void ScreenStack::finishRunningTransition() {
     dropTransition();
 }
 
+void ScreenStack::escapeIfAsked() {
+    if (!escapePending_) return;
+    escapePending_ = false;
+    escape();
+}
+
 void ScreenStack::dropTransition() {
     if (!transition_) return;
     transition_->hide();
@@ -112,6 +118,22 @@ void ScreenStack::focusScreen(QWidget* screen) {
     }
     if (screen->focusPolicy() == Qt::NoFocus) screen->setFocusPolicy(Qt::StrongFocus);
     screen->setFocus(Qt::OtherFocusReason);
+}
+
+bool ScreenStack::focusNextPrevChild(bool next) {
+    prune();
+    // Tab stays within the alert on top, else within the screen on top.
+    QWidget* scope = !overlays_.isEmpty() && overlays_.last().widget ? overlays_.last().widget.data() : topScreen();
+    QWidget* before = focusWidget();
+    const bool moved = QWidget::focusNextPrevChild(next);
+    QWidget* now = focusWidget();
+    if (!scope || (now != before && scope->isAncestorOf(now))) return moved;
+    QList<QWidget*> chain;
+    for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain())
+        if (scope->isAncestorOf(w) && w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) chain << w;
+    if (chain.isEmpty()) return moved;
+    (next ? chain.first() : chain.last())->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
 }
 
 void ScreenStack::present(QWidget* screen, Presentation presentation) {
@@ -146,6 +168,7 @@ void ScreenStack::present(QWidget* screen, Presentation presentation) {
     transition_->start([this, done] {
         dropTransition();
         done();
+        escapeIfAsked();
     });
 }
 
@@ -199,6 +222,8 @@ void ScreenStack::dismiss(QWidget* screen, bool animated) {
     transition_->start([this, finish] {
         dropTransition();
         finish();
+        // An Esc during a closing move was for the screen that went.
+        escapePending_ = false;
     });
 }
 
@@ -209,7 +234,11 @@ bool ScreenStack::escape() {
         if (auto f = overlays_.last().escape) f();
         return true;
     }
-    if (isTransitioning()) return true;
+    if (isTransitioning()) {
+        // Kept for the end of the move, so that a key pressed early is not lost.
+        escapePending_ = true;
+        return true;
+    }
     if (entries_.isEmpty()) return false;
     if (auto f = entries_.last().presentation.escape) f();
     else dismissTop(true);

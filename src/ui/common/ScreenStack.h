@@ -60,6 +60,7 @@ public:
 
     // Esc: an alert's cancel button if an alert with one shows, else the top
     // screen's escape action, else its closing. False when there was nothing to do.
+    // Pressed while a screen moves in, it acts when the move ends.
     bool escape();
 
     QWidget* topScreen() const;
@@ -97,6 +98,10 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Tab goes round the controls of the screen on top (or of the alert over
+    // it): past the last it comes to the first, and Shift+Tab the other way.
+    // Inside the canvas the focus would neither go round nor stay in an alert.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     struct Entry {
@@ -111,6 +116,7 @@ private:
     QPixmap snapshot(QWidget* screen) const;
     void finishRunningTransition();
     void dropTransition();
+    void escapeIfAsked();
     void raiseOverlays();
     void focusScreen(QWidget* screen);
     void prune();
@@ -120,6 +126,7 @@ private:
     QList<Entry> entries_;
     QList<Overlay> overlays_;
     QPointer<TransitionOverlay> transition_;
+    bool escapePending_ = false;
     QPointer<QWidget> dialogParent_;
     qreal renderScale_ = 1.0;
 };

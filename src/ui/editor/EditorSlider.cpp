@@ -48,7 +48,8 @@ void drawTrack(QPainter& p, const QRectF& target, const QPixmap& image, Qt::Orie
 } // namespace
 
 EditorSlider::EditorSlider(QWidget* parent) : QSlider(parent) {
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab, not by a click: a click keeps the editor's keys working.
+    setFocusPolicy(Qt::TabFocus);
     applyStyle();
     connect(this, &QSlider::valueChanged, this, [this](int) {
         if (isSliderDown()) emit valueChangedWhileDragging(floatValue());
@@ -114,6 +115,13 @@ void EditorSlider::paintEvent(QPaintEvent*) {
         const QSizeF size = UIImage::pointSize(thumb);
         p.drawPixmap(QPointF(handle.center().x() + 0.5 - size.width() / 2, handle.center().y() + 0.5 - size.height() / 2),
                      thumb);
+    }
+    if (hasFocus()) {
+        p.setOpacity(1.0);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Qt::white, 1.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "AudioServices.h"
 #include "EditorNavigation.h"
 #include "EditorSlider.h"
+#include "FocusKeys.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
 #include "MainViewPresenter.h"
@@ -81,6 +82,8 @@ MainViewController::MainViewController(MainViewPresenter& presenter, QWidget* pa
     setUpScreen();
     connectControls();
     addShortcuts();
+    // Tab reaches every control; a focused one takes its own keys.
+    FocusKeys::install(this);
     presenter_.setView(this);
     presenter_.viewDidLoad();
     connect(&presenter_, &MainViewPresenter::changed, this, &MainViewController::refresh);

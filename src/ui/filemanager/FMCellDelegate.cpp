@@ -32,6 +32,12 @@ void FMCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     painter->setOpacity(opacity);
     FMCellView::paint(*painter, option.rect, cell, artwork(cell.file, cell.image),
                       option.state.testFlag(QStyle::State_Selected));
+    // The keyboard's row, while the list has the focus.
+    if (option.state.testFlag(QStyle::State_HasFocus)) {
+        painter->setPen(QPen(Qt::white, 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(QRectF(option.rect).adjusted(1, 1, -1, -1));
+    }
     painter->restore();
 }
 

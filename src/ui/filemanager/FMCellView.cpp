@@ -40,12 +40,15 @@ void FMCellView::paint(QPainter& p, const QRect& rect, const FMCellContent& cont
         p.drawPixmap(art, image);
     }
 
+    const QRect titleRect = frameForTag(TitleTag, w).translated(o);
     QFont title = p.font();
     title.setPixelSize(17);
     title.setBold(true);
+    // A long title gets smaller type before it loses its end (the number tells rows apart).
+    while (title.pixelSize() > 13 && QFontMetricsF(title).horizontalAdvance(content.title) > titleRect.width() - 2)
+        title.setPixelSize(title.pixelSize() - 1);
     p.setFont(title);
     p.setPen(Qt::white);
-    const QRect titleRect = frameForTag(TitleTag, w).translated(o);
     p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
                QFontMetrics(title).elidedText(content.title, Qt::ElideRight, titleRect.width()));
 
@@ -61,6 +64,7 @@ void FMCellView::paint(QPainter& p, const QRect& rect, const FMCellContent& cont
     if (content.durationShown) {
         QFont length = title;
         length.setPixelSize(20);
+        length.setBold(true);
         p.setFont(length);
         p.setPen(QColor(95, 224, 208));
         p.drawText(frameForTag(DurationTag, w).translated(o), Qt::AlignRight | Qt::AlignVCenter, content.duration);

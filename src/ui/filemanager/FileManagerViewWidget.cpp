@@ -38,6 +38,7 @@ public:
         layout->addStretch(1);
         button_ = new QPushButton(QObject::tr("Delete"), this);
         button_->setObjectName(QStringLiteral("deleteConfirmButton"));
+        button_->setAccessibleName(QObject::tr("Delete this ringtone"));
         button_->setCursor(Qt::PointingHandCursor);
         button_->setStyleSheet(QStringLiteral(
             "QPushButton { color: white; font-weight: bold; font-size: 15px; padding: 6px 14px;"

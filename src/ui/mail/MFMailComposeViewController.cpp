@@ -28,16 +28,19 @@ MFMailComposeViewController::MFMailComposeViewController(QWidget* parent) : QDia
     form->addWidget(new QLabel(tr("To:"), this));
     to_ = new QLineEdit(this);
     to_->setObjectName(QStringLiteral("toRecipients"));
+    to_->setAccessibleName(tr("To"));
     form->addWidget(to_);
     layout->addLayout(form);
     auto* subjectRow = new QHBoxLayout;
     subjectRow->addWidget(new QLabel(tr("Subject:"), this));
     subject_ = new QLineEdit(this);
     subject_->setObjectName(QStringLiteral("subject"));
+    subject_->setAccessibleName(tr("Subject"));
     subjectRow->addWidget(subject_);
     layout->addLayout(subjectRow);
     bodyView_ = new QTextBrowser(this);
     bodyView_->setObjectName(QStringLiteral("messageBody"));
+    bodyView_->setAccessibleName(tr("Message"));
     bodyView_->setOpenLinks(false);
     layout->addWidget(bodyView_, 1);
     attachment_ = new QLabel(this);
@@ -51,6 +54,7 @@ MFMailComposeViewController::MFMailComposeViewController(QWidget* parent) : QDia
     auto* buttons = new QHBoxLayout;
     showFile_ = new QPushButton(tr("Show File"), this);
     showFile_->setObjectName(QStringLiteral("showFileButton"));
+    showFile_->setAccessibleName(tr("Show the attached file"));
     showFile_->hide();
     buttons->addWidget(showFile_);
     buttons->addStretch(1);

@@ -138,6 +138,30 @@ TEST_F(Stack, EscapeRunsTheScreensOwnCloseOrClosesIt) {
     EXPECT_EQ(stack.topScreen(), help);
 }
 
+TEST_F(Stack, EscapeDuringASlideInActsWhenItEndsAndDuringAClosingIsDropped) {
+    int escapes = 0;
+    QWidget* first = page(QStringLiteral("first"), Qt::white);
+    ScreenStack::Presentation how;
+    how.escape = [&] { ++escapes; };
+    stack.present(first, how);
+    ASSERT_TRUE(stack.isTransitioning());
+    EXPECT_TRUE(stack.escape());
+    EXPECT_EQ(escapes, 0) << "not while it moves";
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(escapes, 1) << "the early key is not lost";
+
+    QWidget* second = page(QStringLiteral("second"), Qt::white);
+    ScreenStack::Presentation plain;
+    plain.animated = false;
+    stack.present(second, plain);
+    ASSERT_TRUE(stack.dismissTop(true));
+    ASSERT_TRUE(stack.isTransitioning());
+    EXPECT_TRUE(stack.escape());
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(escapes, 1) << "the key went with the closing screen, not the one revealed";
+    EXPECT_EQ(stack.topScreen(), first);
+}
+
 TEST_F(Stack, TheCanvasShowsTheRealScreensOnceATransitionEnds) {
     stack.setRenderScale(2.0);
     QWidget* blue = page(QStringLiteral("blue"), Qt::blue);

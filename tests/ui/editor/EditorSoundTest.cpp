@@ -253,9 +253,14 @@ TEST_P(PreviewAgainstExport, ThePreviewSoundsAsTheExportedFile) {
     ASSERT_EQ(exporting.outcome(), ExportViewController::Outcome::Done) << exporting.failureDescription().toStdString();
     const std::vector<float> written = decodedMono(presenter->ringtune()->storedFilePath().toLocalFile());
     ASSERT_GT(written.size(), size_t(44100 * 2));
-    ASSERT_GE(preview.size(), written.size()) << "the whole segment was heard";
+    ASSERT_GT(preview.size() + 2205, written.size()) << "the whole segment was heard, give or take 50 ms";
+    // The device may open and close right around the sound: before and after
+    // it a listener hears silence, and the decoder's last frame may run past it.
+    std::vector<float> heardWithSilence(4410, 0.0f);
+    heardWithSilence.insert(heardWithSilence.end(), preview.begin(), preview.end());
+    heardWithSilence.resize(heardWithSilence.size() + 4410, 0.0f);
 
-    const double correlation = bestCorrelation(preview, written);
+    const double correlation = bestCorrelation(heardWithSilence, written);
     std::printf("preview against the exported file: correlation %.4f\n", correlation);
     EXPECT_GT(correlation, 0.99);
 }

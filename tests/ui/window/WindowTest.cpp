@@ -1,5 +1,7 @@
 #include "MainViewPresenter.h"
 #include "AlertView.h"
+#include "DBHelper.h"
+#include "PersistentStack.h"
 #include "ExportViewController.h"
 #include "ExportViewWidget.h"
 #include "Paths.h"
@@ -267,8 +269,13 @@ TEST_F(Window, AProtectedSongIsRefusedAndTheStartScreenComesBack) {
 
 } // namespace
 
-// Disabled until Ctrl+L meets the real list screen (the list arrived after this test was written).
-TEST_F(Window, DISABLED_KeysStepTheStartAndOpenAndCloseTheScreens) {
+TEST_F(Window, KeysStepTheStartAndOpenAndCloseTheScreens) {
+    // The list and the export read the store, as in the program.
+    PersistentStack store(Paths::documentPath(QStringLiteral(".Quorvel.sqlite")));
+    DBHelper::dbHelper().setManagedObjectContext(store.managedObjectContext());
+    struct ForgetStore {
+        ~ForgetStore() { DBHelper::dbHelper().setManagedObjectContext(nullptr); }
+    } forget;
     const QString song = home.path() + QStringLiteral("/Keys Tune.wav");
     ASSERT_TRUE(test::writeWav16(song, test::sine(440, 10.0), 44100, 1));
     window->navigator()->pickFile(song);
