@@ -37,8 +37,11 @@ done <<<"$(ringtones)"
 if [ "$finished" = 0 ] && [ -f "$store" ]; then
     [ "$(query "SELECT COUNT(*) FROM Ringtone;")" = 0 ] || fail "a store row without a ringtone"
 fi
-leftovers="$(cd "$documents" 2>/dev/null && ls -A | grep -v -E '^(.*\.m4r|\.Quorvel\.sqlite(-wal|-shm|-journal)?)$' || true)"
-[ -z "$leftovers" ] || fail "work files left in Documents: $leftovers"
+# The road's own hidden work files (the cut segment, the processed sound) and
+# the folder's lock files stay by design and are replaced on the next use;
+# anything else is a leftover.
+leftovers="$(cd "$documents" 2>/dev/null && ls -A | grep -v -E '^(.*\.m4r|\.Quorvel\.sqlite(-wal|-shm|-journal)?|\.tmpExport\.[a-z0-9]+|\.processedEffect\.wav|\.(Quorvel|Export)\.lock)$' || true)"
+[ -z "$leftovers" ] || fail "files left in Documents: $leftovers"
 
 second="$(script_file second <<'S'
 wait StartView
