@@ -261,7 +261,7 @@ TEST_P(PreviewAgainstExport, ThePreviewSoundsAsTheExportedFile) {
     heardWithSilence.resize(heardWithSilence.size() + 4410, 0.0f);
 
     const double correlation = bestCorrelation(heardWithSilence, written);
-    std::printf("preview against the exported file: correlation %.4f\n", correlation);
+    std::printf("preview against the exported file: correlation %.6f\n", correlation);
     EXPECT_GT(correlation, 0.99);
 }
 
