@@ -9,6 +9,7 @@
 #include "AVAudioPlayer.h"
 #include "AVAudioSession.h"
 #include "AVPlayer.h"
+#include "DiskAudioWatch.h"
 #include "NotificationCenter.h"
 
 #include <QCoreApplication>
@@ -27,33 +28,10 @@
 #include <vector>
 
 using namespace quorvel;
-using Clock = std::chrono::steady_clock;
+using quorvel::bench::Clock;
+using quorvel::bench::firstSound;
 
 namespace {
-
-// Polls `path` from `offset` until a non-zero byte appears (silence is all
-// zero bytes in every sample format); returns when it did.
-Clock::time_point firstSound(const QString& path, qint64 offset, const std::atomic<bool>& stop) {
-    QFile f(path);
-    std::vector<char> buf(1 << 16);
-    while (!stop.load()) {
-        if (!f.isOpen() && !f.open(QIODevice::ReadOnly)) {
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
-            continue;
-        }
-        if (f.size() < offset) offset = 0; // the driver started the file again
-        f.seek(offset);
-        const qint64 n = f.read(buf.data(), qint64(buf.size()));
-        if (n > 0) {
-            for (qint64 i = 0; i < n; ++i)
-                if (buf[size_t(i)] != 0) return Clock::now();
-            offset += n;
-        } else {
-            std::this_thread::sleep_for(std::chrono::microseconds(100));
-        }
-    }
-    return Clock::now();
-}
 
 double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 

@@ -7,6 +7,7 @@
 #include "AVAudioSession.h"
 #include "AVPreviewPlayer.h"
 #include "AudioExporterFor3G.h"
+#include "DiskAudioWatch.h"
 #include "MPMediaLibrary.h"
 #include "MainViewPresenter.h"
 
@@ -21,33 +22,10 @@
 #include <vector>
 
 using namespace quorvel;
-using Clock = std::chrono::steady_clock;
+using quorvel::bench::Clock;
+using quorvel::bench::firstSound;
 
 namespace {
-
-// Polls `path` from `offset` until a non-zero byte appears (silence is all
-// zero bytes); returns when it did.
-Clock::time_point firstSound(const QString& path, qint64 offset, const std::atomic<bool>& stop) {
-    QFile f(path);
-    std::vector<char> buf(1 << 16);
-    while (!stop.load()) {
-        if (!f.isOpen() && !f.open(QIODevice::ReadOnly)) {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-            continue;
-        }
-        if (f.size() < offset) offset = 0;
-        f.seek(offset);
-        const qint64 n = f.read(buf.data(), qint64(buf.size()));
-        if (n > 0) {
-            for (qint64 i = 0; i < n; ++i)
-                if (buf[size_t(i)] != 0) return Clock::now();
-            offset += n;
-        } else {
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-    }
-    return Clock::now();
-}
 
 void runUntil(const std::function<bool()>& done) {
     while (!done()) {
