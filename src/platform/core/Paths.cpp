@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace quorvel {
 
@@ -24,6 +25,28 @@ QString Paths::documentsDirectory() {
 }
 
 QString Paths::documentPath(const QString& fileName) { return documentsDirectory() + QLatin1Char('/') + fileName; }
+
+namespace {
+
+// $QUORVEL_HOME/<underHome> when the home is set (tests keep everything in one
+// folder), else the XDG base folder of that kind joined with "quorvel".
+QString projectDirectory(const char* underHome, QStandardPaths::StandardLocation generic) {
+    QString dir;
+    const QString home = qEnvironmentVariable("QUORVEL_HOME");
+    if (!home.isEmpty()) {
+        dir = home + QLatin1Char('/') + QLatin1String(underHome);
+    } else {
+        dir = QStandardPaths::writableLocation(generic) + QStringLiteral("/quorvel");
+    }
+    QDir().mkpath(dir);
+    return QDir::cleanPath(dir);
+}
+
+} // namespace
+
+QString Paths::cacheDirectory() { return projectDirectory("Cache", QStandardPaths::GenericCacheLocation); }
+
+QString Paths::configDirectory() { return projectDirectory("Config", QStandardPaths::GenericConfigLocation); }
 
 QString Paths::resourceDirectory() {
     QString dir = qEnvironmentVariable("QUORVEL_RESOURCES");
