@@ -122,7 +122,8 @@ void MainViewPresenter::fileManagerControllerDidFinish() { closePresentedScreenA
 void MainViewPresenter::helpWebViewControllerDidFinish() { closePresentedScreenAndReappear(); }
 
 void MainViewPresenter::closePresentedScreenAndReappear() {
-    if (view_) view_->dismissPresentedScreen();
+    if (view_ && !ringtune_ && startScreenShown_) view_->dismissScreensOverStartScreen();
+    else if (view_) view_->dismissPresentedScreen();
     viewDidAppear();
 }
 
