@@ -1,6 +1,7 @@
 #include "TestScript.h"
 
 #include "Appirater.h"
+#include "CanvasView.h"
 #include "EditorSlider.h"
 #include "MainWindow.h"
 #include "Navigator.h"
@@ -358,6 +359,23 @@ bool TestScript::run(const QStringList& words) {
     if (command == QLatin1String("scale")) {
         need(1);
         window_.setScalePercent(words[1].toInt());
+        return true;
+    }
+    if (command == QLatin1String("where")) {
+        // NAME=x,y,width,height: where the widget is on the screen, in the
+        // screen's pixels (through the canvas's scaling), for pointer tools.
+        need(1);
+        QWidget* widget = find(name);
+        CanvasView* canvas = window_.canvas();
+        if (!widget || !canvas || window_.stack()->isTransitioning()) return false;
+        const auto onScreen = [&](QPoint local) {
+            if (!window_.stack()->isAncestorOf(widget)) return widget->mapToGlobal(local);
+            const QPoint inStack = widget->mapTo(window_.stack(), local);
+            return canvas->viewport()->mapToGlobal(canvas->mapFromScene(QPointF(inStack)));
+        };
+        const QRect rect(onScreen(QPoint(0, 0)), onScreen(QPoint(widget->width(), widget->height())));
+        std::printf("%s=%d,%d,%d,%d\n", qPrintable(name), rect.x(), rect.y(), rect.width(), rect.height());
+        std::fflush(stdout);
         return true;
     }
     if (command == QLatin1String("close")) {

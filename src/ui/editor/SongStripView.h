@@ -16,6 +16,8 @@ class WaveformPeaks;
 
 class SongStripView : public QWidget {
     Q_OBJECT
+    // The song's own waveform is drawn, fully faded in.
+    Q_PROPERTY(bool songWaveformDrawn READ isSongWaveformDrawn)
 public:
     static constexpr int kFadeMs = 400;
     // Half the strip's height that a full-scale sample reaches, in points.
@@ -28,6 +30,7 @@ public:
     const std::shared_ptr<const WaveformPeaks>& peaks() const { return peaks_; }
     // How far the waveform has faded in, 0 to 1.
     qreal waveformOpacity() const { return opacity_; }
+    bool isSongWaveformDrawn() const { return peaks_ && opacity_ >= 1.0; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
