@@ -293,16 +293,19 @@ void MainViewPresenter::rangeBackward() {
     segmentChanged();
 }
 
-MainViewPresenter::TypedTimeOutcome MainViewPresenter::startTyped(const QString& text) {
-    TypedTimeOutcome outcome;
-    if (!areControlsEnabled() || loading_) return outcome;
+std::optional<float> MainViewPresenter::typedSeconds(const QString& text, TypedTimeOutcome& outcome) const {
+    if (!areControlsEnabled() || loading_) return std::nullopt;
     QString reason;
     const std::optional<float> seconds = TypedTime::parse(text, &reason);
-    if (!seconds) {
-        outcome.note = NSLocalizedString(reason);
-        return outcome;
-    }
-    outcome.accepted = true;
+    if (!seconds) outcome.note = NSLocalizedString(reason);
+    outcome.accepted = seconds.has_value();
+    return seconds;
+}
+
+MainViewPresenter::TypedTimeOutcome MainViewPresenter::startTyped(const QString& text) {
+    TypedTimeOutcome outcome;
+    const std::optional<float> seconds = typedSeconds(text, outcome);
+    if (!seconds) return outcome;
     startValueChanged(*seconds);
     if (controls_.start() < *seconds) outcome.note = NSLocalizedString(QStringLiteral("typed_latest_start"));
     return outcome;
@@ -310,14 +313,8 @@ MainViewPresenter::TypedTimeOutcome MainViewPresenter::startTyped(const QString&
 
 MainViewPresenter::TypedTimeOutcome MainViewPresenter::lengthTyped(const QString& text) {
     TypedTimeOutcome outcome;
-    if (!areControlsEnabled() || loading_) return outcome;
-    QString reason;
-    const std::optional<float> seconds = TypedTime::parse(text, &reason);
-    if (!seconds) {
-        outcome.note = NSLocalizedString(reason);
-        return outcome;
-    }
-    outcome.accepted = true;
+    const std::optional<float> seconds = typedSeconds(text, outcome);
+    if (!seconds) return outcome;
     rangeValueChanged(*seconds);
     if (controls_.length() < *seconds) outcome.note = NSLocalizedString(QStringLiteral("typed_longest"));
     else if (controls_.length() > *seconds) outcome.note = NSLocalizedString(QStringLiteral("typed_shortest"));

@@ -24,6 +24,7 @@
 #include <QSizeF>
 #include <QUrl>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -173,6 +174,8 @@ private:
     void songLoadEnded(bool failed);
     void segmentChanged();
     void placeSegment();
+    // The typed text's seconds; nothing (with the reason in `outcome`) for no time or a busy editor.
+    std::optional<float> typedSeconds(const QString& text, TypedTimeOutcome& outcome) const;
     // The start or length is about to change: a playing preview stops.
     void stopPreviewForChange();
     void markNotProcessed();
