@@ -127,11 +127,11 @@ void RingtoneWaysOut::sendToPhone(const QString& deviceId) {
     });
 }
 
-QMimeData* RingtoneWaysOut::dragData() const {
-    if (!hasFile() || !QFileInfo(filePath_).isFile()) return nullptr;
+QMimeData* RingtoneWaysOut::dragDataForFile(const QString& path) {
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return nullptr;
     auto* data = new QMimeData;
-    data->setUrls({QUrl::fromLocalFile(QFileInfo(filePath_).absoluteFilePath())});
-    QFile file(filePath_);
+    data->setUrls({QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath())});
+    QFile file(path);
     if (file.open(QIODevice::ReadOnly)) data->setData(QString::fromLatin1(kDragMimeType), file.readAll());
     return data;
 }

@@ -69,7 +69,8 @@ public:
 
     // The data a drag of the ringtone carries: the file's URL, and its bytes
     // as "audio/mp4". Null without a file. The caller owns it.
-    QMimeData* dragData() const;
+    QMimeData* dragData() const { return dragDataForFile(filePath_); }
+    static QMimeData* dragDataForFile(const QString& path);
 
     const QString& statusText() const { return status_; }
     // "~/Ringtones/Bells-1.m4r" for a path in the home folder.
