@@ -31,7 +31,7 @@ PlayViewWidget::PlayViewWidget(std::unique_ptr<PlayViewController> controller, Q
     connect(ui_->helpButton, &QPushButton::clicked, this, [this] { controller_->showHelp(); });
     waysOutButtons_ = new WaysOutButtons(controller_->waysOut(),
                                          {ui_->saveCopyButton, ui_->showInFolderButton, ui_->sendToPhoneButton,
-                                          ui_->waysOutLabel},
+                                          ui_->label},
                                          this);
     PlayViewController* c = controller_.get();
     artworkDrag_ = new FileDragSource(ui_->artwork, [c](const QPoint&) { return c->waysOut().dragData(); });
