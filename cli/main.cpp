@@ -5,6 +5,7 @@
 #include "EncodeCommand.h"
 #include "ListCommand.h"
 #include "MakeCommand.h"
+#include "SaveCommand.h"
 #include "SongsCommand.h"
 #include "WorkerThreads.h"
 
@@ -20,6 +21,7 @@ const char* kHelp = "usage: quorvel-cli COMMAND [ARGS]\n"
                     "  encode WAV OUTPUT       encode a mono 44,100 Hz WAV as a ringtone file\n"
                     "  list                    list the stored ringtones, newest first\n"
                     "  delete FILE             delete a stored ringtone and its file\n"
+                    "  save FILE DEST          save a copy of a stored ringtone (see save --help)\n"
                     "  COMMAND --help          help for one command\n"
                     "Files live in $QUORVEL_HOME (default ~/.local/share/quorvel); the music library\n"
                     "is read from $QUORVEL_MUSIC (colon-separated folders, default the music folder).\n";
@@ -38,6 +40,7 @@ int runCommand(const QCoreApplication& app) {
     if (command == QStringLiteral("encode")) return EncodeCommand::run(args);
     if (command == QStringLiteral("list")) return ListCommand::run(args);
     if (command == QStringLiteral("delete")) return DeleteCommand::run(args);
+    if (command == QStringLiteral("save")) return SaveCommand::run(args);
     return CliContext::usage(QStringLiteral("unknown command \"%1\"").arg(command), QString::fromUtf8(kHelp));
 }
 

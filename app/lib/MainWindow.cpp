@@ -1,10 +1,12 @@
 #include "MainWindow.h"
 
 #include "CanvasView.h"
+#include "DesktopFileManager.h"
 #include "MPMediaItem.h"
 #include "MainViewPresenter.h"
 #include "AVPreviewPlayer.h"
 #include "NotificationCenter.h"
+#include "Paths.h"
 #include "Navigator.h"
 #include "PreviewPlayer.h"
 #include "Ringtune.h"
@@ -18,6 +20,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLayout>
+#include <QDir>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
@@ -93,6 +96,11 @@ void MainWindow::buildMenus() {
     QAction* pick = file->addAction(tr("&Choose a Song…"), this, [this] { navigator_->showMediaPicker(); });
     pick->setObjectName(QStringLiteral("pickAction"));
     pick->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    QAction* folder = file->addAction(tr("Open &Ringtones Folder"), this, [] {
+        QDir().mkpath(Paths::documentsDirectory());
+        DesktopFileManager::openFolder(Paths::documentsDirectory());
+    });
+    folder->setObjectName(QStringLiteral("openRingtonesFolderAction"));
     file->addSeparator();
     QAction* quit = file->addAction(tr("&Quit"), qApp, &QApplication::closeAllWindows);
     quit->setShortcut(QKeySequence::Quit);

@@ -143,6 +143,7 @@ void Navigator::presentRecorder() {
 void Navigator::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
     if (export_ && stack_.isPresented(export_)) return;
     export_ = new ExportViewWidget(screen, &stack_);
+    exportEndNotice_.watch(screen, stack_.window());
     ScreenStack::Presentation how;
     how.deleteOnDismiss = true;
     QPointer<ExportViewWidget> guard(export_);

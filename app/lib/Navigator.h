@@ -7,6 +7,7 @@
 //
 // Main thread only.
 #include "EditorNavigation.h"
+#include "ExportEndNotice.h"
 #include "FileManagerViewController.h"
 #include "HelpWebViewController.h"
 #include "MPMediaPickerControllerDelegate.h"
@@ -110,6 +111,7 @@ private:
     QPointer<RecorderViewWidget> recorder_;
     QPointer<MPMediaPickerController> picker_;
     std::shared_ptr<Ringtune> shownRingtune_;
+    ExportEndNotice exportEndNotice_;
 };
 
 } // namespace quorvel

@@ -137,7 +137,7 @@ void removeWorkFiles(const EditorFlows& flows) {
 
 const char* MakeCommand::help() {
     return "usage: quorvel-cli make SOURCE [--start S] [--length L] [--fade-in F] [--fade-out F]\n"
-           "                          [--speed V] [--pitch P] [--recording]\n"
+           "                          [--speed V] [--pitch P] [--recording] [--normalize]\n"
            "  Makes a ringtone from SOURCE (a library URL from `quorvel-cli songs`, or the path\n"
            "  of an audio file) and stores it. Values are those of the editor's controls and\n"
            "  snap like them:\n"
@@ -148,6 +148,7 @@ const char* MakeCommand::help() {
            "  --speed V      -2 (half as long) .. 2 (twice as long), default 0\n"
            "  --pitch P      semitones: -12, -6, 0, 6 or 12 (default 0)\n"
            "  --recording    SOURCE is a WAV recording (mono, 16-bit, 44,100 Hz)\n"
+           "  --normalize    Normalize Loudness: -14 LUFS, true peak at most -1 dBTP\n"
            "  The last line printed is the stored ringtone's full path.\n";
 }
 
@@ -156,7 +157,7 @@ int MakeCommand::run(const QStringList& args) {
         {QStringLiteral("start"), true},     {QStringLiteral("length"), true},
         {QStringLiteral("fade-in"), true},   {QStringLiteral("fade-out"), true},
         {QStringLiteral("speed"), true},     {QStringLiteral("pitch"), true},
-        {QStringLiteral("recording"), false}};
+        {QStringLiteral("recording"), false}, {QStringLiteral("normalize"), false}};
     int exitCode = kExitOk;
     auto line = parseCommand(args, options, help(), 1, QStringLiteral("make takes one SOURCE"), &exitCode);
     if (!line) return exitCode;
@@ -201,6 +202,7 @@ int MakeCommand::run(const QStringList& args) {
     editor.fadeOutValueChanged(s.fadeOut);
     editor.speedValueChanged(s.speed);
     editor.pitchValueChanged(s.pitch);
+    editor.normalizeLoudnessChanged(line->has(QStringLiteral("normalize")));
     editor.preProcessRingtoneForExport();
     view.wait();
     view.finishBar();

@@ -7,10 +7,15 @@
 #include "EditorRules.h"
 #include "GenericHelper.h"
 #include "Log.h"
+#include "LoudnessMeter.h"
+#include "LoudnessNormalizer.h"
 #include "MainThread.h"
 #include "NSException.h"
 #include "NotificationCenter.h"
 #include "Ringtune.h"
+#include "WorkerThreads.h"
+
+#include <QFileInfo>
 
 namespace quorvel {
 
@@ -239,9 +244,56 @@ void EditorFlows::loadProcessedSegment(bool forPreview) {
                        return;
                    }
                    const SegmentPlayback playback = processedSegment(asset, *ringtune_, controls_);
-                   view_.processedSegmentLoaded(playback, forPreview);
-                   if (!forPreview) exportRingTone();
+                   auto next = [this, playback, forPreview] {
+                       view_.processedSegmentLoaded(playback, forPreview);
+                       if (!forPreview) exportRingTone();
+                   };
+                   if (controls_.isLoudnessNormalized() && playback.audioMix) normalizeLoudnessThen(playback, next);
+                   else next();
                });
+}
+
+void EditorFlows::normalizeLoudnessThen(const SegmentPlayback& playback, std::function<void()> next) {
+    const QUrl url = ringtune_->exportURL();
+    const qint64 modified = QFileInfo(url.toLocalFile()).lastModified().toMSecsSinceEpoch();
+    const bool same = measured_.gain && measured_.url == url && measured_.modified == modified &&
+                      CMTimeCompare(measured_.range.start, playback.range.start) == 0 &&
+                      CMTimeCompare(measured_.range.duration, playback.range.duration) == 0 && measured_.fadeIn == controls_.fadeIn() &&
+                      measured_.fadeOut == controls_.fadeOut();
+    if (same) {
+        playback.audioMix->setLoudnessGain(measured_.gain);
+        next();
+        return;
+    }
+    view_.showProcessingNotice();
+    auto job = std::make_shared<AssetExportJob>();
+    job->sourcePath = url.toLocalFile();
+    job->range = playback.range;
+    job->mix = playback.audioMix;
+    MeasuredLoudness key{url, modified, playback.range, controls_.fadeIn(), controls_.fadeOut(), nullptr};
+    std::weak_ptr<bool> alive = alive_;
+    auto ringtune = ringtune_;
+    WorkerThreads::start([this, alive, ringtune, job, key, playback, next = std::move(next)]() mutable {
+        auto result = std::make_shared<LoudnessNormalizer::Result>();
+        auto error = std::make_shared<NSError>();
+        const bool ok = LoudnessNormalizer::analyse(*job, result.get(), error.get());
+        performOnMainThread([this, alive, ringtune, ok, result, error, key, playback, next]() mutable {
+            if (auto a = alive.lock(); !a || !*a || ringtune_ != ringtune) return;
+            view_.dismissProcessingNotice();
+            if (!ok) {
+                NSLog("loudness: %@", error->localizedDescription);
+                stop(QStringLiteral("The loudness of the segment could not be measured."));
+                return;
+            }
+            NSLog("loudness: %f LUFS, gain %f dB, %@", result->inputLufs,
+                  result->gain ? LoudnessMeter::toDecibels(result->gain->level()) : 0.0,
+                  result->gain && result->gain->isLimited() ? QStringLiteral("limited") : QStringLiteral("not limited"));
+            playback.audioMix->setLoudnessGain(result->gain);
+            key.gain = result->gain;
+            measured_ = key;
+            next();
+        });
+    });
 }
 
 SegmentPlayback EditorFlows::processedSegment(const std::shared_ptr<AVURLAsset>& asset, Ringtune& ringtune,

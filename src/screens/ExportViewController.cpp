@@ -192,7 +192,32 @@ void ExportViewController::finalizeExportCompleted(NSTimer* timer) {
     if (ringtune_) AudioExporterFor3G::editMediaTypeTag(ringtune_->storedFilePath().toLocalFile());
     cancelDelegate_ = nullptr;
     exporter_ = nullptr;
+    offerWaysOut();
     emit changed();
+}
+
+RingtoneWaysOut& ExportViewController::waysOut() {
+    if (!waysOut_) {
+        waysOut_ = std::make_unique<RingtoneWaysOut>();
+        connect(waysOut_.get(), &RingtoneWaysOut::changed, this, &ExportViewController::changed);
+        offerWaysOut();
+    }
+    return *waysOut_;
+}
+
+void ExportViewController::offerWaysOut() {
+    if (!waysOut_ || outcome_ != Outcome::Done || !ringtune_ || !ringtune_->storedFilePath().isLocalFile() ||
+        waysOut_->hasFile())
+        return;
+    RingtoneCopyTags tags;
+    tags.title = ringtune_->title();
+    tags.artist = ringtune_->artist();
+    if (!ringtune_->artwork().isNull()) {
+        QBuffer buffer(&tags.artworkPng);
+        buffer.open(QIODevice::WriteOnly);
+        ringtune_->artwork().save(&buffer, "PNG");
+    }
+    waysOut_->setRingtone(ringtune_->storedFilePath().toLocalFile(), tags);
 }
 
 bool ExportViewController::storeRingtone(const QByteArray& artworkPng) {

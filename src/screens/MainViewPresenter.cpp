@@ -342,6 +342,16 @@ void MainViewPresenter::fadeOutValueChanged(float seconds, SliderPhase phase) {
     emit changed();
 }
 
+void MainViewPresenter::normalizeLoudnessChanged(bool on) {
+    if (!areControlsEnabled() || controls_.isLoudnessNormalized() == on) {
+        emit changed(); // a switch flipped while it cannot act goes back
+        return;
+    }
+    controls_.setLoudnessNormalized(on);
+    markNotProcessed();
+    emit changed();
+}
+
 void MainViewPresenter::pitchValueChanged(float semitones, SliderPhase phase) {
     if (!areControlsEnabled()) return;
     ringtune_->setPitch(controls_.setPitch(semitones, phase));

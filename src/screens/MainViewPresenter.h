@@ -90,6 +90,8 @@ public:
     void fadeOutValueChanged(float seconds, SliderPhase phase = SliderPhase::Released);
     void pitchValueChanged(float semitones, SliderPhase phase = SliderPhase::Released);
     void speedValueChanged(float position, SliderPhase phase = SliderPhase::Released);
+    // The "Normalize Loudness" switch.
+    void normalizeLoudnessChanged(bool on);
     // Step buttons: the tick, then 0.1 s more or less (clamped to the slider).
     void startForward();
     void startBackward();

@@ -16,6 +16,7 @@
 #include "UIImage.h"
 #include "ui_MainView.h"
 
+
 #include <QDir>
 #include <QFontDatabase>
 #include <QPainter>
@@ -176,6 +177,14 @@ void MainViewController::connectControls() {
     phased(ui_->fadeOutSlider, &MainViewPresenter::fadeOutValueChanged);
     phased(ui_->pitchSlider, &MainViewPresenter::pitchValueChanged);
     phased(ui_->speedSlider, &MainViewPresenter::speedValueChanged);
+    // A tap sends the switch's event; a drag ends with the slider's release,
+    // after the switch has snapped.
+    UICustomSwitch* normalize = ui_->normalizeLoudnessSwitch;
+    connect(normalize, &UICustomSwitch::valueChangedEvent, this,
+            [presenter, normalize] { presenter->normalizeLoudnessChanged(normalize->isOn()); });
+    connect(normalize, &QAbstractSlider::sliderReleased, this, [presenter, normalize] {
+        QTimer::singleShot(0, normalize, [presenter, normalize] { presenter->normalizeLoudnessChanged(normalize->isOn()); });
+    });
 }
 
 // The keys act while the editor shows (a covered screen is hidden, and a
@@ -318,11 +327,13 @@ void MainViewController::refresh() {
     ui_->fadeOutLabel->setText(c.fadeOutText());
     ui_->pitchLabel->setText(c.pitchText());
     ui_->speedLabel->setText(c.speedText());
+    if (ui_->normalizeLoudnessSwitch->isOn() != c.isLoudnessNormalized())
+        ui_->normalizeLoudnessSwitch->setOn(c.isLoudnessNormalized(), true);
 
     const bool enabled = p.areControlsEnabled() && !p.isLoading();
     for (QWidget* control : std::initializer_list<QWidget*>{
              ui_->startSlider, ui_->rangeSlider, ui_->fadeInSlider, ui_->fadeOutSlider, ui_->pitchSlider,
-             ui_->speedSlider, ui_->startForward, ui_->startBackward, ui_->rangeForward, ui_->rangeBackward,
+             ui_->speedSlider, ui_->normalizeLoudnessSwitch, ui_->startForward, ui_->startBackward, ui_->rangeForward, ui_->rangeBackward,
              ui_->playStopButton, ui_->exportButton})
         control->setEnabled(enabled);
     ui_->stripFrame->setActive(enabled);

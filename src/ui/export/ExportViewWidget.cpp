@@ -1,6 +1,8 @@
 #include "ExportViewWidget.h"
 
 #include "ExportViewController.h"
+#include "FileDragSource.h"
+#include "WaysOutButtons.h"
 #include "HelpWebViewWidget.h"
 #include "LocalizedStrings.h"
 #include "Ringtune.h"
@@ -34,6 +36,13 @@ ExportViewWidget::ExportViewWidget(std::shared_ptr<ExportViewController> control
     connect(ui_->cancelButton, &QPushButton::clicked, this, &ExportViewWidget::cancelFinish);
     connect(ui_->helpButton, &QPushButton::clicked, this, &ExportViewWidget::showHelp);
     connect(ui_->mailButton, &QPushButton::clicked, this, &ExportViewWidget::sendMail);
+    RingtoneWaysOut& waysOut = controller_->waysOut();
+    waysOutButtons_ = new WaysOutButtons(
+        waysOut, {ui_->saveCopyButton, ui_->showInFolderButton, ui_->sendToPhoneButton, ui_->waysOutLabel}, this);
+    ExportViewController* c = controller_.get();
+    artworkDrag_ = new FileDragSource(ui_->artwork, [c](const QPoint&) {
+        return c->areWaysOutShown() ? c->waysOut().dragData() : nullptr;
+    });
     connect(controller_.get(), &ExportViewController::changed, this, &ExportViewWidget::refresh);
     refresh();
 }
@@ -72,6 +81,7 @@ void ExportViewWidget::refresh() {
     const auto& ringtune = controller_->ringtune();
     ui_->mailButton->setVisible(controller_->outcome() == ExportViewController::Outcome::Done && ringtune &&
                                 ringtune->storedFilePath().isLocalFile());
+    waysOutButtons_->setShown(controller_->areWaysOutShown());
 }
 
 void ExportViewWidget::cancelFinish() { controller_->cancelFinish(); }

@@ -1,5 +1,10 @@
 #include "FileManagerViewWidget.h"
 
+#include "FileDragSource.h"
+#include "Paths.h"
+#include "Ringtone.h"
+#include "RingtoneWaysOut.h"
+
 #include "AVAudioFilePlayer.h"
 #include "FMCellDelegate.h"
 #include "FMCellView.h"
@@ -106,6 +111,11 @@ FileManagerViewWidget::~FileManagerViewWidget() {
 }
 
 QListView* FileManagerViewWidget::tableView() const { return ui_->tableView; }
+
+QMimeData* FileManagerViewWidget::rowDragData(int row) {
+    const auto ringtone = row >= 0 ? controller_.ringtoneAtIndexPath(NSIndexPath{0, row}) : nullptr;
+    return ringtone ? RingtoneWaysOut::dragDataForFile(Paths::documentPath(ringtone->file())) : nullptr;
+}
 
 void FileManagerViewWidget::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -327,6 +337,13 @@ bool FileManagerViewWidget::eventFilter(QObject* watched, QEvent* event) {
         if (std::abs(delta.x()) >= kDragThreshold && std::abs(delta.x()) > 2 * std::abs(delta.y())) {
             dragged_ = true;
             offerDelete(pressRow_);
+            return true;
+        }
+        // Up or down: the row leaves as its file (to a file manager, a mail or a chat).
+        if (std::abs(delta.y()) >= kDragThreshold) {
+            const int row = pressRow_;
+            pressRow_ = -1;
+            if (QMimeData* data = rowDragData(row)) FileDragSource::drag(list->viewport(), data, QPixmap());
             return true;
         }
         return false;

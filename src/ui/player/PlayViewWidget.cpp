@@ -1,7 +1,9 @@
 #include "PlayViewWidget.h"
 
 #include "ActionSheet.h"
+#include "FileDragSource.h"
 #include "HelpWebViewWidget.h"
+#include "WaysOutButtons.h"
 #include "ScreenStack.h"
 #include "UIImage.h"
 #include "ui_PlayView.h"
@@ -27,6 +29,12 @@ PlayViewWidget::PlayViewWidget(std::unique_ptr<PlayViewController> controller, Q
     connect(ui_->deleteButton, &QPushButton::clicked, this, [this] { controller_->deleteRingtone(); });
     connect(ui_->cancelButton, &QPushButton::clicked, this, [this] { controller_->cancelFinish(); });
     connect(ui_->helpButton, &QPushButton::clicked, this, [this] { controller_->showHelp(); });
+    waysOutButtons_ = new WaysOutButtons(controller_->waysOut(),
+                                         {ui_->saveCopyButton, ui_->showInFolderButton, ui_->sendToPhoneButton,
+                                          ui_->label},
+                                         this);
+    PlayViewController* c = controller_.get();
+    artworkDrag_ = new FileDragSource(ui_->artwork, [c](const QPoint&) { return c->waysOut().dragData(); });
     controller_->viewDidLoad();
     refresh();
     ui_->playStopButton->setFocus();
