@@ -1,8 +1,11 @@
 #include "CliOutput.h"
 
 #include "Log.h"
+#include "QuorvelAppDelegate.h"
 
+#include <QStringList>
 #include <cstdio>
+#include <mutex>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -12,7 +15,23 @@ namespace {
 
 FILE* results = stdout;
 
-void dropLogLine(const QString&) {}
+// Without --verbose the log's last lines are kept, for a failure that ends
+// the program before it can say a sentence of its own.
+constexpr qsizetype kKeptLogLines = 20;
+std::mutex keptMutex;
+QStringList keptLog;
+
+void keepLogLine(const QString& line) {
+    std::lock_guard lock(keptMutex);
+    keptLog << line;
+    if (keptLog.size() > kKeptLogLines) keptLog.removeFirst();
+}
+
+void showKeptLog() {
+    std::lock_guard lock(keptMutex);
+    for (const QString& line : keptLog) std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+    std::fflush(stderr);
+}
 
 } // namespace
 
@@ -35,7 +54,8 @@ void CliOutput::setUp(bool verbose) {
         dup2(null, STDOUT_FILENO);
         close(null);
     }
-    setLogSink(dropLogLine);
+    setLogSink(keepLogLine);
+    QuorvelAppDelegate::setFatalHandler(showKeptLog);
 }
 
 void CliOutput::result(const QString& line) {

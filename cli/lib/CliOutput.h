@@ -2,7 +2,8 @@
 // Where quorvel-cli writes. Standard output carries results only (one record
 // a line); the program's own sentences go to standard error. What the
 // libraries write (the log, FFmpeg's messages, the writers' diagnostics on
-// standard output) reaches standard error with --verbose and nowhere without.
+// standard output) reaches standard error with --verbose; without it, only
+// when a fatal failure (a store that cannot be read) ends the program.
 //
 // Results are escaped so that every record stays one line and every field
 // one field: a backslash, tab, newline, carriage return or other control
