@@ -8,6 +8,7 @@
 #include "UIImage.h"
 #include "ui_ExportView.h"
 
+#include <QFileInfo>
 #include <QPainter>
 #include <QStyle>
 
@@ -106,8 +107,9 @@ void ExportViewWidget::sendMail() {
     composer_->setAttribute(Qt::WA_DeleteOnClose);
     composer_->setMailComposeDelegate(this);
     composer_->setSubject(NSLocalizedString(QStringLiteral("mail_subject")));
-    composer_->addAttachment(ringtune->storedFilePath().toLocalFile(), QString::fromLatin1(kMailMimeType),
-                             ringtune->fileName());
+    // The stored file goes, under its stored name ("Bells-2.m4r").
+    const QString stored = ringtune->storedFilePath().toLocalFile();
+    composer_->addAttachment(stored, QString::fromLatin1(kMailMimeType), QFileInfo(stored).fileName());
     composer_->setMessageBody(NSLocalizedString(QStringLiteral("mail_body")), true);
     composer_->present();
 }
