@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -156,17 +157,19 @@ TEST_F(CliCommandLine, ValuesOutsideTheControlsAreSaidOnceWithTheValueUsed) {
                         QStringLiteral("-7"), QStringLiteral("--fade-out"), QStringLiteral("3")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     // The 20 s song: its whole length, from 0.
-    EXPECT_EQ(lines(r.err),
+    EXPECT_EQ(lines(r.err).join(QLatin1Char('\n')).toStdString(),
               (QStringList{QStringLiteral("quorvel-cli: --length 60 is longer than the song (20 s): using 20"),
                            QStringLiteral("quorvel-cli: --start 500 is past the end: using 0"),
                            QStringLiteral("quorvel-cli: --fade-in 2 is not a fade step (0, 1.5 or 3): using 1.5"),
                            QStringLiteral("quorvel-cli: --speed 1.4 is not a speed step (-2, -1, 0, 1 or 2): using 1"),
-                           QStringLiteral("quorvel-cli: --pitch -7 is not a pitch step (-12, -6, 0, 6 or 12): using -6")}));
+                           QStringLiteral("quorvel-cli: --pitch -7 is not a pitch step (-12, -6, 0, 6 or 12): using -6")})
+                  .join(QLatin1Char('\n'))
+                  .toStdString());
     r = cli({QStringLiteral("make"), path(QStringLiteral("tricky title.mp3")), QStringLiteral("-s"), QStringLiteral("-3"),
              QStringLiteral("-l"), QStringLiteral("1")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(lines(r.err), (QStringList{QStringLiteral("quorvel-cli: --length 1 is shorter than 3 s: using 3"),
-                                         QStringLiteral("quorvel-cli: --start -3 is before the beginning: using 0")}));
+    EXPECT_EQ(r.err.toStdString(), "quorvel-cli: --length 1 is shorter than 3 s: using 3\n"
+                                   "quorvel-cli: --start -3 is before the beginning: using 0\n");
 }
 
 TEST_F(CliCommandLine, HelpVersionAndWrongCommandLines) {
@@ -207,6 +210,71 @@ TEST_F(CliCommandLine, HelpVersionAndWrongCommandLines) {
         EXPECT_TRUE(r.err.contains(QStringLiteral("usage: quorvel-cli"))) << r.err.toStdString();
     }
     EXPECT_TRUE(visibleFiles().isEmpty());
+}
+
+// The manual and the shell's completion know every option the program has.
+TEST_F(CliCommandLine, TheManualAndTheCompletionKnowEveryOption) {
+    const auto read = [](const QString& name) {
+        QFile file(QStringLiteral(QUORVEL_SOURCE_DIR "/") + name);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        return QString::fromUtf8(file.readAll());
+    };
+    const QString manual = read(QStringLiteral("docs/man/quorvel-cli.1"));
+    const QString completion = read(QStringLiteral("resources/completion/quorvel-cli"));
+    const QRegularExpression optionPattern(QStringLiteral("(?:^|[ ,])(--?[a-z][a-z-]*)"));
+    for (const char* command : {"", "songs", "make", "encode", "list", "delete"}) {
+        SCOPED_TRACE(command);
+        QStringList args{QStringLiteral("--help")};
+        if (*command) args.prepend(QString::fromLatin1(command));
+        const ToolResult help = cli(args);
+        ASSERT_EQ(help.exitCode, 0);
+        if (*command) {
+            EXPECT_TRUE(manual.contains(QStringLiteral(".B ") + QString::fromLatin1(command))) << "no section for the command";
+            EXPECT_TRUE(completion.contains(QString::fromLatin1(command)));
+        }
+        const QString options = help.out.mid(help.out.indexOf(QStringLiteral("options:")));
+        for (const QString& line : options.split(QLatin1Char('\n')).mid(1)) {
+            if (!line.startsWith(QStringLiteral("  -")) && !line.startsWith(QStringLiteral("      --"))) break;
+            auto matches = optionPattern.globalMatch(line.left(line.indexOf(QStringLiteral("  "), 4)));
+            while (matches.hasNext()) {
+                const QString option = matches.next().captured(1);
+                EXPECT_TRUE(manual.contains(QString(option).replace(QLatin1Char('-'), QStringLiteral("\\-"))))
+                    << option.toStdString() << " is not in the manual";
+                if (option != QStringLiteral("-v") && option != QStringLiteral("--version"))
+                    EXPECT_TRUE(completion.contains(option)) << option.toStdString() << " is not completed";
+            }
+        }
+    }
+}
+
+// The completion, run by bash with Debian's bash-completion, as a user's Tab runs it.
+TEST_F(CliCommandLine, BashCompletesCommandsValuesAndStoredRingtones) {
+    ASSERT_EQ(cli({QStringLiteral("make"), path(QStringLiteral("recording.wav")), QStringLiteral("-r")}).exitCode, 0);
+    // "Recording-<date> <time>-1.m4r", offered with its space escaped.
+    const QString stored = cli({QStringLiteral("list")}).out.section(QLatin1Char('\t'), 0, 0);
+    ASSERT_TRUE(stored.startsWith(QStringLiteral("Recording-"))) << stored.toStdString();
+    const QString script = QStringLiteral(
+        "source /usr/share/bash-completion/bash_completion\n"
+        "source '" QUORVEL_SOURCE_DIR "/resources/completion/quorvel-cli'\n"
+        "complete_line() {\n"
+        "  COMP_LINE=\"$1\"; read -ra COMP_WORDS <<<\"$1\"; [[ $1 == *' ' ]] && COMP_WORDS+=('')\n"
+        "  COMP_CWORD=$(( ${#COMP_WORDS[@]} - 1 )); COMP_POINT=${#COMP_LINE}; COMPREPLY=()\n"
+        "  _quorvel_cli; echo \"$1 => ${COMPREPLY[*]}\"\n"
+        "}\n"
+        "complete_line 'quorvel-cli ma'\n"
+        "complete_line 'quorvel-cli make song.mp3 --fade-in '\n"
+        "complete_line 'quorvel-cli make song.mp3 -p '\n"
+        "complete_line 'quorvel-cli delete '\n");
+    QProcessEnvironment env = cliEnvironment(home.path(), media->path());
+    env.insert(QStringLiteral("PATH"), QFileInfo(QStringLiteral(QUORVEL_CLI)).absolutePath() + QLatin1Char(':') +
+                                           env.value(QStringLiteral("PATH")));
+    const ToolResult r = runTool(QStringLiteral("bash"), {QStringLiteral("-c"), script}, 60000, env);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.toStdString(), "quorvel-cli ma => make\n"
+                                   "quorvel-cli make song.mp3 --fade-in  => 0 1.5 3\n"
+                                   "quorvel-cli make song.mp3 -p  => -12 -6 0 6 12\n"
+                                   "quorvel-cli delete  => " + QString(stored).replace(QStringLiteral(" "), QStringLiteral("\\ ")).toStdString() + "\n")
+        << r.err.toStdString();
 }
 
 } // namespace
