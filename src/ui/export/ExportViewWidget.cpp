@@ -19,7 +19,6 @@ ExportViewWidget::ExportViewWidget(std::shared_ptr<ExportViewController> control
     ui_->setupUi(this);
     setObjectName(QStringLiteral("ExportView"));
     background_ = UIImage::imageNamed(QStringLiteral("QuorvelBG.png"));
-    ui_->progressView->setTintColor(QColor(0x2b, 0xb5, 0xa8));
     ui_->progressView->setFixedHeight(11);
 
     if (const auto& ringtune = controller_->ringtune()) {

@@ -1,5 +1,6 @@
 #include "ActionSheet.h"
 #include "DBHelper.h"
+#include "FMCellView.h"
 #include "FileManagerTableModel.h"
 #include "FileManagerViewWidget.h"
 #include "Log.h"
@@ -9,6 +10,7 @@
 #include "PlayViewWidget.h"
 #include "Ringtone.h"
 #include "ScreenStack.h"
+#include "DrawnText.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
@@ -18,6 +20,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -289,6 +292,54 @@ TEST_F(List, ThePlayerShowsTheRowAndPlaysAndStops) {
     EXPECT_EQ(play->property("imageName").toString(), "BigPlay.png");
     QCoreApplication::processEvents();
     EXPECT_FALSE(player->controller().holdsPlayer());
+}
+
+// A title too long for its place keeps its counter in the list and in the
+// player (the middle is left out); with a scroll bar the rows and the delete
+// button stay clear of it; the stop image is the size of the play image.
+TEST_F(List, LongTitlesKeepTheirCounterAndNothingHidesUnderTheScrollBar) {
+    const QString longTitle = QStringLiteral("An Extraordinarily Long Title for a Summer Song Remix");
+    for (int i = 1; i <= 7; ++i) addRingtone(QStringLiteral("Tram at Dusk"), i, "The Placeholders", 12.5f, 100 - i);
+    addRingtone(longTitle, 12, "Somebody With A Long Band Name Too", 29.5f, 0);
+    auto* list = showList();
+    QListView* view = list->tableView();
+    ASSERT_TRUE(view->verticalScrollBar()->isVisible()) << "eight rows need the scroll bar";
+    const int visibleWidth = view->viewport()->width();
+
+    // What the rows draw: the long title ends with its counter; every row's
+    // length is drawn inside what the list shows.
+    const QStringList drawn = test::DrawnText::of(view->viewport());
+    const auto row = std::find_if(drawn.begin(), drawn.end(), [](const QString& t) { return t.startsWith("An "); });
+    ASSERT_NE(row, drawn.end()) << drawn.join(" | ").toStdString();
+    EXPECT_TRUE(row->endsWith("-12") && row->contains(QChar(0x2026))) << row->toStdString();
+    EXPECT_LE(FMCellView::frameForTag(FMCellView::DurationTag, visibleWidth).right(), visibleWidth);
+
+    list->offerDelete(0);
+    settle();
+    auto* confirm = list->findChild<QPushButton*>("deleteConfirmButton");
+    ASSERT_NE(confirm, nullptr);
+    const QRect button(confirm->mapTo(view->viewport(), QPoint(0, 0)), confirm->size());
+    EXPECT_LE(button.right(), visibleWidth - 1) << "the Delete button reaches under the scroll bar";
+    list->cancelDelete();
+
+    list->openRow(0);
+    settle();
+    PlayViewWidget* player = list->playView();
+    ASSERT_NE(player, nullptr);
+    auto* title = player->findChild<QLabel*>("nowPlayingLabel");
+    EXPECT_EQ(title->text(), longTitle + "-12");
+    EXPECT_TRUE(player->rect().contains(title->geometry())) << "the title makes the screen wider than it is";
+    const QStringList shown = test::DrawnText::of(title);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].endsWith("-12") && shown[0].contains(QChar(0x2026))) << shown[0].toStdString();
+    EXPECT_LE(title->fontMetrics().horizontalAdvance(shown[0]), title->width());
+
+    auto* play = player->findChild<QPushButton*>("playStopButton");
+    const QSize playSize = play->icon().actualSize(play->iconSize());
+    play->click();
+    ASSERT_EQ(play->property("imageName").toString(), "stop.png");
+    EXPECT_EQ(play->icon().actualSize(play->iconSize()), playSize);
+    play->click();
 }
 
 TEST_F(List, ShortRowHidesTheLengthAndMissingFileLogs) {
