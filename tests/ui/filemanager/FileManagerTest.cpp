@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QUrlQuery>
 #include <gtest/gtest.h>
 
 using namespace quorvel;
@@ -400,17 +401,17 @@ TEST_F(List, DeleteInThePlayerAsksAndYesRemovesTheRow) {
 
 TEST_F(List, MailHandsTheFileToTheMailClientAndReturnsToTheList) {
     addRingtone("Bells", 2, "Band", 29.5f, 0);
-    // A fake xdg-email first on PATH writes its arguments, one per line.
-    const QString bin = home.path() + "/bin";
-    QDir().mkpath(bin);
-    const QString argsFile = home.path() + "/args.txt";
-    QFile script(bin + "/xdg-email");
+    // Debian's xdg-email hands the message to $MAILER: a fake client that
+    // writes down the mailto: URL it gets.
+    const QString client = home.path() + "/fake-mail";
+    const QString received = home.path() + "/received.txt";
+    QFile script(client);
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + argsFile + "'\n").toUtf8());
+    script.write(("#!/bin/sh\nprintf '%s\\n' \"$1\" > '" + received + "'\n").toUtf8());
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray oldPath = qgetenv("PATH");
-    qputenv("PATH", bin.toUtf8() + ":" + oldPath);
+    const QByteArray oldMailer = qgetenv("MAILER");
+    qputenv("MAILER", client.toUtf8());
 
     auto* list = showList();
     list->openRow(0);
@@ -426,19 +427,19 @@ TEST_F(List, MailHandsTheFileToTheMailClientAndReturnsToTheList) {
     EXPECT_TRUE(composer->findChild<QLabel*>("attachment")->text().contains("Bells-2.m4r"));
     composer->findChild<QPushButton*>("sendButton")->click();
     ASSERT_TRUE(test::waitUntil([&] { return list->playView() == nullptr; }, 10000));
-    qputenv("PATH", oldPath);
+    if (oldMailer.isNull()) qunsetenv("MAILER");
+    else qputenv("MAILER", oldMailer);
     settle();
     EXPECT_EQ(stack->topScreen(), list);
 
-    QFile args(argsFile);
-    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
-    const QStringList got = QString::fromUtf8(args.readAll()).split('\n', Qt::SkipEmptyParts);
-    const int attach = got.indexOf("--attach");
-    ASSERT_GE(attach, 0);
-    ASSERT_LT(attach + 1, got.size());
-    EXPECT_EQ(QFileInfo(got[attach + 1]).fileName(), "Bells-2.m4r");
-    EXPECT_TRUE(got.contains("--subject"));
-    EXPECT_TRUE(got.contains("--body"));
+    QFile got(received);
+    ASSERT_TRUE(got.open(QIODevice::ReadOnly)) << "the mail client was not run";
+    const QString mailto = QString::fromUtf8(got.readAll()).trimmed();
+    ASSERT_TRUE(mailto.startsWith("mailto:?")) << mailto.toStdString();
+    const QUrlQuery query(mailto.mid(8));
+    EXPECT_EQ(QFileInfo(query.queryItemValue("attach", QUrl::FullyDecoded)).fileName(), "Bells-2.m4r");
+    EXPECT_FALSE(query.queryItemValue("subject", QUrl::FullyDecoded).isEmpty()) << mailto.toStdString();
+    EXPECT_FALSE(query.queryItemValue("body", QUrl::FullyDecoded).isEmpty()) << mailto.toStdString();
 }
 
 TEST_F(List, CancelledMailAlsoReturnsToTheList) {
