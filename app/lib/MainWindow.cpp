@@ -2,6 +2,7 @@
 
 #include "CanvasView.h"
 #include "MPMediaItem.h"
+#include "MainViewPresenter.h"
 #include "AVPreviewPlayer.h"
 #include "NotificationCenter.h"
 #include "Navigator.h"
@@ -35,6 +36,7 @@ MainWindow::MainWindow(MPMediaLibrary& library, QWidget* parent) : QMainWindow(p
     setAcceptDrops(true);
     buildMenus();
     setScalePercent(storedScalePercent());
+    setSongWaveformShown(UserDefaults::standardUserDefaults().boolForKey(QString::fromLatin1(kSongWaveformKey)));
     // The window is as big as the canvas it shows.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     updateTitle();
@@ -76,6 +78,16 @@ void MainWindow::setScalePercent(int percent) {
     adjustSize();
 }
 
+void MainWindow::setSongWaveformShown(bool shown) {
+    waveformAction_->setChecked(shown);
+    navigator_->editorPresenter().setSongWaveformShown(shown);
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const QString key = QString::fromLatin1(kSongWaveformKey);
+    if (defaults.boolForKey(key) == shown) return;
+    defaults.setBool(key, shown);
+    defaults.synchronize();
+}
+
 void MainWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
     QAction* pick = file->addAction(tr("&Choose a Song…"), this, [this] { navigator_->showMediaPicker(); });
@@ -97,6 +109,11 @@ void MainWindow::buildMenus() {
         scaleGroup_->addAction(action);
         connect(action, &QAction::triggered, this, [this, percent] { setScalePercent(percent); });
     }
+    view->addSeparator();
+    waveformAction_ = view->addAction(tr("Song &Waveform"));
+    waveformAction_->setObjectName(QStringLiteral("songWaveformAction"));
+    waveformAction_->setCheckable(true);
+    connect(waveformAction_, &QAction::toggled, this, &MainWindow::setSongWaveformShown);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     QAction* showHelp = help->addAction(tr("Quorvel &Help"), this, [this] { navigator_->showHelp(); });

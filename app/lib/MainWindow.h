@@ -21,6 +21,8 @@ public:
     static constexpr int kDefaultScalePercent = 150;
     // Where the window was last closed, "x,y" on the desktop.
     static constexpr const char* kPositionKey = "window_position";
+    // Whether the editor's strip shows the song's own waveform (off: the tiled picture).
+    static constexpr const char* kSongWaveformKey = "song_waveform";
 
     explicit MainWindow(MPMediaLibrary& library, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -30,6 +32,7 @@ public:
     Navigator* navigator() const { return navigator_; }
 
     void setScalePercent(int percent);
+    void setSongWaveformShown(bool shown);
     int scalePercent() const { return scalePercent_; }
     static QList<int> scaleChoices() { return {100, 150, 200}; }
 
@@ -55,6 +58,7 @@ private:
     CanvasView* canvas_;
     Navigator* navigator_;
     QActionGroup* scaleGroup_ = nullptr;
+    QAction* waveformAction_ = nullptr;
     int scalePercent_ = kDefaultScalePercent;
     bool minimised_ = false;
 };

@@ -87,6 +87,8 @@ void Navigator::presentStartScreen() {
     if (!editor_ || (start_ && stack_.isPresented(start_))) return;
     start_ = new StartViewWidget(library_);
     start_->controller().setDelegate(this);
+    connect(start_, &StartViewWidget::recorderWanted, this, [this] { presenter_->startRecorder(); });
+    connect(start_, &StartViewWidget::listWanted, this, [this] { presenter_->showFileManager(); });
     ScreenStack::Presentation how;
     how.animated = false;
     how.deleteOnDismiss = true;
@@ -156,6 +158,16 @@ void Navigator::dismissPresentedScreen() {
     picker_ = nullptr;
     if (start_) start_->dismissMediaPicker(true);
     stack_.dismissAll(true);
+}
+
+void Navigator::dismissScreensOverStartScreen() {
+    if (!start_ || !stack_.isPresented(start_)) {
+        dismissPresentedScreen();
+        return;
+    }
+    const QList<QWidget*> screens = stack_.presentedScreens();
+    const qsizetype at = screens.indexOf(start_.data());
+    if (at + 1 < screens.size()) stack_.dismiss(screens[at + 1], true);
 }
 
 void Navigator::presentEditorPicker() {

@@ -76,6 +76,7 @@ public:
     void presentScreen(EditorScreen screen) override;
     void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) override;
     void dismissPresentedScreen() override;
+    void dismissScreensOverStartScreen() override;
 
     // StartViewControllerDelegate
     void startViewControllerDidFinish(const std::vector<MPMediaItem>& mediaItemCollection) override;

@@ -1,6 +1,7 @@
 #include "TestScript.h"
 
 #include "Appirater.h"
+#include "CanvasView.h"
 #include "EditorSlider.h"
 #include "MainWindow.h"
 #include "Navigator.h"
@@ -171,6 +172,7 @@ const TestScript::Command* TestScript::command(const QString& name) {
         {"pick", 1, &TestScript::pick},           // the file PATH, as if dropped
         {"shot", 1, &TestScript::shot},           // PATH [NAME]: a picture of the windows (or of NAME)
         {"scale", 1, &TestScript::scale},         // the window's scale, PERCENT
+        {"where", 1, &TestScript::where},         // NAME=x,y,width,height on the screen
         {"close", 0, &TestScript::close},         // the window closes
     };
     for (const Command& c : commands)
@@ -393,6 +395,23 @@ bool TestScript::shot(const QStringList& words) {
 
 bool TestScript::scale(const QStringList& words) {
     window_.setScalePercent(words[1].toInt());
+    return true;
+}
+
+// NAME=x,y,width,height: where the widget is on the screen, in the screen's
+// pixels (through the canvas's scaling), for pointer tools.
+bool TestScript::where(const QStringList& words) {
+    QWidget* widget = find(words[1]);
+    CanvasView* canvas = window_.canvas();
+    if (!widget || !canvas || window_.stack()->isTransitioning()) return false;
+    const auto onScreen = [&](QPoint local) {
+        if (!window_.stack()->isAncestorOf(widget)) return widget->mapToGlobal(local);
+        const QPoint inStack = widget->mapTo(window_.stack(), local);
+        return canvas->viewport()->mapToGlobal(canvas->mapFromScene(QPointF(inStack)));
+    };
+    const QRect rect(onScreen(QPoint(0, 0)), onScreen(QPoint(widget->width(), widget->height())));
+    std::printf("%s=%d,%d,%d,%d\n", qPrintable(words[1]), rect.x(), rect.y(), rect.width(), rect.height());
+    std::fflush(stdout);
     return true;
 }
 

@@ -72,6 +72,7 @@ private:
     bool pick(const QStringList& words);
     bool shot(const QStringList& words);
     bool scale(const QStringList& words);
+    bool where(const QStringList& words);
     bool close(const QStringList& words);
 
     MainWindow& window_;

@@ -278,7 +278,11 @@ TEST_F(EditorPresenter, APlayerThatIsNotReadyDoesNotStart) {
     EXPECT_EQ(player->periodic.size(), 1u);
 }
 
-TEST_F(EditorPresenter, EveryClosedScreenReloadsTheSong) {
+// Coming back from help, the list, a cancelled picker or a cancelled recorder
+// keeps the segment the user chose (the Part reloaded the song and reset it to
+// 0 / 3 s, losing that work); a new song, a recording and a finished export
+// still start again at 0 / 3 s.
+TEST_F(EditorPresenter, AClosedScreenKeepsTheSegmentAndOnlyANewSourceOrAnExportResetsIt) {
     ASSERT_TRUE(pickAndLoad(QStringLiteral("long.wav")));
     const std::pair<EditorScreen, std::function<void()>> screens[] = {
         {EditorScreen::FileManager, [&] { presenter->fileManagerControllerDidFinish(); }},
@@ -286,10 +290,10 @@ TEST_F(EditorPresenter, EveryClosedScreenReloadsTheSong) {
         {EditorScreen::MediaPicker, [&] { presenter->mediaPickerDidCancel(); }},
         {EditorScreen::Recorder, [&] { presenter->recorderViewControllerDidFinish(QUrl()); }},
     };
+    presenter->rangeValueChanged(10.0f);
+    presenter->startValueChanged(50.0f);
     for (const auto& [screen, finish] : screens) {
         SCOPED_TRACE(int(screen));
-        presenter->rangeValueChanged(10.0f);
-        presenter->startValueChanged(50.0f);
         switch (screen) {
         case EditorScreen::FileManager: presenter->showFileManager(); break;
         case EditorScreen::Help: presenter->showHelp(); break;
@@ -301,11 +305,64 @@ TEST_F(EditorPresenter, EveryClosedScreenReloadsTheSong) {
         const int dismissals = view.dismissals;
         finish();
         EXPECT_EQ(view.dismissals, dismissals + 1);
-        ASSERT_TRUE(loaded());
-        EXPECT_EQ(presenter->controls().start(), 0.0f);
-        EXPECT_EQ(presenter->controls().length(), 3.0f);
-        EXPECT_EQ(presenter->controls().startText(), QStringLiteral("00:00.0"));
+        EXPECT_FALSE(presenter->isLoading());
+        EXPECT_TRUE(presenter->areControlsEnabled());
+        EXPECT_EQ(presenter->controls().start(), 50.0f);
+        EXPECT_EQ(presenter->controls().length(), 10.0f);
+        EXPECT_EQ(presenter->controls().startText(), QStringLiteral("00:50.0"));
     }
+
+    // A finished export loads the song again from 0 / 3 s.
+    presenter->exportViewControllerDidFinish(nullptr);
+    ASSERT_TRUE(loaded());
+    EXPECT_EQ(presenter->controls().start(), 0.0f);
+    EXPECT_EQ(presenter->controls().length(), 3.0f);
+
+    // So does the same song picked again, and a recording.
+    presenter->startValueChanged(50.0f);
+    ASSERT_TRUE(pickAndLoad(QStringLiteral("long.wav")));
+    EXPECT_EQ(presenter->controls().start(), 0.0f);
+    presenter->startValueChanged(5.0f);
+    const QString path = home.documents() + QStringLiteral("/.tmpRecorded.wav");
+    ASSERT_TRUE(QFile::copy(songPath(QStringLiteral("tune.wav")), path));
+    presenter->recorderViewControllerDidFinish(QUrl::fromLocalFile(path));
+    ASSERT_TRUE(loaded());
+    EXPECT_EQ(presenter->controls().start(), 0.0f);
+    EXPECT_EQ(presenter->controls().length(), 3.0f);
+}
+
+// A song that could not be loaded is tried again when the editor reappears.
+TEST_F(EditorPresenter, AClosedScreenLoadsASongWhoseLoadFailedAgain) {
+    presenter->mediaPickerDidPickMediaItems({song(QStringLiteral("words.mp3"))});
+    ASSERT_FALSE(loaded());
+    presenter->showHelp();
+    presenter->helpWebViewControllerDidFinish();
+    EXPECT_TRUE(presenter->isLoading());
+    EXPECT_FALSE(loaded());
+}
+
+// Moving the start or the length while a preview plays stops it: the old
+// segment went on playing under the moved marker.
+TEST_F(EditorPresenter, ChangingTheSegmentStopsAPlayingPreview) {
+    ASSERT_TRUE(pickAndLoad(QStringLiteral("tune.wav")));
+    const std::function<void()> changes[] = {
+        [&] { presenter->startValueChanged(2.0f); }, [&] { presenter->rangeValueChanged(4.0f); },
+        [&] { presenter->startForward(); },          [&] { presenter->rangeBackward(); },
+        [&] { presenter->startTyped(QStringLiteral("1.5")); },
+    };
+    for (const auto& change : changes) {
+        preview();
+        ASSERT_TRUE(presenter->isPlaying());
+        change();
+        EXPECT_FALSE(presenter->isPlaying());
+        EXPECT_FALSE(player->playing);
+        EXPECT_EQ(presenter->playStopButtonImage(), QStringLiteral("play.png"));
+        EXPECT_FALSE(presenter->ringtune()->isProcessed());
+        EXPECT_EQ(presenter->cursorFrame().x(), presenter->rangeFrame().x());
+    }
+    // Play then prepares the new segment.
+    preview();
+    EXPECT_EQ(presenter->ringtune()->realTimeRange().duration.value, 39);
 }
 
 TEST_F(EditorPresenter, APresenterGoneBeforeItsSongLoadedIgnoresTheLoad) {

@@ -355,6 +355,106 @@ TEST_F(Window, KeysStepTheStartAndOpenAndCloseTheScreens) {
     ASSERT_TRUE(settled());
 }
 
+// The recorder and the list need no song: their keys work on the start
+// screen, and closing them leaves the start screen where it was.
+TEST_F(Window, OnTheStartScreenCtrlRRecordsAndCtrlLListsAndTheStartScreenStays) {
+    PersistentStack store(Paths::documentPath(QStringLiteral(".Quorvel.sqlite")));
+    DBHelper::dbHelper().setManagedObjectContext(store.managedObjectContext());
+    struct ForgetStore {
+        ~ForgetStore() { DBHelper::dbHelper().setManagedObjectContext(nullptr); }
+    } forget;
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_TRUE(settled());
+    QPointer<StartViewWidget> start = startScreen();
+    ASSERT_TRUE(start);
+    QTest::keyClick(window.get(), Qt::Key_R, Qt::ControlModifier);
+    ASSERT_TRUE(settled());
+    QPointer<RecorderViewWidget> recorder = window->navigator()->recorderScreen();
+    ASSERT_TRUE(recorder);
+    EXPECT_EQ(stack()->topScreen(), recorder.data());
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    ASSERT_TRUE(settled());
+    EXPECT_TRUE(afterDeletions([&] { return recorder.isNull(); }));
+    EXPECT_EQ(stack()->topScreen(), start.data()) << "the same start screen, not closed and made again";
+
+    QTest::keyClick(window.get(), Qt::Key_L, Qt::ControlModifier);
+    ASSERT_TRUE(settled());
+    QPointer<QWidget> list = stack()->topScreen();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->objectName(), QStringLiteral("FileManagerTableView"));
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    ASSERT_TRUE(settled());
+    EXPECT_TRUE(afterDeletions([&] { return list.isNull(); }));
+    EXPECT_EQ(stack()->topScreen(), start.data());
+    EXPECT_FALSE(window->navigator()->ringtune());
+}
+
+TEST_F(Window, TheSongWaveformIsAViewOptionOffByDefaultAndRemembered) {
+    auto* action = window->findChild<QAction*>(QStringLiteral("songWaveformAction"));
+    ASSERT_TRUE(action);
+    EXPECT_EQ(action->text(), QStringLiteral("Song &Waveform")); // Alt+V, then W
+    EXPECT_TRUE(action->isCheckable());
+    EXPECT_FALSE(action->isChecked());
+    MainViewPresenter& presenter = window->navigator()->editorPresenter();
+    EXPECT_FALSE(presenter.isSongWaveformShown());
+    action->trigger();
+    EXPECT_TRUE(presenter.isSongWaveformShown());
+    EXPECT_TRUE(UserDefaults::standardUserDefaults().boolForKey(QString::fromLatin1(MainWindow::kSongWaveformKey)));
+    window.reset();
+    window = std::make_unique<MainWindow>(MPMediaLibrary::defaultMediaLibrary());
+    action = window->findChild<QAction*>(QStringLiteral("songWaveformAction"));
+    EXPECT_TRUE(action->isChecked());
+    EXPECT_TRUE(window->navigator()->editorPresenter().isSongWaveformShown());
+    action->trigger();
+    EXPECT_FALSE(window->navigator()->editorPresenter().isSongWaveformShown());
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().boolForKey(QString::fromLatin1(MainWindow::kSongWaveformKey)));
+}
+
+TEST_F(Window, PageKeysHomeEndAndCtrlTMoveTheStart) {
+    const QString song = home.path() + QStringLiteral("/Pages.wav");
+    ASSERT_TRUE(test::writeWav16(song, test::sine(440, 60.0, 8000), 8000, 1));
+    window->navigator()->pickFile(song);
+    ASSERT_TRUE(settled());
+    MainViewController* editor = window->navigator()->editor();
+    ASSERT_TRUE(test::waitUntil([editor] { return !editor->presenter().isLoading(); }));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const EditorControls& c = editor->presenter().controls();
+    const auto key = [this](int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
+        QTest::keyClick(target, Qt::Key(k), mods);
+    };
+    key(Qt::Key_PageDown);
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(c.start(), 10.0f);
+    key(Qt::Key_PageUp);
+    EXPECT_EQ(c.start(), 5.0f);
+    key(Qt::Key_End);
+    EXPECT_EQ(c.start(), 57.0f);
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(c.start(), 57.0f);
+    key(Qt::Key_Home);
+    EXPECT_EQ(c.start(), 0.0f);
+    key(Qt::Key_PageDown);
+    // Ctrl+T: type the start; the editor's keys (Space, Home) are the field's meanwhile.
+    key(Qt::Key_T, Qt::ControlModifier);
+    auto* entry = editor->findChild<QLineEdit*>(QStringLiteral("startEntry"));
+    ASSERT_TRUE(entry);
+    ASSERT_TRUE(entry->isVisible());
+    EXPECT_TRUE(entry->hasFocus());
+    key(Qt::Key_Home);
+    EXPECT_EQ(c.start(), 5.0f);
+    entry->selectAll();
+    QTest::keyClicks(entry, QStringLiteral("0:42.5 "));
+    EXPECT_FALSE(editor->presenter().isPlaying());
+    key(Qt::Key_Return);
+    EXPECT_EQ(c.start(), 42.5f);
+    EXPECT_FALSE(entry->isVisible());
+    key(Qt::Key_Home);
+    EXPECT_EQ(c.start(), 0.0f) << "the keys are the editor's again";
+}
+
 TEST_F(Window, ClosingTheWindowDuringAnExportStopsItCleanly) {
     const QString song = home.path() + QStringLiteral("/Long Tune.wav");
     ASSERT_TRUE(test::writeWav16(song, test::sine(440, 45.0), 44100, 1));
