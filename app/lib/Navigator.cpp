@@ -18,6 +18,7 @@
 #include "ScreenStack.h"
 #include "StartViewWidget.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace quorvel {
@@ -211,6 +212,16 @@ void Navigator::showHelp() {
 void Navigator::closePresented() { stack_.escape(); }
 
 void Navigator::pickFile(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.exists() || !file.isFile() || !file.isReadable()) {
+        NSLog("Cannot open: %@", path);
+        const QString why = !file.exists() ? tr("%1 does not exist.")
+                            : !file.isFile() ? tr("%1 is not a file.")
+                                             : tr("%1 cannot be read (no permission).");
+        AlertView::show(&stack_, tr("Cannot open the song"), why.arg(QDir::toNativeSeparators(file.absoluteFilePath())),
+                        QStringLiteral("OK"));
+        return;
+    }
     const std::optional<MPMediaItem> item = library_.addFile(QFileInfo(path).absoluteFilePath());
     if (!item || item->isNull()) {
         NSLog("Not a song: %@", path);

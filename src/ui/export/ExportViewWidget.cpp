@@ -10,6 +10,7 @@
 #include "UIImage.h"
 #include "ui_ExportView.h"
 
+#include <QFileInfo>
 #include <QPainter>
 #include <QStyle>
 
@@ -20,7 +21,6 @@ ExportViewWidget::ExportViewWidget(std::shared_ptr<ExportViewController> control
     ui_->setupUi(this);
     setObjectName(QStringLiteral("ExportView"));
     background_ = UIImage::imageNamed(QStringLiteral("QuorvelBG.png"));
-    ui_->progressView->setTintColor(QColor(0x2b, 0xb5, 0xa8));
     ui_->progressView->setFixedHeight(11);
 
     if (const auto& ringtune = controller_->ringtune()) {
@@ -116,8 +116,9 @@ void ExportViewWidget::sendMail() {
     composer_->setAttribute(Qt::WA_DeleteOnClose);
     composer_->setMailComposeDelegate(this);
     composer_->setSubject(NSLocalizedString(QStringLiteral("mail_subject")));
-    composer_->addAttachment(ringtune->storedFilePath().toLocalFile(), QString::fromLatin1(kMailMimeType),
-                             ringtune->fileName());
+    // The stored file goes, under its stored name ("Bells-2.m4r").
+    const QString stored = ringtune->storedFilePath().toLocalFile();
+    composer_->addAttachment(stored, QString::fromLatin1(kMailMimeType), QFileInfo(stored).fileName());
     composer_->setMessageBody(NSLocalizedString(QStringLiteral("mail_body")), true);
     composer_->present();
 }

@@ -158,7 +158,7 @@ void FileManagerViewWidget::fadeOutRows(const std::vector<int>& rows) {
     QListView* list = ui_->tableView;
     if (!list->isVisible()) return;
     for (int row : rows) {
-        const QRect r = list->visualRect(model_->index(row));
+        const QRect r = shownRowRect(row);
         if (!r.isValid() || !r.intersects(list->viewport()->rect())) continue;
         const std::optional<FMCellContent> shown = model_->paintedContent(row);
         if (!shown) continue;
@@ -186,6 +186,13 @@ void FileManagerViewWidget::fadeOutRows(const std::vector<int>& rows) {
     }
 }
 
+QRect FileManagerViewWidget::shownRowRect(int row) const {
+    QListView* list = ui_->tableView;
+    QRect area = list->visualRect(model_->index(row));
+    area.setRight(std::min(area.right(), list->viewport()->rect().right()));
+    return area;
+}
+
 void FileManagerViewWidget::offerDelete(int row) {
     if (row < 0 || row >= model_->rowCount()) return;
     if (editingRow_) cancelDelete();
@@ -199,7 +206,8 @@ void FileManagerViewWidget::showDeleteOverlay(const NSIndexPath& indexPath) {
     removeDeleteOverlay();
     QListView* list = ui_->tableView;
     auto* overlay = new DeleteOverlay(list->viewport());
-    overlay->setGeometry(list->visualRect(model_->index(indexPath.row)));
+    // Over what the list shows of the row: the button stays clear of the scroll bar.
+    overlay->setGeometry(shownRowRect(indexPath.row));
     connect(overlay->button(), &QPushButton::clicked, this, &FileManagerViewWidget::confirmDelete);
     auto* effect = new QGraphicsOpacityEffect(overlay);
     effect->setOpacity(0.0);

@@ -77,6 +77,8 @@ protected:
 private:
     void fadeOutRows(const std::vector<int>& rows);
     bool handleKey(QKeyEvent* event);
+    // The row as the list shows it: as wide as the viewport, not under the scroll bar.
+    QRect shownRowRect(int row) const;
 
     std::unique_ptr<Ui::FileManagerTableView> ui_;
     FileManagerViewController controller_;

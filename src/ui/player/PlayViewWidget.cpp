@@ -14,6 +14,23 @@
 
 namespace quorvel {
 
+namespace {
+
+// The button's images at the size of "BigPlay.png": "stop.png" is drawn
+// smaller for the editor's button, and here stands in the same place.
+QPixmap buttonImage(const QString& name, qreal devicePixelRatio) {
+    const QSizeF size = UIImage::pointSize(UIImage::imageNamed(QStringLiteral("BigPlay.png"), devicePixelRatio));
+    const QPixmap image = UIImage::imageNamed(name, devicePixelRatio);
+    if (image.isNull() || size.isEmpty() || UIImage::pointSize(image) == size) return image;
+    // From the largest file there is, so that it is scaled down where it can be.
+    const QPixmap source = UIImage::imageNamed(name, 2.0);
+    QPixmap scaled = source.scaled((size * devicePixelRatio).toSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(devicePixelRatio);
+    return scaled;
+}
+
+} // namespace
+
 PlayViewWidget::PlayViewWidget(std::unique_ptr<PlayViewController> controller, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::PlayView>()), controller_(std::move(controller)) {
     ui_->setupUi(this);
@@ -61,7 +78,7 @@ void PlayViewWidget::refresh() {
     ui_->helpLabel->setHidden(c.isHelpHidden());
     if (shownImage_ != c.playStopButtonImage()) {
         shownImage_ = c.playStopButtonImage();
-        ui_->playStopButton->setIcon(UIImage::imageNamed(shownImage_));
+        ui_->playStopButton->setIcon(buttonImage(shownImage_, devicePixelRatioF()));
         ui_->playStopButton->setProperty("imageName", shownImage_);
     }
 }

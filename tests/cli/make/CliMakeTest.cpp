@@ -104,8 +104,9 @@ TEST_F(CliMake, EveryRowOfTheDecisionTableEndsInAStoredTaggedRingtone) {
     };
     for (const Road& road : roads) {
         SCOPED_TRACE(QStringLiteral("%1 hw=%2 effects=%3").arg(road.file).arg(road.hardwareAac).arg(road.effects).toStdString());
-        QStringList args = {QStringLiteral("make"), source(road.file), QStringLiteral("--start"), QStringLiteral("2"),
-                            QStringLiteral("--length"), QStringLiteral("5")};
+        // The road taken is in the log, which --verbose shows.
+        QStringList args = {QStringLiteral("make"), QStringLiteral("--verbose"), source(road.file), QStringLiteral("--start"),
+                            QStringLiteral("2"), QStringLiteral("--length"), QStringLiteral("5")};
         if (road.effects) args << QStringLiteral("--speed") << QStringLiteral("1");
         if (road.recording) args << QStringLiteral("--recording");
         CliResult r = cli(args, road.hardwareAac);
@@ -170,7 +171,7 @@ TEST_F(CliMake, ControlValuesGoThroughTheEditorsRules) {
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_NEAR(probeDuration(r.lastLine()), 39.9, 0.06);
     // A pitch of 8.9 semitones snaps to 6; the engine runs.
-    r = cli({QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--pitch"), QStringLiteral("8.9"),
+    r = cli({QStringLiteral("make"), QStringLiteral("--verbose"), source(QStringLiteral("song.mp3")), QStringLiteral("--pitch"), QStringLiteral("8.9"),
              QStringLiteral("--length"), QStringLiteral("45"), QStringLiteral("--start"), QStringLiteral("50")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("engine: runs")));
@@ -197,7 +198,7 @@ TEST_F(CliMake, FailuresSayWhatHappenedAndLeaveNothingBehind) {
         {{QStringLiteral("make"), source(QStringLiteral("notes.mp3"))}, 1, QString()},
         {{QStringLiteral("make"), source(QStringLiteral("locked.m4p"))}, 1, QStringLiteral("DRM")},
         {{QStringLiteral("make")}, 2, QStringLiteral("usage")},
-        {{QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--speed")}, 2, QStringLiteral("needs a value")},
+        {{QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--speed")}, 2, QStringLiteral("Missing value after '--speed'")},
         {{QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--speed"), QStringLiteral("fast")}, 2,
          QStringLiteral("needs a number")},
         {{QStringLiteral("frobnicate")}, 2, QStringLiteral("unknown command")},
