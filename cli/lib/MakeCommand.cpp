@@ -192,7 +192,9 @@ CliCommand MakeCommand::command() {
              option("t", "speed", "-2 (half as long) .. 2 (twice as long), default 0", "V"),
              option("p", "pitch", "semitones: -12, -6, 0, 6 or 12 (default 0)", "P"),
              QCommandLineOption({QStringLiteral("r"), QStringLiteral("recording")},
-                                QStringLiteral("SOURCE is a WAV recording (mono, 16-bit, 44,100 Hz)"))},
+                                QStringLiteral("SOURCE is a WAV recording (mono, 16-bit, 44,100 Hz)")),
+             QCommandLineOption({QStringLiteral("n"), QStringLiteral("normalize")},
+                                QStringLiteral("Normalize Loudness: -14 LUFS, true peak at most -1 dBTP"))},
             1,
             QStringLiteral("make takes one SOURCE"),
             &MakeCommand::run};
