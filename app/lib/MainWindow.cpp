@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "AboutBox.h"
 #include "CanvasView.h"
 #include "MPMediaItem.h"
 #include "AVPreviewPlayer.h"
@@ -16,6 +17,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QIcon>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
@@ -30,15 +32,15 @@ MainWindow::MainWindow(MPMediaLibrary& library, QWidget* parent) : QMainWindow(p
     canvas_ = new CanvasView(stack_, this);
     stack_->setDialogParent(this);
     setCentralWidget(canvas_);
+    setWindowIcon(applicationIcon());
     navigator_ = new Navigator(*stack_, library, std::make_unique<AVPreviewPlayer>(), this);
     connect(navigator_, &Navigator::ringtuneChanged, this, &MainWindow::updateTitle);
     setAcceptDrops(true);
     buildMenus();
+    connect(canvas_, &CanvasView::scaleChanged, this, &MainWindow::markScale);
     setScalePercent(storedScalePercent());
-    // The window is as big as the canvas it shows.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
     updateTitle();
-    restorePosition();
+    restoreGeometry();
     navigator_->start();
 }
 
@@ -47,8 +49,16 @@ MainWindow::~MainWindow() {
     navigator_->shutDown();
 }
 
+QIcon MainWindow::applicationIcon() {
+    // The installed theme's icon, else the one built in (a run from the build tree).
+    QIcon builtIn;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        builtIn.addFile(QStringLiteral(":/icons/quorvel-%1.png").arg(size), QSize(size, size));
+    return QIcon::fromTheme(QStringLiteral("quorvel"), builtIn);
+}
+
 int MainWindow::storedScalePercent() {
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    UserDefaults& defaults = UserDefaults::windowDefaults();
     const QString key = QString::fromLatin1(kScaleKey);
     if (defaults.hasKey(key)) {
         const int stored = int(defaults.integerForKey(key));
@@ -65,15 +75,24 @@ void MainWindow::setScalePercent(int percent) {
     if (!scaleChoices().contains(percent)) return;
     scalePercent_ = percent;
     canvas_->setScale(percent / 100.0);
-    for (QAction* action : scaleGroup_->actions())
-        action->setChecked(action->data().toInt() == percent);
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    UserDefaults& defaults = UserDefaults::windowDefaults();
     if (defaults.integerForKey(QString::fromLatin1(kScaleKey)) != percent ||
         !defaults.hasKey(QString::fromLatin1(kScaleKey))) {
         defaults.setInteger(QString::fromLatin1(kScaleKey), percent);
         defaults.synchronize();
     }
-    adjustSize();
+    // The window takes the size that shows the canvas at the preset.
+    if (!isMaximized() && !isFullScreen()) {
+        if (layout()) layout()->activate();
+        resize(sizeHint());
+    }
+    markScale(canvas_->scale());
+}
+
+void MainWindow::markScale(qreal shown) {
+    // A preset is ticked while the canvas shows it; a free size ticks none.
+    for (QAction* action : scaleGroup_->actions())
+        action->setChecked(qAbs(shown - action->data().toInt() / 100.0) < 0.005);
 }
 
 void MainWindow::buildMenus() {
@@ -87,7 +106,7 @@ void MainWindow::buildMenus() {
 
     QMenu* view = menuBar()->addMenu(tr("&View"));
     scaleGroup_ = new QActionGroup(this);
-    scaleGroup_->setExclusive(true);
+    scaleGroup_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (int percent : scaleChoices()) {
         QAction* action = view->addAction(tr("%1 %").arg(percent));
         action->setObjectName(QStringLiteral("scale%1Action").arg(percent));
@@ -102,6 +121,10 @@ void MainWindow::buildMenus() {
     QAction* showHelp = help->addAction(tr("Quorvel &Help"), this, [this] { navigator_->showHelp(); });
     showHelp->setObjectName(QStringLiteral("helpAction"));
     showHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    help->addSeparator();
+    QAction* about = help->addAction(tr("&About Quorvel"), this, &MainWindow::showAbout);
+    about->setObjectName(QStringLiteral("aboutAction"));
+    about->setMenuRole(QAction::AboutRole);
 
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setObjectName(QStringLiteral("escapeShortcut"));
@@ -115,12 +138,27 @@ void MainWindow::updateTitle() {
                        : QStringLiteral("Quorvel"));
 }
 
+void MainWindow::showAbout() {
+    if (findChild<AboutBox*>(QStringLiteral("aboutBox"))) return;
+    (new AboutBox(this))->open();
+}
+
+void MainWindow::raiseToFront() {
+    if (isMinimized()) setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
 QString MainWindow::droppedSong(const QMimeData* mime) const {
     if (!mime || !mime->hasUrls()) return {};
     for (const QUrl& url : mime->urls()) {
         if (!url.isLocalFile()) continue;
         const QString path = url.toLocalFile();
-        if (QFileInfo(path).isFile() && !MPMediaItem::libraryExtensionForFile(path).isEmpty()) return path;
+        // The importer's formats, and those offered through the song cache (FLAC, Ogg, Opus, WavPack ...).
+        if (QFileInfo(path).isFile() && (!MPMediaItem::libraryExtensionForFile(path).isEmpty() ||
+                                         !MPMediaItem::decodedFormatForFile(path).isEmpty()))
+            return path;
     }
     return {};
 }
@@ -152,9 +190,16 @@ void MainWindow::changeEvent(QEvent* event) {
     else emit cameToForeground();
 }
 
-void MainWindow::restorePosition() {
-    const QStringList parts =
-        UserDefaults::standardUserDefaults().stringForKey(QString::fromLatin1(kPositionKey)).split(QLatin1Char(','));
+void MainWindow::restoreGeometry() {
+    UserDefaults& defaults = UserDefaults::windowDefaults();
+    const QStringList size = defaults.stringForKey(QString::fromLatin1(kSizeKey)).split(QLatin1Char(','));
+    if (size.size() == 2) {
+        const QSize stored(size[0].toInt(), size[1].toInt());
+        if (stored.isValid() && stored.width() >= minimumSizeHint().width() &&
+            stored.height() >= minimumSizeHint().height())
+            resize(stored);
+    }
+    const QStringList parts = defaults.stringForKey(QString::fromLatin1(kPositionKey)).split(QLatin1Char(','));
     if (parts.size() != 2) return;
     bool okX = false, okY = false;
     const QPoint position(parts[0].toInt(&okX), parts[1].toInt(&okY));
@@ -169,9 +214,10 @@ void MainWindow::restorePosition() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (!isMinimized() && !isMaximized()) {
-        UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    if (!isMinimized() && !isMaximized() && !isFullScreen()) {
+        UserDefaults& defaults = UserDefaults::windowDefaults();
         defaults.setString(QString::fromLatin1(kPositionKey), QStringLiteral("%1,%2").arg(pos().x()).arg(pos().y()));
+        defaults.setString(QString::fromLatin1(kSizeKey), QStringLiteral("%1,%2").arg(width()).arg(height()));
         defaults.synchronize();
     }
     QMainWindow::closeEvent(event);

@@ -24,7 +24,13 @@ UserDefaults::UserDefaults(QString (*filePath)()) : filePath_(filePath) {}
 UserDefaults::~UserDefaults() = default;
 
 QSettings& UserDefaults::settings() {
-    if (!settings_) settings_ = std::make_unique<QSettings>(filePath_(), QSettings::IniFormat);
+    // A changed home (tests switch them) gives another file.
+    const QString path = filePath_();
+    if (settings_ && settings_->fileName() != path) {
+        settings_->sync();
+        settings_.reset();
+    }
+    if (!settings_) settings_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
     return *settings_;
 }
 
