@@ -150,6 +150,11 @@ void MainWindow::raiseToFront() {
     activateWindow();
 }
 
+void MainWindow::openFromAnotherStart(const QStringList& files) {
+    raiseToFront();
+    if (!files.isEmpty() && stack_->isInteractive()) navigator_->pickFile(files.first());
+}
+
 QString MainWindow::droppedSong(const QMimeData* mime) const {
     if (!mime || !mime->hasUrls()) return {};
     for (const QUrl& url : mime->urls()) {

@@ -42,6 +42,10 @@ public:
     void showAbout();
     // The window raised in front, as for a file handed over by a second start.
     void raiseToFront();
+    // A later start's files: the window comes to the front and picks the
+    // first, as a dropped file would be (not while a screen is sliding or
+    // the processing notice shows).
+    void openFromAnotherStart(const QStringList& files);
     static QIcon applicationIcon();
 signals:
     // The window was minimised (the program goes to the background), or shown again.
