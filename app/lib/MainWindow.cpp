@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 
 #include "AboutBox.h"
+#include "AlertView.h"
+#include "AudioOutput.h"
 #include "CanvasView.h"
 #include "MPMediaItem.h"
 #include "AVPreviewPlayer.h"
@@ -41,10 +43,17 @@ MainWindow::MainWindow(MPMediaLibrary& library, QWidget* parent) : QMainWindow(p
     setScalePercent(storedScalePercent());
     updateTitle();
     restoreGeometry();
+    // The sound server stopped while something played: the program goes on, and says so.
+    NotificationCenter::defaultCenter().addObserver(this, QString::fromLatin1(AudioOutput::kDeviceLostNotification),
+                                                    nullptr, [this](const QString&, const void*) {
+        AlertView::show(stack_, tr("No sound"),
+                        tr("The sound device is gone. Sound plays again once a sound server is back."), tr("OK"));
+    });
     navigator_->start();
 }
 
 MainWindow::~MainWindow() {
+    NotificationCenter::defaultCenter().removeObserver(this, QString::fromLatin1(AudioOutput::kDeviceLostNotification));
     // The presented screens go before the canvas and the navigator they use.
     navigator_->shutDown();
 }
