@@ -15,7 +15,9 @@
 #include "MainWindow.h"
 #include "Navigator.h"
 #include "QuorvelAppDelegate.h"
+#include "Paths.h"
 #include "RatingAlertPresenter.h"
+#include "SingleInstance.h"
 #include "WorkerThreads.h"
 // The journeys' build of this file (quorvel_scripted, tests/journeys) adds
 // the script runner; the program itself has none.
@@ -40,6 +42,11 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("quorvel"));
 
+    // One window per documents folder: a second start hands its file over and ends.
+    SingleInstance instance(Paths::documentsDirectory());
+    if (instance.handOver(app.arguments().mid(1, 1))) return 0;
+    instance.listen();
+
     MPMediaLibrary& library = MPMediaLibrary::defaultMediaLibrary();
     QuorvelAppDelegate delegate;
     MainWindow window(library);
@@ -49,6 +56,7 @@ int main(int argc, char** argv) {
         if (!library.hasScanned() && !library.isScanning()) library.beginScan();
     }, Qt::QueuedConnection);
     Appirater::sharedInstance().setPresenter(std::make_shared<RatingAlertPresenter>(*window.stack()));
+    QObject::connect(&instance, &SingleInstance::filesReceived, &window, &MainWindow::openFromAnotherStart);
 
     if (qEnvironmentVariableIntValue("QUORVEL_REPORT_FIRST_PAINT") == 1) {
         QObject::connect(window.canvas(), &CanvasView::firstPainted, &app, [] {

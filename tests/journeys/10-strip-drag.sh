@@ -72,7 +72,7 @@ xdotool mouseup 1
 status=0
 wait "$app" || status=$?
 if [ "$status" -ne 0 ]; then tail -n 40 "$work/err.txt" >&2; fail "the program ended with status $status"; fi
-grep -q '^song_waveform=true' "$QUORVEL_HOME/Preferences.ini" || fail "the waveform option was not remembered"
+grep -q '^song_waveform=true' "$QUORVEL_HOME/Config/Window.ini" || fail "the waveform option was not remembered"
 check_one_ringtone 3.0
 
 # Where in the song the ringtone comes from, by correlation at 8 kHz.
