@@ -1,5 +1,6 @@
 #include "GenericHelper.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -65,14 +66,17 @@ QString GenericHelper::timeToString(float seconds, bool withMinutes) {
 }
 
 CMTimeRange GenericHelper::playerItemTimeRange(float start, float range) {
-    const int64_t durationMs = range >= 40.0f ? 39900 : int64_t(double(range) * 1000.0);
+    // Never more than 39.9 s: a length between 39.9 and 40 is cut at 39.9 too.
+    const int64_t durationMs = range >= 40.0f ? 39900 : std::min<int64_t>(39900, int64_t(double(range) * 1000.0));
     const int64_t startMs = int64_t(double(start) * 1000.0);
     return CMTimeRangeMake(CMTimeMake(startMs, 1000), CMTimeMake(durationMs, 1000));
 }
 
 CMTimeRange GenericHelper::timeRangeForSpeed(float speedPosition, const CMTimeRange& range, float length) {
     const float d = float(double(length) * std::pow(2.0, double(speedPosition) * 0.5));
-    const CMTime duration = d < 40.0f ? CMTimeMakeWithSeconds(double(d), 10) : CMTimeMakeWithSeconds(39.9, 10);
+    CMTime duration = d < 40.0f ? CMTimeMakeWithSeconds(double(d), 10) : CMTimeMakeWithSeconds(39.9, 10);
+    // Rounded to the tenth, a length just under 40 s becomes 40.0: the cap holds after the rounding.
+    if (CMTimeGetSeconds(duration) > 39.9) duration = CMTimeMakeWithSeconds(39.9, 10);
     const CMTime start = range.isValid() ? range.start : kCMTimeZero;
     return CMTimeRangeMake(start, duration);
 }
@@ -84,7 +88,8 @@ std::shared_ptr<AVAudioMix> GenericHelper::fadeInAndOut(const std::shared_ptr<AV
     if (tracks.empty()) return nullptr;
 
     const float D = float(CMTimeGetSeconds(range.duration));
-    if (!(D - (fadeIn + fadeOut) > 0)) fadeIn = fadeOut = (D - 1.0f) * 0.5f;
+    // A segment shorter than a second has no room for shortened fades: none.
+    if (!(D - (fadeIn + fadeOut) > 0)) fadeIn = fadeOut = std::max(0.0f, (D - 1.0f) * 0.5f);
 
     const CMTime end = CMTimeAdd(range.start, range.duration);
     const CMTimeRange fadeInRange = CMTimeRangeMake(range.start, CMTimeMakeWithSeconds(double(fadeIn), 10));

@@ -49,7 +49,8 @@ TEST(GenericHelper, SegmentRangeIsInMillisecondsAndNeverLongerThan39900) {
         float start, length;
         int64_t startMs, durationMs;
     } cases[] = {{0, 40.0f, 0, 39900}, {0, 45.0f, 0, 39900}, {30, 12.3f, 30000, 12300},
-                 {0, 3.1f, 0, 3099},   {0, 39.9f, 0, 39900}, {12.5f, 3.0f, 12500, 3000}};
+                 {0, 3.1f, 0, 3099},   {0, 39.9f, 0, 39900}, {12.5f, 3.0f, 12500, 3000},
+                 {0, 39.95f, 0, 39900}};
     for (const Case& c : cases) {
         CMTimeRange r = GenericHelper::playerItemTimeRange(c.start, c.length);
         EXPECT_EQ(r.start.value, c.startMs);
@@ -71,6 +72,11 @@ TEST(GenericHelper, ProcessedRangeFollowsTheSpeedAndIsCappedAt39_9) {
     EXPECT_EQ(CMTimeCompare(r.start, kCMTimeZero), 0);
     EXPECT_EQ(r.duration.value, 141); // 14.142135 s to the nearest tenth
     r = GenericHelper::timeRangeForSpeed(0, kCMTimeRangeInvalid, 40.0f);
+    EXPECT_EQ(r.duration.value, 399);
+    // Just under 40 s rounds to 40.0 s: still capped.
+    r = GenericHelper::timeRangeForSpeed(0, kCMTimeRangeInvalid, 39.95f);
+    EXPECT_EQ(r.duration.value, 399);
+    r = GenericHelper::timeRangeForSpeed(1, kCMTimeRangeInvalid, 28.25f); // 39.95 s
     EXPECT_EQ(r.duration.value, 399);
 }
 
@@ -111,6 +117,14 @@ TEST_F(FadeEnvelope, FadesThatDoNotFitBecomeHalvesOfTheDurationLessOneSecond) {
         EXPECT_DOUBLE_EQ(ramps[2].start, 10.0 + seconds - expected);
         EXPECT_DOUBLE_EQ(ramps[2].duration, expected);
     }
+}
+
+TEST_F(FadeEnvelope, ASegmentShorterThanASecondGetsNoFades) {
+    const CMTimeRange range{kCMTimeZero, CMTimeMakeWithSeconds(0.04, 1000)};
+    auto mix = GenericHelper::fadeInAndOut(item, 1.5f, 1.5f, range, 0);
+    ASSERT_NE(mix, nullptr);
+    for (const auto& ramp : mix->inputParameters().front()->ramps()) EXPECT_GE(ramp.duration, 0.0);
+    EXPECT_FLOAT_EQ(mix->gainAt(0.02), 1.0f);
 }
 
 TEST_F(FadeEnvelope, NoItemOrNoTracksGivesNoMix) {
