@@ -144,9 +144,11 @@ void AudioExporterFor3G::doIt(const QString& inPath, const QString& outPath, con
     e.wav.reset();
     e.encoder.reset();
     if (flushed) MP4SetTrackEditDuration(e.file.get(), e.track, e.edit, e.samplesRead);
-    const bool closed = MP4Close(e.file.release());
+    QString closeError;
+    const bool closed = MP4Close(e.file.release(), &closeError);
     if (flushed && !closed) {
-        reason = QStringLiteral("Cannot complete %1").arg(outPath);
+        reason = closeError.isEmpty() ? QStringLiteral("Cannot complete %1").arg(outPath)
+                                      : QStringLiteral("Cannot write %1: %2").arg(outPath, closeError);
         say("MP4Close failed");
     }
     if (!flushed || !closed) return;
