@@ -199,11 +199,11 @@ bool AudioExporterFor3G::openEncoding(Encoding& e, const QString& in, const QStr
     // The encoder is set up for mono at 44,100 Hz: anything else would come
     // out at the wrong speed and length.
     if (e.wav->channels != int(kChannels) || e.wav->sample_rate != int(kSampleRate)) {
-        *reason = QStringLiteral("the WAV file %1 is not mono at 44100 Hz (%2 channels at %3 Hz)")
-                      .arg(in)
-                      .arg(e.wav->channels)
-                      .arg(e.wav->sample_rate);
-        say(reason->toUtf8().constData());
+        const QString line = QStringLiteral("the WAV file is not mono at 44100 Hz (%1 channels at %2 Hz)")
+                                 .arg(e.wav->channels)
+                                 .arg(e.wav->sample_rate);
+        say(line.toUtf8().constData());
+        *reason = QStringLiteral("%1 (%2)").arg(line, in);
         return false;
     }
     return true;
