@@ -74,6 +74,9 @@ bool SegmentDecoder::convert(const uint8_t** planes, int count, std::vector<floa
     if (got < 0) return false;
     out.resize(at + size_t(got) * size_t(channels_));
     float* p = out.data() + at;
+    // Float sources can hold anything; the encoder refuses what is not a
+    // number or near infinity. Played, anything past full scale clips anyway.
+    for (int i = 0; i < got * channels_; ++i) p[i] = std::isfinite(p[i]) ? std::clamp(p[i], -1.0f, 1.0f) : 0.0f;
     if (job_.mix) {
         for (int i = 0; i < got; ++i) {
             const float gain = job_.mix->gainAt(start_ + double(written_ + i) / kOutputRate);
