@@ -67,6 +67,16 @@ CliResult runCliOnASmallDisk(const QString& home, const QString& music, const QS
     return {r.exitCode, r.out, r.err};
 }
 
+// A 20 s MP3 at `bitRate`, made by ffmpeg; empty when it could not be made.
+QString twentySecondSong(const QString& dir, const QString& bitRate) {
+    const QString song = dir + QStringLiteral("/song.mp3");
+    const ToolResult r = runTool(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
+                                                           QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                                           QStringLiteral("sine=frequency=440:duration=20"), QStringLiteral("-b:a"),
+                                                           bitRate, QStringLiteral("-y"), song});
+    return r.exitCode == 0 ? song : QString();
+}
+
 QString lastLine(const QString& text) { return text.trimmed().section(QLatin1Char('\n'), -1); }
 
 } // namespace
@@ -75,13 +85,8 @@ QString lastLine(const QString& text) { return text.trimmed().section(QLatin1Cha
 TEST(CliFullDisk, ACutOnAFullDiskSaysNoSpaceLeftWithTheFile) {
     TempHome home;
     QTemporaryDir music;
-    const QString song = music.path() + QStringLiteral("/song.mp3");
-    ASSERT_EQ(runTool(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
-                                                 QStringLiteral("lavfi"), QStringLiteral("-i"),
-                                                 QStringLiteral("sine=frequency=440:duration=20"), QStringLiteral("-b:a"),
-                                                 QStringLiteral("128k"), QStringLiteral("-y"), song})
-                  .exitCode,
-              0);
+    const QString song = twentySecondSong(music.path(), QStringLiteral("128k"));
+    ASSERT_FALSE(song.isEmpty());
     bool available = false;
     const CliResult r = runCliOnASmallDisk(home.path(), music.path(),
                                            {QStringLiteral("make"), song, QStringLiteral("--length"), QStringLiteral("12")}, 150,
@@ -98,13 +103,8 @@ TEST(CliFullDisk, ACutOnAFullDiskSaysNoSpaceLeftWithTheFile) {
 TEST(CliFullDisk, TheAacWritersFailureReachesTheCommandLine) {
     TempHome home;
     QTemporaryDir music;
-    const QString song = music.path() + QStringLiteral("/song.mp3");
-    ASSERT_EQ(runTool(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
-                                                 QStringLiteral("lavfi"), QStringLiteral("-i"),
-                                                 QStringLiteral("sine=frequency=440:duration=20"), QStringLiteral("-b:a"),
-                                                 QStringLiteral("32k"), QStringLiteral("-y"), song})
-                  .exitCode,
-              0);
+    const QString song = twentySecondSong(music.path(), QStringLiteral("32k"));
+    ASSERT_FALSE(song.isEmpty());
     bool available = false;
     // 12 s of processed 16-bit mono is 1,058 kB; the ringtone would need about 190 kB more.
     const CliResult r = runCliOnASmallDisk(home.path(), music.path(),
