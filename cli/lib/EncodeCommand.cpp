@@ -50,9 +50,12 @@ int EncodeCommand::run(const QCommandLineParser& line) {
     }
     job.join();
     bar.finish();
-    if (progress->elementZero() < 1.0f || !QFileInfo(out).isFile())
-        return CliContext::fail(
-            QStringLiteral("%1 could not be encoded (it must be a mono 44,100 Hz WAV file)").arg(in));
+    if (progress->elementZero() < 1.0f || !QFileInfo(out).isFile()) {
+        const QString reason = writer.lastFailure();
+        return CliContext::fail(reason.isEmpty()
+                                    ? QStringLiteral("%1 could not be encoded (it must be a mono 44,100 Hz WAV file)").arg(in)
+                                    : QStringLiteral("%1 could not be encoded: %2").arg(in, reason));
+    }
     AudioExporterFor3G::editMediaTypeTag(out);
     CliContext::out(CliOutput::escaped(QFileInfo(out).absoluteFilePath()));
     return kExitOk;

@@ -1,12 +1,10 @@
 #include "SongsCommand.h"
 
-#include "AVURLAsset.h"
 #include "CliContext.h"
 #include "CliOutput.h"
 #include "MPMediaLibrary.h"
 
 #include <QDir>
-#include <cmath>
 
 namespace quorvel::cli {
 
@@ -34,11 +32,11 @@ int SongsCommand::run(const QCommandLineParser& line) {
     for (const MPMediaItem& item : items) {
         if (line.isSet(QStringLiteral("demo")) && !item.filePath().startsWith(demo + QLatin1Char('/')))
             continue;
-        const double seconds =
-            CMTimeGetSeconds(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(item.filePath()))->duration());
+        // The picker's length: the decoded audio's.
+        const double seconds = item.playbackDuration();
         CliContext::out(QStringLiteral("%1\t%2\t%3\t%4")
                             .arg(item.assetURL().toString(), CliOutput::escaped(item.title()), CliOutput::escaped(item.artist()),
-                                 std::isnan(seconds) ? QString() : QString::number(seconds, 'f', 1)));
+                                 seconds > 0 ? QString::number(seconds, 'f', 1) : QString()));
     }
     return kExitOk;
 }

@@ -89,7 +89,9 @@ CMTimeRange GenericHelper::playerItemTimeRange(float start, float range) {
 
 CMTimeRange GenericHelper::timeRangeForSpeed(float speedPosition, const CMTimeRange& range, float length) {
     const float d = float(double(length) * std::pow(2.0, double(speedPosition) * 0.5));
-    const CMTime duration = d < 40.0f ? CMTimeMakeWithSeconds(double(d), 10) : CMTimeMakeWithSeconds(39.9, 10);
+    CMTime duration = d < 40.0f ? CMTimeMakeWithSeconds(double(d), 10) : CMTimeMakeWithSeconds(39.9, 10);
+    // Rounded to the tenth, a length just under 40 s becomes 40.0: the cap holds after the rounding.
+    if (CMTimeGetSeconds(duration) > 39.9) duration = CMTimeMakeWithSeconds(39.9, 10);
     const CMTime start = range.isValid() ? range.start : kCMTimeZero;
     return CMTimeRangeMake(start, duration);
 }
@@ -101,7 +103,8 @@ std::shared_ptr<AVAudioMix> GenericHelper::fadeInAndOut(const std::shared_ptr<AV
     if (tracks.empty()) return nullptr;
 
     const float D = float(CMTimeGetSeconds(range.duration));
-    if (!(D - (fadeIn + fadeOut) > 0)) fadeIn = fadeOut = (D - 1.0f) * 0.5f;
+    // A segment shorter than a second has no room for shortened fades: none.
+    if (!(D - (fadeIn + fadeOut) > 0)) fadeIn = fadeOut = std::max(0.0f, (D - 1.0f) * 0.5f);
 
     const CMTime end = CMTimeAdd(range.start, range.duration);
     const CMTimeRange fadeInRange = CMTimeRangeMake(range.start, CMTimeMakeWithSeconds(double(fadeIn), 10));

@@ -17,6 +17,9 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cmath>
+
 namespace quorvel {
 
 namespace {
@@ -24,6 +27,9 @@ namespace {
 const QString kTracks = QStringLiteral("tracks");
 // How often a waiting road tries the lock, and a running export is looked at.
 constexpr int kWorkFilesPollMs = 200;
+// A processed file this much shorter than the range still fills it (its
+// length is read to the sample, the range is in tenths).
+constexpr double kLengthTolerance = 0.01;
 
 // Loads the tracks of `url` off the main thread and runs `then` on the main
 // thread with the asset, unless the flows are gone or the working ringtone
@@ -202,7 +208,10 @@ void EditorFlows::processRingtoneWithDirac() {
 void EditorFlows::decideOnEngine(const std::shared_ptr<AVURLAsset>& input) {
     if (!hasReadableAudio(input)) {
         view_.dismissProcessingNotice();
-        stop(QStringLiteral("The audio of the chosen segment could not be read."));
+        // The cut's own reason (a full disk, a source that cannot be read) says more.
+        const QString cutFailure =
+            ringtune_->isRecorded() ? QString() : AudioExportHelper::sharedInstance().effectsInputError().localizedDescription;
+        stop(cutFailure.isEmpty() ? QStringLiteral("The audio of the chosen segment could not be read.") : cutFailure);
         return;
     }
     if (EditorRules::isEngineSkipped(*ringtune_, playTapped_, hardwareEncoderAvailable_)) {
@@ -304,6 +313,11 @@ SegmentPlayback EditorFlows::processedSegment(const std::shared_ptr<AVURLAsset>&
     // starts at 0; a recording's is its stored segment.
     playback.range =
         GenericHelper::timeRangeForSpeed(ringtune.speedPosition(), ringtune.timeRange(), controls.length());
+    // A song or recording shorter than the length asked for is exported as it
+    // is: the range, and so the stored length, is what the file holds.
+    const double held = CMTimeGetSeconds(asset->duration()) - CMTimeGetSeconds(playback.range.start);
+    if (std::isfinite(held) && held < CMTimeGetSeconds(playback.range.duration) - kLengthTolerance)
+        playback.range.duration = CMTimeMakeWithSeconds(std::max(0.0, held), 1000);
     ringtune.setTimeRange(playback.range);
     playback.audioMix = GenericHelper::fadeInAndOut(playback.item, controls.fadeIn(), controls.fadeOut(),
                                                     playback.range, ringtune.speedPosition());

@@ -59,11 +59,17 @@ void ExportViewController::progressTimer(NSTimer* timer) {
     if (const auto* values = std::any_cast<std::shared_ptr<ProgressValueArray>>(&info)) {
         const float value = (*values)->elementZero();
         if (value < 0.0f) {
-            // The writer ended without a file (cancelled or failed).
-            outcome_ = Outcome::Failed;
-            failureDescription_ = QStringLiteral("the AAC writer stopped without a file");
-            setLabel(QStringLiteral("failed"));
+            // The writer ended without a file: cancelled, or failed for the reason it gives.
             timer->invalidate();
+            if ((*values)->wasCancelled()) {
+                outcome_ = Outcome::Cancelled;
+                setLabel(QStringLiteral("cancelled"));
+                return;
+            }
+            const QString reason = AudioExporterFor3G::sharedInstance().lastFailure();
+            outcome_ = Outcome::Failed;
+            failureDescription_ = reason.isEmpty() ? QStringLiteral("the AAC writer stopped without a file") : reason;
+            setLabel(QStringLiteral("failed"));
             return;
         }
         progress_ = value;

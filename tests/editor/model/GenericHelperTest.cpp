@@ -78,6 +78,11 @@ TEST(GenericHelper, ProcessedRangeFollowsTheSpeedAndIsCappedAt39_9) {
     EXPECT_EQ(r.duration.value, 141); // 14.142135 s to the nearest tenth
     r = GenericHelper::timeRangeForSpeed(0, kCMTimeRangeInvalid, 40.0f);
     EXPECT_EQ(r.duration.value, 399);
+    // Just under 40 s rounds to 40.0 s: still capped.
+    r = GenericHelper::timeRangeForSpeed(0, kCMTimeRangeInvalid, 39.95f);
+    EXPECT_EQ(r.duration.value, 399);
+    r = GenericHelper::timeRangeForSpeed(1, kCMTimeRangeInvalid, 28.25f); // 39.95 s
+    EXPECT_EQ(r.duration.value, 399);
 }
 
 class FadeEnvelope : public ::testing::Test {
@@ -117,6 +122,14 @@ TEST_F(FadeEnvelope, FadesThatDoNotFitBecomeHalvesOfTheDurationLessOneSecond) {
         EXPECT_DOUBLE_EQ(ramps[2].start, 10.0 + seconds - expected);
         EXPECT_DOUBLE_EQ(ramps[2].duration, expected);
     }
+}
+
+TEST_F(FadeEnvelope, ASegmentShorterThanASecondGetsNoFades) {
+    const CMTimeRange range{kCMTimeZero, CMTimeMakeWithSeconds(0.04, 1000)};
+    auto mix = GenericHelper::fadeInAndOut(item, 1.5f, 1.5f, range, 0);
+    ASSERT_NE(mix, nullptr);
+    for (const auto& ramp : mix->inputParameters().front()->ramps()) EXPECT_GE(ramp.duration, 0.0);
+    EXPECT_FLOAT_EQ(mix->gainAt(0.02), 1.0f);
 }
 
 TEST_F(FadeEnvelope, NoItemOrNoTracksGivesNoMix) {
