@@ -108,7 +108,7 @@ TEST(CliFullDisk, TheAacWritersFailureReachesTheCommandLine) {
     bool available = false;
     // 12 s of processed 16-bit mono is 1,058 kB; the ringtone would need about 190 kB more.
     const CliResult r = runCliOnASmallDisk(home.path(), music.path(),
-                                           {QStringLiteral("make"), song, QStringLiteral("--length"), QStringLiteral("12")}, 1200,
+                                           {QStringLiteral("make"), song, QStringLiteral("--length"), QStringLiteral("12"), QStringLiteral("--verbose")}, 1200,
                                            false, &available);
     if (!available) GTEST_SKIP() << "no mount namespace for a small disk";
     EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();

@@ -338,7 +338,7 @@ TEST_F(CliMake, TheAacWritersRoadWritesWhatThePlatformExportWrites) {
     for (const bool hardwareAac : {true, false}) {
         CliResult r = cli({QStringLiteral("make"), source(QStringLiteral("song48.mp3")), QStringLiteral("--start"), QStringLiteral("2"),
                            QStringLiteral("--length"), QStringLiteral("10"), QStringLiteral("--fade-in"), QStringLiteral("3"),
-                           QStringLiteral("--fade-out"), QStringLiteral("3")},
+                           QStringLiteral("--fade-out"), QStringLiteral("3"), QStringLiteral("--verbose")},
                           hardwareAac);
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(hardwareAac ? QStringLiteral("writer: AudioExportHelper") : QStringLiteral("writer: AudioExporterFor3G")));
