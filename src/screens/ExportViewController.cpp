@@ -50,6 +50,7 @@ void ExportViewController::rememberSession(const std::shared_ptr<AVAssetExportSe
 }
 
 void ExportViewController::progressTimer(NSTimer* timer) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     timer_ = timer->weak_from_this();
     if (shutDown_) {
         timer->invalidate();
@@ -112,6 +113,7 @@ void ExportViewController::progressTimer(NSTimer* timer) {
 }
 
 void ExportViewController::observeValueForKeyPath(const QString& keyPath, AVAssetExportSession* session) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (keyPath != QStringLiteral("status") || !session) return;
     struct Observing {
         std::atomic<int>& count;
@@ -144,6 +146,7 @@ bool ExportViewController::advanceTo(int status) {
 }
 
 void ExportViewController::exportCouldNotStart(const QString& reason) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     stage_ = AVAssetExportSessionStatusFailed;
     outcome_ = Outcome::Failed;
     failureDescription_ = reason;
@@ -250,6 +253,7 @@ bool ExportViewController::storeRingtone(const QByteArray& artworkPng) {
 }
 
 void ExportViewController::cancelFinish() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     std::weak_ptr<ExportViewController> weakSelf = weak_from_this();
     auto later = [weakSelf] {
         if (auto self = weakSelf.lock()) self->finishNotifier();
@@ -270,6 +274,7 @@ void ExportViewController::finishNotifier() {
 }
 
 void ExportViewController::cancelForShutdown() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (shutDown_.exchange(true)) return;
     if (outcome_ != Outcome::Running) return;
     if (cancelDelegate_) {

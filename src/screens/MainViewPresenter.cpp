@@ -6,6 +6,7 @@
 #include "Log.h"
 #include "MPMediaItem.h"
 #include "MPMediaLibrary.h"
+#include "MainThread.h"
 #include "Paths.h"
 #include "Ringtune.h"
 #include "TypedTime.h"
@@ -36,12 +37,14 @@ MainViewPresenter::~MainViewPresenter() {
 // ---- appearing, picking, closing screens ----
 
 void MainViewPresenter::viewDidLoad() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     NSError error;
     if (!AVAudioSession::sharedInstance().setCategory(AVAudioSessionCategoryPlayback, &error))
         NSLog("audioSession: %@ %d %@", error.domain, error.code, error.localizedDescription);
 }
 
 void MainViewPresenter::viewDidAppear() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     startScreenShown_ = !ringtune_;
     if (!ringtune_) {
         emit changed();
@@ -56,6 +59,7 @@ void MainViewPresenter::viewDidAppear() {
 }
 
 void MainViewPresenter::mediaPickerDidPickMediaItems(const std::vector<MPMediaItem>& items) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (view_) view_->dismissPresentedScreen();
     if (!items.empty() && library_ && !WorkingRingtuneFactory::isProtected(items.front()) &&
         !library_->isItemReady(items.front())) {
@@ -99,16 +103,19 @@ void MainViewPresenter::preparePickedItem(const MPMediaItem& item) {
 void MainViewPresenter::mediaPickerDidCancel() { closePresentedScreenAndReappear(); }
 
 void MainViewPresenter::startViewControllerDidFinish(const std::vector<MPMediaItem>& items) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     mediaPickerDidPickMediaItems(items);
 }
 
 void MainViewPresenter::recorderViewControllerDidFinish(const QUrl& recording) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!recording.isEmpty())
         adoptRingtune(WorkingRingtuneFactory::ringtuneForRecording(recording, now_(), noArtworkImage_));
     closePresentedScreenAndReappear();
 }
 
 void MainViewPresenter::exportViewControllerDidFinish(ExportViewController*) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     // The road keeps the screen until the next export, so the screen outlives
     // this call even when the view lets go of it.
     busy_ = false;
@@ -122,6 +129,7 @@ void MainViewPresenter::fileManagerControllerDidFinish() { closePresentedScreenA
 void MainViewPresenter::helpWebViewControllerDidFinish() { closePresentedScreenAndReappear(); }
 
 void MainViewPresenter::closePresentedScreenAndReappear() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (view_ && !ringtune_ && startScreenShown_) view_->dismissScreensOverStartScreen();
     else if (view_) view_->dismissPresentedScreen();
     viewDidAppear();
@@ -208,6 +216,7 @@ void MainViewPresenter::showFileManager() { presentScreen(EditorScreen::FileMana
 void MainViewPresenter::showHelp() { presentScreen(EditorScreen::Help); }
 
 void MainViewPresenter::playOrPauseMusic() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     if (player_ && player_->rate() != 0.0f) {
         stopPlaying();
@@ -219,6 +228,7 @@ void MainViewPresenter::playOrPauseMusic() {
 }
 
 void MainViewPresenter::preProcessRingtoneForExport() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     busy_ = true;
     emit changed();
@@ -248,6 +258,7 @@ void MainViewPresenter::stopPreviewForChange() {
 }
 
 void MainViewPresenter::startValueChanged(float seconds) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     stopPreviewForChange();
     controls_.setStart(seconds);
@@ -255,6 +266,7 @@ void MainViewPresenter::startValueChanged(float seconds) {
 }
 
 void MainViewPresenter::rangeValueChanged(float seconds) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     stopPreviewForChange();
     controls_.setLength(seconds);
@@ -262,6 +274,7 @@ void MainViewPresenter::rangeValueChanged(float seconds) {
 }
 
 void MainViewPresenter::startForward() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     if (view_) view_->playTickSound();
     stopPreviewForChange();
@@ -270,6 +283,7 @@ void MainViewPresenter::startForward() {
 }
 
 void MainViewPresenter::startBackward() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     if (view_) view_->playTickSound();
     stopPreviewForChange();
@@ -278,6 +292,7 @@ void MainViewPresenter::startBackward() {
 }
 
 void MainViewPresenter::rangeForward() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     if (view_) view_->playTickSound();
     stopPreviewForChange();
@@ -286,6 +301,7 @@ void MainViewPresenter::rangeForward() {
 }
 
 void MainViewPresenter::rangeBackward() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     if (view_) view_->playTickSound();
     stopPreviewForChange();
@@ -329,6 +345,7 @@ void MainViewPresenter::setSongWaveformShown(bool shown) {
 }
 
 void MainViewPresenter::fadeInValueChanged(float seconds, SliderPhase phase) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     controls_.setFadeIn(seconds, phase);
     markNotProcessed();
@@ -336,6 +353,7 @@ void MainViewPresenter::fadeInValueChanged(float seconds, SliderPhase phase) {
 }
 
 void MainViewPresenter::fadeOutValueChanged(float seconds, SliderPhase phase) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     controls_.setFadeOut(seconds, phase);
     markNotProcessed();
@@ -343,6 +361,7 @@ void MainViewPresenter::fadeOutValueChanged(float seconds, SliderPhase phase) {
 }
 
 void MainViewPresenter::normalizeLoudnessChanged(bool on) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled() || controls_.isLoudnessNormalized() == on) {
         emit changed(); // a switch flipped while it cannot act goes back
         return;
@@ -353,6 +372,7 @@ void MainViewPresenter::normalizeLoudnessChanged(bool on) {
 }
 
 void MainViewPresenter::pitchValueChanged(float semitones, SliderPhase phase) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     ringtune_->setPitch(controls_.setPitch(semitones, phase));
     markNotProcessed();
@@ -360,6 +380,7 @@ void MainViewPresenter::pitchValueChanged(float semitones, SliderPhase phase) {
 }
 
 void MainViewPresenter::speedValueChanged(float position, SliderPhase phase) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     // The ringtone keeps the position: the stretched range and the engine's
     // factor are both made from it.

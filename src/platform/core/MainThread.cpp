@@ -13,6 +13,8 @@ bool isMainThread() {
     return app && QThread::currentThread() == app->thread();
 }
 
+bool mayRunMainThreadWork() { return !QCoreApplication::instance() || isMainThread(); }
+
 bool performOnMainThread(std::function<void()> work) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) {

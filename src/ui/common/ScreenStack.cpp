@@ -1,5 +1,6 @@
 #include "ScreenStack.h"
 
+#include "MainThread.h"
 #include "TransitionOverlay.h"
 
 #include <QLayout>
@@ -22,6 +23,7 @@ ScreenStack::ScreenStack(QWidget* parent) : QWidget(parent) {
 ScreenStack::~ScreenStack() = default;
 
 void ScreenStack::setRootScreen(QWidget* screen) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (root_ == screen) return;
     if (root_) root_->deleteLater();
     root_ = screen;
@@ -137,6 +139,7 @@ bool ScreenStack::focusNextPrevChild(bool next) {
 }
 
 void ScreenStack::present(QWidget* screen, Presentation presentation) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     prune();
     if (!screen || screen == root_ || isPresented(screen)) return;
     finishRunningTransition();
@@ -173,6 +176,7 @@ void ScreenStack::present(QWidget* screen, Presentation presentation) {
 }
 
 bool ScreenStack::dismissTop(bool animated) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     prune();
     if (entries_.isEmpty()) return false;
     dismiss(entries_.last().screen, animated);
@@ -180,11 +184,13 @@ bool ScreenStack::dismissTop(bool animated) {
 }
 
 void ScreenStack::dismissAll(bool animated) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     prune();
     if (!entries_.isEmpty()) dismiss(entries_.first().screen, animated);
 }
 
 void ScreenStack::dismiss(QWidget* screen, bool animated) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     prune();
     if (!isPresented(screen)) return;
     finishRunningTransition();
@@ -228,6 +234,7 @@ void ScreenStack::dismiss(QWidget* screen, bool animated) {
 }
 
 bool ScreenStack::escape() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     prune();
     if (!overlays_.isEmpty()) {
         // The notice without buttons cannot be dismissed by the user.
@@ -246,6 +253,7 @@ bool ScreenStack::escape() {
 }
 
 void ScreenStack::addModalOverlay(QWidget* overlay) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     prune();
     overlay->setParent(this);
     overlay->setGeometry(rect());
@@ -255,6 +263,7 @@ void ScreenStack::addModalOverlay(QWidget* overlay) {
 }
 
 void ScreenStack::removeModalOverlay(QWidget* overlay) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     overlays_.removeIf([overlay](const Overlay& o) { return o.widget == overlay || o.widget.isNull(); });
     if (overlays_.isEmpty()) focusScreen(topScreen());
 }
