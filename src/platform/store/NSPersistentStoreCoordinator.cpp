@@ -126,7 +126,9 @@ bool NSPersistentStoreCoordinator::addPersistentStoreWithType(const QString& sto
 bool NSPersistentStoreCoordinator::createTables() {
     for (const auto& entity : model_->entities()) {
         const QString table = quoted(entity->name());
-        QStringList columns{QStringLiteral("Z_PK INTEGER PRIMARY KEY")};
+        // A key is never given twice, so an object that names a deleted row can
+        // never reach a newer one (other processes delete and insert too).
+        QStringList columns{QStringLiteral("Z_PK INTEGER PRIMARY KEY AUTOINCREMENT")};
         QStringList cleanUp;
         for (const auto& attribute : entity->attributes()) {
             if (!isBinary(attribute)) {
@@ -390,6 +392,12 @@ QVariant NSPersistentStoreCoordinator::loadValue(const NSEntityDescription& enti
     QVariant value = statement->step() == SQLITE_ROW ? readValue(*statement, 0, description) : QVariant();
     statement->reset();
     return value;
+}
+
+long long NSPersistentStoreCoordinator::dataVersion() {
+    std::lock_guard lock(mutex_);
+    if (!db_.isOpen()) return 0;
+    return db_.queryInt(QStringLiteral("PRAGMA data_version"));
 }
 
 bool NSPersistentStoreCoordinator::beginWriteTransaction(NSError* error) {
