@@ -5,6 +5,7 @@
 #include "DocumentsLock.h"
 #include "Log.h"
 #include "Paths.h"
+#include "StaleWorkFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,6 +60,8 @@ bool QuorvelAppDelegate::applicationDidFinishLaunchingWithOptions() {
         NSError error;
         if (!checkDB(&error)) unresolvedError(error);
     }
+    // What an export that never finished left (its program was killed).
+    StaleWorkFiles::remove();
     if (showMainView_) showMainView_();
     Appirater::appLaunched(canPromptForRating_);
     return true;

@@ -29,11 +29,11 @@ public:
     static AudioExporterFor3G& sharedInstance();
 
     // Starts a job that writes the ringtone's exportURL (a mono 44,100 Hz WAV)
-    // to its filePath, and schedules a 0.2 s timer that sends the observer
+    // to the work file (Ringtune::workFilePath), and schedules a 0.2 s timer that sends the observer
     // progressTimer() with progressValueArray() as user info. Returns at once.
     // The observer is not retained.
     void exportRingtune(std::shared_ptr<Ringtune> ringtune, const std::weak_ptr<ExportObserver>& observer);
-    // The worker's entry: removes any file at filePath, then doIt.
+    // The worker's entry: removes any work file left, then doIt.
     void convertIt(std::shared_ptr<Ringtune> ringtune);
     // The encoding job, on the calling thread.
     void doIt(const QString& inPath, const QString& outPath);
