@@ -3,9 +3,6 @@
 #include "CliContext.h"
 #include "CommandLine.h"
 #include "DBHelper.h"
-#include "Paths.h"
-
-#include <QFile>
 #include <QFileInfo>
 
 namespace quorvel::cli {
@@ -26,12 +23,14 @@ int DeleteCommand::run(const QStringList& args) {
     DBHelper& db = DBHelper::dbHelper();
     auto row = db.loadRingtoneWithNameFromDB(name);
     if (!row) return CliContext::fail(QStringLiteral("no stored ringtone is named \"%1\"").arg(name));
-    const QString path = Paths::documentPath(row->file());
-    if (QFileInfo(path).isFile() && !QFile::remove(path))
-        return CliContext::fail(QStringLiteral("could not remove %1").arg(path));
-    db.deleteRingtone(row);
-    if (!db.saveContext()) return CliContext::fail(QStringLiteral("the ringtone store could not be saved"));
-    return kExitOk;
+    QString error;
+    switch (db.removeRingtone(row, &error)) {
+    case DBHelper::Removal::Removed: return kExitOk;
+    case DBHelper::Removal::Gone:
+        return CliContext::fail(QStringLiteral("no stored ringtone is named \"%1\"").arg(name));
+    case DBHelper::Removal::Failed: break;
+    }
+    return CliContext::fail(error);
 }
 
 } // namespace quorvel::cli

@@ -8,9 +8,7 @@
 #include "StoredRingtoneText.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <exception>
 
 namespace quorvel {
 
@@ -39,7 +37,14 @@ void PlayViewController::viewDidLoad() {
     artist_ = ringtone_->artist();
     secHidden_ = !StoredRingtoneText::isDurationShown(*ringtone_);
     sec_ = StoredRingtoneText::durationText(*ringtone_);
+    checkFile();
     emit changed();
+}
+
+bool PlayViewController::checkFile() {
+    const bool gone = ringtone_ && !QFileInfo(filePath()).isFile();
+    notice_ = gone ? NSLocalizedString(QStringLiteral("ringtone_file_gone")).arg(ringtone_->file()) : QString();
+    return !gone;
 }
 
 void PlayViewController::viewDidDisappear() {
@@ -66,8 +71,14 @@ void PlayViewController::playOrPauseMusic() {
         stopAndDetachPlayer();
         return;
     }
-    setButtonImage(kStop);
     stopAndDetachPlayer();
+    if (!checkFile()) {
+        // Nothing to play: no Stop button for a sound that never comes.
+        setButtonImage(kBigPlay);
+        emit changed();
+        return;
+    }
+    setButtonImage(kStop);
     NSError error;
     myPlayer_ = playerFactory_ ? playerFactory_(QUrl::fromLocalFile(filePath()), &error) : nullptr;
     if (!myPlayer_) {
@@ -92,6 +103,10 @@ void PlayViewController::audioPlayerDidFinishPlaying(bool) {
 
 void PlayViewController::sendMail() {
     if (!ringtone_ || !view_) return;
+    if (!checkFile()) {
+        emit changed();
+        return;
+    }
     RingtoneMail mail;
     mail.subject = NSLocalizedString(QStringLiteral("mail_subject"));
     mail.htmlBody = NSLocalizedString(QStringLiteral("mail_body"));
@@ -113,15 +128,11 @@ void PlayViewController::actionSheetDidDismissWithButtonIndex(int buttonIndex) {
     if (buttonIndex != 0 || !ringtone_) return;
     setButtonImage(kBigPlay);
     stopAndDetachPlayer();
-    try {
-        const QString path = filePath();
-        if (QFileInfo(path).isFile()) QFile::remove(path);
-    } catch (const std::exception& e) {
-        NSLog("Exception: %@", e.what());
-    }
-    DBHelper& store = DBHelper::dbHelper();
-    store.deleteRingtone(ringtone_);
-    store.saveContext();
+    // Only while the row is still stored: another program may have deleted it
+    // (and made a new ringtone under its file name) since the list showed it.
+    QString error;
+    if (DBHelper::dbHelper().removeRingtone(ringtone_, &error) == DBHelper::Removal::Failed)
+        NSLog("The ringtone was not deleted: %@", error);
     finish();
 }
 
