@@ -22,7 +22,7 @@ public:
     bool fallBackToDummy(QString* error);
     bool isFallback() const { return fallback_; }
     QString driverName() const;
-    // A capture device exists (never on the fallback driver).
+    // A real capture device exists (never on the dummy driver, chosen or fallen back to).
     bool hasCaptureDevice();
 
     // Devices report their opening and closing, so that a restart never
