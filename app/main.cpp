@@ -11,6 +11,7 @@
 #include "Navigator.h"
 #include "QuorvelAppDelegate.h"
 #include "RatingAlertPresenter.h"
+#include "TerminationSignals.h"
 #include "WorkerThreads.h"
 #ifdef QUORVEL_TEST_HOOKS
 #include "TestScript.h"
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("quorvel"));
+    // A logout, `kill` or Ctrl+C closes the program as its window's close does.
+    TerminationSignals::install([] { QApplication::closeAllWindows(); QApplication::quit(); });
 
     MPMediaLibrary& library = MPMediaLibrary::defaultMediaLibrary();
     QuorvelAppDelegate delegate;

@@ -6,6 +6,7 @@
 #include "ListCommand.h"
 #include "MakeCommand.h"
 #include "SongsCommand.h"
+#include "TerminationSignals.h"
 #include "WorkerThreads.h"
 
 #include <QCoreApplication>
@@ -45,6 +46,8 @@ int runCommand(const QCoreApplication& app) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // Ctrl+C and SIGTERM stop the running command cleanly (see MakeCommand).
+    quorvel::TerminationSignals::install([] { QCoreApplication::exit(); });
     const int exitCode = runCommand(app);
     // Every worker ends while the application object they post to still exists.
     quorvel::WorkerThreads::joinAll();

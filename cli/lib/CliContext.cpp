@@ -1,6 +1,7 @@
 #include "CliContext.h"
 
 #include "Appirater.h"
+#include "TerminationSignals.h"
 
 #include <cstdio>
 
@@ -45,6 +46,11 @@ int CliContext::fail(const QString& message) {
 int CliContext::usage(const QString& message, const QString& help) {
     std::fprintf(stderr, "quorvel-cli: %s\n\n%s", message.toUtf8().constData(), help.toUtf8().constData());
     return kExitUsage;
+}
+
+int CliContext::interrupted() {
+    std::fputs("quorvel-cli: interrupted; nothing was made\n", stderr);
+    return 128 + TerminationSignals::signalNumber();
 }
 
 void CliContext::out(const QString& line) {

@@ -28,6 +28,8 @@ class CliContext {
 
     static int fail(const QString& message);                       // prints "quorvel-cli: message", returns 1
     static int usage(const QString& message, const QString& help); // returns 2
+    // SIGINT or SIGTERM stopped the command: says so, returns 128 + the signal.
+    static int interrupted();
     static void out(const QString& line);                          // one line on standard output
 
     CliContext(const CliContext&) = delete;

@@ -3,20 +3,36 @@
 #include "AudioExporterFor3G.h"
 #include "CliContext.h"
 #include "CommandLine.h"
+#include "NoReplaceRename.h"
 #include "ProgressBar.h"
+#include "TerminationSignals.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <sys/stat.h>
 #include <thread>
 
 namespace quorvel::cli {
 
+namespace {
+// The same file, whatever the names: links and hard links included.
+bool isSameFile(const QString& a, const QString& b) {
+    struct stat first {}, second {};
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+} // namespace
+
 const char* EncodeCommand::help() {
     return "usage: quorvel-cli encode WAV OUTPUT\n"
            "  Encodes a mono 44,100 Hz WAV file as an AAC ringtone (MPEG-4, 128 kbit/s)\n"
-           "  at OUTPUT and tags it as a ringtone. Nothing is stored.\n";
+           "  at OUTPUT and tags it as a ringtone. Nothing is stored. OUTPUT must not exist\n"
+           "  yet; it appears only once it is whole.\n";
 }
 
 int EncodeCommand::run(const QStringList& args) {
@@ -27,13 +43,21 @@ int EncodeCommand::run(const QStringList& args) {
     const QString out = line->positional()[1];
     if (!QFileInfo(in).isFile() || !QFileInfo(in).isReadable())
         return CliContext::fail(QStringLiteral("cannot read %1").arg(in));
+    // Checked before anything is written: the WAV is never lost to its own ringtone.
+    if (isSameFile(in, out)) return CliContext::fail(QStringLiteral("%1 is the WAV file itself; name another OUTPUT").arg(out));
+    if (QFileInfo(out).exists() || QFileInfo(out).isSymLink())
+        return CliContext::fail(QStringLiteral("%1 exists already; name another OUTPUT").arg(out));
 
     CliContext context;
+    // Written under a hidden name beside OUTPUT, which appears only when whole.
+    const QFileInfo target(out);
+    const QString work = target.absolutePath() +
+                         QStringLiteral("/.%1.tmp-%2").arg(target.fileName()).arg(QCoreApplication::applicationPid());
     AudioExporterFor3G& writer = AudioExporterFor3G::sharedInstance();
     auto progress = writer.progressValueArray();
     std::atomic<bool> done{false};
     std::thread job([&] {
-        writer.doIt(in, out);
+        writer.doIt(in, work);
         done = true;
     });
     ProgressBar bar(QStringLiteral("Encoding"));
@@ -43,10 +67,25 @@ int EncodeCommand::run(const QStringList& args) {
     }
     job.join();
     bar.finish();
-    if (progress->elementZero() < 1.0f || !QFileInfo(out).isFile())
+    // Ctrl+C or SIGTERM meanwhile: the encoding has ended; nothing is kept.
+    if (TerminationSignals::isRequested()) {
+        QFile::remove(work);
+        return CliContext::interrupted();
+    }
+    if (progress->elementZero() < 1.0f || !QFileInfo(work).isFile()) {
+        QFile::remove(work);
         return CliContext::fail(
             QStringLiteral("%1 could not be encoded (it must be a mono 44,100 Hz WAV file)").arg(in));
-    AudioExporterFor3G::editMediaTypeTag(out);
+    }
+    AudioExporterFor3G::editMediaTypeTag(work);
+    QString why;
+    const NoReplaceRename::Result moved = NoReplaceRename::move(work, out, &why);
+    if (moved != NoReplaceRename::Result::Moved) {
+        QFile::remove(work);
+        return CliContext::fail(moved == NoReplaceRename::Result::Exists
+                                    ? QStringLiteral("%1 appeared while encoding; nothing was written over it").arg(out)
+                                    : QStringLiteral("%1 could not be written: %2").arg(out, why));
+    }
     CliContext::out(QFileInfo(out).absoluteFilePath());
     return kExitOk;
 }
