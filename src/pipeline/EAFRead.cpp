@@ -111,6 +111,11 @@ int64_t EAFRead::fileNumFrames() {
     return frames;
 }
 
+int64_t EAFRead::clientNumFrames() {
+    const double frames = double(fileNumFrames()) * extAFRateRatio;
+    return std::isfinite(frames) && frames > 0 ? int64_t(std::llround(frames)) : 0;
+}
+
 OSStatus EAFRead::closeFile() {
     if (extAFRef) ExtAudioFileDispose(extAFRef);
     extAFRef = nullptr;

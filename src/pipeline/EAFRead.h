@@ -30,6 +30,8 @@ public:
     int32_t readShortsConsecutive(int64_t numFrames, int16_t** audio);
     // The file's length in its own frames at its own rate; 0 when no file is open.
     int64_t fileNumFrames();
+    // The file's length in frames at the rate the reader delivers.
+    int64_t clientNumFrames();
     OSStatus closeFile();
 
 private:

@@ -60,8 +60,8 @@ bool MP4TagsStore(MP4Tags* tags, MP4FileHandle file);
 void MP4TagsFree(MP4Tags* tags);
 
 // Completes a written file (or releases a modified one). False when the file
-// could not be completed.
-bool MP4Close(MP4FileHandle file);
+// could not be completed, with the reason in *lastError when asked for.
+bool MP4Close(MP4FileHandle file, QString* lastError = nullptr);
 
 struct MP4Closer {
     void operator()(MP4File* file) const { MP4Close(file); }
