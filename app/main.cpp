@@ -18,6 +18,7 @@
 #include "Paths.h"
 #include "RatingAlertPresenter.h"
 #include "SingleInstance.h"
+#include "StoreTroubleDialog.h"
 #include "TerminationSignals.h"
 #include "WorkerThreads.h"
 // The journeys' build of this file (quorvel_scripted, tests/journeys) adds
@@ -70,7 +71,12 @@ int main(int argc, char** argv) {
     }
 
     delegate.setShowMainView([&window] { window.show(); });
-    delegate.applicationDidFinishLaunchingWithOptions();
+    // A store that cannot be opened is said in a window of its own; a damaged one can be moved aside.
+    if (!StoreTroubleDialog::launch(delegate)) {
+        Appirater::sharedInstance().setPresenter(nullptr);
+        WorkerThreads::joinAll();
+        return 1;
+    }
     QObject::connect(&window, &MainWindow::wentToBackground, &app, [&delegate] { delegate.applicationDidEnterBackground(); });
     QObject::connect(&window, &MainWindow::cameToForeground, &app, [&delegate] { delegate.applicationWillEnterForeground(); });
     QObject::connect(&app, &QApplication::aboutToQuit, &app, [&delegate, &window] {

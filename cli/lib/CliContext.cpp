@@ -5,11 +5,21 @@
 #include "TerminationSignals.h"
 
 #include <QUrl>
+#include <cstdio>
+#include <cstdlib>
 
 namespace quorvel::cli {
 
 CliContext::CliContext() {
-    delegate_.applicationDidFinishLaunchingWithOptions();
+    if (delegate_.applicationDidFinishLaunchingWithOptions()) return;
+    // Nothing has started yet; the store is left as it is for the window
+    // (which offers to move a damaged one aside) or the user.
+    const std::optional<StoreTrouble>& trouble = delegate_.storeTrouble();
+    QString sentence = trouble ? trouble->what() : QStringLiteral("the ringtone store cannot be opened");
+    if (trouble && trouble->canMoveAside()) sentence += QStringLiteral("; quorvel, the window, offers to move it aside and start a new one");
+    CliOutput::message(QStringLiteral("quorvel-cli: ") + sentence);
+    std::fflush(nullptr);
+    std::_Exit(kExitFailure);
 }
 
 CliContext::~CliContext() {

@@ -14,7 +14,8 @@ enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
 class CliContext {
   public:
     // Opens the store and reconciles it with the documents folder (the
-    // program's start-up). A store that cannot be opened ends the process.
+    // program's start-up). A store that cannot be opened ends the process
+    // with status 1 and one sentence saying why and where it is.
     CliContext();
     // Saves pending store changes and waits for the rating counts.
     ~CliContext();

@@ -241,7 +241,13 @@ bool NSPersistentStoreCoordinator::openExisting(const QString& path, NSError* er
     // these are the committed values.
     const long long application = db_.queryInt(QStringLiteral("PRAGMA application_id"));
     const long long version = db_.queryInt(QStringLiteral("PRAGMA user_version"));
-    if (application != kApplicationId || version < 1 || version > model_->versionNumber()) {
+    if (application == kApplicationId && version > model_->versionNumber()) {
+        fillError(error, NSPersistentStoreIncompatibleVersionHashError,
+                  QStringLiteral("The store was written by a newer version."),
+                  QStringLiteral("store version %1, model version %2").arg(version).arg(model_->versionNumber()));
+        return false;
+    }
+    if (application != kApplicationId || version < 1) {
         fillError(error, NSPersistentStoreIncompatibleVersionHashError,
                   QStringLiteral("The store's schema is not this application's."),
                   QStringLiteral("application id %1, version %2").arg(application).arg(version));
