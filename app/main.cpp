@@ -71,6 +71,10 @@ int main(int argc, char** argv) {
     }
 
     delegate.setShowMainView([&window] { window.show(); });
+#ifdef QUORVEL_TEST_HOOKS
+    // Before the launch: a journey may answer the window about a damaged store.
+    TestScript::startFromEnvironment(window);
+#endif
     // A store that cannot be opened is said in a window of its own; a damaged one can be moved aside.
     if (!StoreTroubleDialog::launch(delegate)) {
         Appirater::sharedInstance().setPresenter(nullptr);
@@ -89,9 +93,6 @@ int main(int argc, char** argv) {
     if (!commandLine.file().isEmpty())
         QTimer::singleShot(0, &window, [&window, path = commandLine.file()] { window.navigator()->pickFile(path); });
 
-#ifdef QUORVEL_TEST_HOOKS
-    TestScript::startFromEnvironment(window);
-#endif
     const int status = app.exec();
     Appirater::sharedInstance().setPresenter(nullptr);
     Appirater::waitForPendingCounts();

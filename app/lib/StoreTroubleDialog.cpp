@@ -35,6 +35,8 @@ StoreTroubleDialog::StoreTroubleDialog(const StoreTrouble& trouble, QWidget* par
     }
     setInformativeText(details);
     setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Wide enough that the store's path stays on a line or two.
+    setStyleSheet(QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 420px; }"));
     QPushButton* quit = addButton(tr("Quit"), QMessageBox::RejectRole);
     quit->setObjectName(QStringLiteral("quitButton"));
     setDefaultButton(moveAside_ ? moveAside_ : quit);
