@@ -36,17 +36,17 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     // Launches as the program does; `answer` sees the dialog and presses a button.
-    bool launch(const std::function<void(StoreTroubleDialog*)>& answer) {
+    bool launch(QuorvelAppDelegate& starting, const std::function<void(StoreTroubleDialog*)>& answer) {
         auto* poll = new QTimer(qApp);
         QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
             auto* dialog = qobject_cast<StoreTroubleDialog*>(QApplication::activeModalWidget());
             if (!dialog || !dialog->isVisible()) return;
-            poll->deleteLater();
+            poll->stop();
             answer(dialog);
         });
         poll->start(20);
-        const bool launched = StoreTroubleDialog::launch(delegate);
-        delete poll; // deleteLater may not have run when no dialog showed
+        const bool launched = StoreTroubleDialog::launch(starting);
+        delete poll;
         return launched;
     }
 
@@ -61,7 +61,7 @@ TEST_F(StoreTroubleWindow, ADamagedStoreIsSaidMovedAsideKeptAndANewOneWorks) {
     write(store(), noise);
     QString shown;
     int dialogs = 0;
-    ASSERT_TRUE(launch([&](StoreTroubleDialog* dialog) {
+    ASSERT_TRUE(launch(delegate, [&](StoreTroubleDialog* dialog) {
         ++dialogs;
         shown = dialog->text() + QLatin1Char(' ') + dialog->informativeText();
         if (qEnvironmentVariableIsSet("QUORVEL_SHOT")) dialog->grab().save(qEnvironmentVariable("QUORVEL_SHOT"));
@@ -87,18 +87,11 @@ TEST_F(StoreTroubleWindow, AStoreOfANewerVersionIsSaidAndOnlyQuitIsOffered) {
     const QByteArray before = read(store());
     bool offered = true;
     QString shown;
-    auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [&] {
-        auto* dialog = qobject_cast<StoreTroubleDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible()) return;
-        poll->stop();
+    EXPECT_FALSE(launch(later, [&](StoreTroubleDialog* dialog) {
         offered = dialog->findChild<QPushButton*>(QStringLiteral("moveAsideButton")) != nullptr;
         shown = dialog->informativeText();
         dialog->findChild<QPushButton*>(QStringLiteral("quitButton"))->click();
-    });
-    poll->start(20);
-    EXPECT_FALSE(StoreTroubleDialog::launch(later));
-    delete poll;
+    }));
     EXPECT_FALSE(offered);
     EXPECT_TRUE(shown.contains(QStringLiteral("newer version"))) << shown.toStdString();
     EXPECT_EQ(read(store()), before);
