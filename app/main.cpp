@@ -18,6 +18,8 @@
 #include "Paths.h"
 #include "RatingAlertPresenter.h"
 #include "SingleInstance.h"
+#include "StoreTroubleDialog.h"
+#include "TerminationSignals.h"
 #include "WorkerThreads.h"
 // The journeys' build of this file (quorvel_scripted, tests/journeys) adds
 // the script runner; the program itself has none.
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("quorvel"));
+    // A logout, `kill` or Ctrl+C closes the program as its window's close does.
+    TerminationSignals::install([] { QApplication::closeAllWindows(); QApplication::quit(); });
 
     // One window per documents folder: a second start hands its file over and ends.
     SingleInstance instance(Paths::documentsDirectory());
@@ -67,7 +71,16 @@ int main(int argc, char** argv) {
     }
 
     delegate.setShowMainView([&window] { window.show(); });
-    delegate.applicationDidFinishLaunchingWithOptions();
+#ifdef QUORVEL_TEST_HOOKS
+    // Before the launch: a journey may answer the window about a damaged store.
+    TestScript::startFromEnvironment(window);
+#endif
+    // A store that cannot be opened is said in a window of its own; a damaged one can be moved aside.
+    if (!StoreTroubleDialog::launch(delegate)) {
+        Appirater::sharedInstance().setPresenter(nullptr);
+        WorkerThreads::joinAll();
+        return 1;
+    }
     QObject::connect(&window, &MainWindow::wentToBackground, &app, [&delegate] { delegate.applicationDidEnterBackground(); });
     QObject::connect(&window, &MainWindow::cameToForeground, &app, [&delegate] { delegate.applicationWillEnterForeground(); });
     QObject::connect(&app, &QApplication::aboutToQuit, &app, [&delegate, &window] {
@@ -80,9 +93,6 @@ int main(int argc, char** argv) {
     if (!commandLine.file().isEmpty())
         QTimer::singleShot(0, &window, [&window, path = commandLine.file()] { window.navigator()->pickFile(path); });
 
-#ifdef QUORVEL_TEST_HOOKS
-    TestScript::startFromEnvironment(window);
-#endif
     const int status = app.exec();
     Appirater::sharedInstance().setPresenter(nullptr);
     Appirater::waitForPendingCounts();

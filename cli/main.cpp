@@ -7,6 +7,7 @@
 #include "MakeCommand.h"
 #include "SaveCommand.h"
 #include "SongsCommand.h"
+#include "TerminationSignals.h"
 #include "WorkerThreads.h"
 
 #include <QCoreApplication>
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+    // Ctrl+C and SIGTERM stop the running command cleanly (see MakeCommand).
+    quorvel::TerminationSignals::install([] { QCoreApplication::exit(); });
     const CommandLine commandLine({SongsCommand::command(), MakeCommand::command(), EncodeCommand::command(),
                                    ListCommand::command(), DeleteCommand::command(), SaveCommand::command()});
     const int exitCode = commandLine.run(app.arguments());

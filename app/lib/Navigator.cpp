@@ -211,7 +211,28 @@ void Navigator::showHelp() {
 
 void Navigator::closePresented() { stack_.escape(); }
 
+bool Navigator::readyForPick() {
+    const auto refuse = [this](const QString& message) {
+        AlertView::show(&stack_, tr("Not now"), message, QStringLiteral("OK"));
+        return false;
+    };
+    if (export_ && stack_.isPresented(export_)) {
+        const std::shared_ptr<ExportViewController> screen = export_->controller();
+        if (screen && screen->outcome() == ExportViewController::Outcome::Running)
+            return refuse(tr("A ringtone is being exported. Choose the song again when it is done."));
+        // Finished: the screen closes the way its own button closes it, so the
+        // editor hears of it and takes picks again.
+        presenter_->exportViewControllerDidFinish(screen.get());
+    }
+    if (recorder_ && stack_.isPresented(recorder_) && recorder_->controller().isTimerRunning())
+        return refuse(tr("A recording is running. Stop it first."));
+    if (presenter_->ringtune() && !presenter_->areControlsEnabled())
+        return refuse(tr("Quorvel is still working on the ringtone. Choose the song again when it is done."));
+    return true;
+}
+
 void Navigator::pickFile(const QString& path) {
+    if (!readyForPick()) return;
     const QFileInfo file(path);
     if (!file.exists() || !file.isFile() || !file.isReadable()) {
         NSLog("Cannot open: %@", path);
@@ -233,7 +254,9 @@ void Navigator::pickFile(const QString& path) {
     pickMediaItems({*item});
 }
 
-void Navigator::pickMediaItems(const std::vector<MPMediaItem>& items) { presenter_->mediaPickerDidPickMediaItems(items); }
+void Navigator::pickMediaItems(const std::vector<MPMediaItem>& items) {
+    if (readyForPick()) presenter_->mediaPickerDidPickMediaItems(items);
+}
 
 // ---- the delegates of the presented screens ----
 

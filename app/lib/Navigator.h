@@ -60,6 +60,11 @@ public:
     void pickFile(const QString& path);
     // A pick of library songs (only the first counts).
     void pickMediaItems(const std::vector<MPMediaItem>& items);
+    // Whether a pick (a drop, a file opened) may replace the working ringtone
+    // now. While an export, a recording or the road to a preview or export
+    // runs, it is refused with a short notice; a finished export screen is
+    // closed through its own finishing path first.
+    bool readyForPick();
 
     // Closes every presented screen at once; a running export is stopped
     // cleanly. The program calls it before its store is saved and closed.

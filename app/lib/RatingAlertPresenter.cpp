@@ -31,6 +31,8 @@ void RatingAlertPresenter::show(const RatingAlert& alert, ClickHandler clicked) 
     }
     alert_ = AlertView::show(stack_, alert.title, alert.message, alert.cancelButtonTitle, alert.otherButtonTitles,
                              std::move(clicked));
+    // Esc is no answer: "No, Thanks" alone declines for good.
+    alert_->escapeWithoutChoice();
 }
 
 bool RatingAlertPresenter::isVisible() const { return alert_ && alert_->isVisible(); }

@@ -1,7 +1,7 @@
 #pragma once
 // Puts the rating prompt in front of the user: a window-modal alert on the
 // canvas (held back while the processing notice is up), and the desktop's
-// opener for the review page. Hiding it stores no choice.
+// opener for the review page. Hiding it, or Esc, stores no choice.
 #include "AlertView.h"
 #include "RatingPromptPresenter.h"
 

@@ -2,13 +2,24 @@
 
 #include "Appirater.h"
 #include "CliOutput.h"
+#include "TerminationSignals.h"
 
 #include <QUrl>
+#include <cstdio>
+#include <cstdlib>
 
 namespace quorvel::cli {
 
 CliContext::CliContext() {
-    delegate_.applicationDidFinishLaunchingWithOptions();
+    if (delegate_.applicationDidFinishLaunchingWithOptions()) return;
+    // Nothing has started yet; the store is left as it is for the window
+    // (which offers to move a damaged one aside) or the user.
+    const std::optional<StoreTrouble>& trouble = delegate_.storeTrouble();
+    QString sentence = trouble ? trouble->what() : QStringLiteral("the ringtone store cannot be opened");
+    if (trouble && trouble->canMoveAside()) sentence += QStringLiteral("; quorvel, the window, offers to move it aside and start a new one");
+    CliOutput::message(QStringLiteral("quorvel-cli: ") + sentence);
+    std::fflush(nullptr);
+    std::_Exit(kExitFailure);
 }
 
 CliContext::~CliContext() {
@@ -27,6 +38,11 @@ int CliContext::usage(const QString& message, const QString& usage) {
     if (what.endsWith(QLatin1Char('.'))) what.chop(1);
     CliOutput::message(QStringLiteral("quorvel-cli: %1 (%2; see --help)").arg(what, usage));
     return kExitUsage;
+}
+
+int CliContext::interrupted() {
+    CliOutput::message(QStringLiteral("quorvel-cli: interrupted; nothing was made"));
+    return 128 + TerminationSignals::signalNumber();
 }
 
 void CliContext::out(const QString& line) { CliOutput::result(line); }

@@ -14,13 +14,16 @@ enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
 class CliContext {
   public:
     // Opens the store and reconciles it with the documents folder (the
-    // program's start-up). A store that cannot be opened ends the process.
+    // program's start-up). A store that cannot be opened ends the process
+    // with status 1 and one sentence saying why and where it is.
     CliContext();
     // Saves pending store changes and waits for the rating counts.
     ~CliContext();
 
     static int fail(const QString& message);                        // "quorvel-cli: message", returns 1
     static int usage(const QString& message, const QString& usage); // one line, returns 2
+    // SIGINT or SIGTERM stopped the command: says so, returns 128 + the signal.
+    static int interrupted();
     static void out(const QString& line);                           // one result line on standard output
 
     // A path argument as a local path: a plain path, or a "file:" URL of

@@ -3,9 +3,6 @@
 #include "CliContext.h"
 #include "CliOutput.h"
 #include "DBHelper.h"
-#include "Paths.h"
-
-#include <QFile>
 #include <QFileInfo>
 
 namespace quorvel::cli {
@@ -31,13 +28,14 @@ int DeleteCommand::run(const QCommandLineParser& line) {
     auto row = db.loadRingtoneWithNameFromDB(name);
     // A name copied from `list`, where control characters are escaped.
     if (!row && CliOutput::unescaped(name) != name) row = db.loadRingtoneWithNameFromDB(CliOutput::unescaped(name));
-    if (!row) return CliContext::fail(QStringLiteral("no stored ringtone is named \"%1\"").arg(CliOutput::escaped(name)));
-    const QString path = Paths::documentPath(row->file());
-    if (QFileInfo(path).isFile() && !QFile::remove(path))
-        return CliContext::fail(QStringLiteral("could not remove %1").arg(path));
-    db.deleteRingtone(row);
-    if (!db.saveContext()) return CliContext::fail(QStringLiteral("the ringtone store could not be saved"));
-    return kExitOk;
+    const QString notStored = QStringLiteral("no stored ringtone is named \"%1\"").arg(CliOutput::escaped(name));
+    if (!row) return CliContext::fail(notStored);
+    switch (db.removeRingtone(row, &error)) {
+    case DBHelper::Removal::Removed: return kExitOk;
+    case DBHelper::Removal::Gone: return CliContext::fail(notStored);
+    case DBHelper::Removal::Failed: break;
+    }
+    return CliContext::fail(error);
 }
 
 } // namespace quorvel::cli

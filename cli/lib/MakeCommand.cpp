@@ -8,10 +8,12 @@
 #include "MainViewPresenter.h"
 #include "Paths.h"
 #include "ProgressBar.h"
+#include "StaleWorkFiles.h"
+#include "TerminationSignals.h"
+#include "WorkerThreads.h"
 #include "Ringtune.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -161,14 +163,20 @@ std::optional<MPMediaItem> itemForSource(const QString& source, QString* error) 
 }
 
 // Only while no other export uses them: when this road holds the lock, or nobody does.
-void removeWorkFiles(const EditorFlows& flows) {
-    DocumentsLock lock(DocumentsLock::kExportLockName);
-    if (!flows.holdsWorkFiles() && lock.tryLock() != DocumentsLock::Result::Locked) return;
-    QDir docs(Paths::documentsDirectory());
-    for (const QString& name :
-         docs.entryList({QStringLiteral(".tmpExport.*"), QStringLiteral(".processedEffect.wav")},
-                        QDir::Files | QDir::Hidden))
-        docs.remove(name);
+void removeWorkFiles(const EditorFlows& flows) { StaleWorkFiles::remove(flows.holdsWorkFiles()); }
+
+// Ctrl+C or SIGTERM: the export stops as in a closing window (a file that was
+// already whole is stored), the work files go, and nothing half-made is left.
+int stopOnSignal(MainViewPresenter& editor, const TerminalView& view) {
+    const auto& screen = view.screen();
+    if (screen) screen->cancelForShutdown();
+    WorkerThreads::joinAll(); // the cut and the engine stop before their files go
+    removeWorkFiles(editor.flows());
+    if (screen && screen->outcome() == ExportViewController::Outcome::Done && editor.ringtune()) {
+        CliContext::out(editor.ringtune()->storedFilePath().toLocalFile());
+        return kExitOk;
+    }
+    return CliContext::interrupted();
 }
 
 } // namespace
@@ -231,6 +239,7 @@ int MakeCommand::run(const QCommandLineParser& line) {
         if (!view.alert().isEmpty()) return CliContext::fail(view.alert());
     }
     view.wait([&editor] { return !editor.isLoading(); });
+    if (TerminationSignals::isRequested()) return stopOnSignal(editor, view);
     if (editor.songLoadFailed() || !editor.ringtune())
         return CliContext::fail(QStringLiteral("%1 cannot be read as audio").arg(*source));
     const std::shared_ptr<Ringtune> ringtune = editor.ringtune();
@@ -246,6 +255,7 @@ int MakeCommand::run(const QCommandLineParser& line) {
     editor.preProcessRingtoneForExport();
     view.wait();
     view.finishBar();
+    if (TerminationSignals::isRequested()) return stopOnSignal(editor, view);
     removeWorkFiles(editor.flows());
 
     if (!view.alert().isEmpty()) return CliContext::fail(view.alert());

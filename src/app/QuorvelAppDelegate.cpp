@@ -6,6 +6,7 @@
 #include "FolderMigration.h"
 #include "Log.h"
 #include "Paths.h"
+#include "StaleWorkFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,12 +58,40 @@ bool QuorvelAppDelegate::applicationDidFinishLaunchingWithOptions() {
         // are what frees the disk.
         if (!lock.isLocked()) NSLog("Starting without the documents folder's lock: %@", lock.errorString());
         FolderMigration::moveOldFiles();
-        DBHelper::dbHelper().setManagedObjectContext(managedObjectContext());
+        storeTrouble_.reset();
         NSError error;
-        if (!checkDB(&error)) unresolvedError(error);
+        if (!stack_.persistentStoreCoordinator(&error)) {
+            storeTrouble_.emplace(stack_.storePath(), error);
+            NSLog("The store cannot be opened: %@", error);
+            return false;
+        }
+        DBHelper::dbHelper().setManagedObjectContext(managedObjectContext());
+        if (!checkDB(&error)) {
+            // A store that opens but cannot be read is damaged all the same.
+            DBHelper::dbHelper().setManagedObjectContext(nullptr);
+            stack_ = PersistentStack(stack_.storePath());
+            storeTrouble_.emplace(stack_.storePath(), error);
+            NSLog("The store cannot be read: %@", error);
+            return false;
+        }
     }
+    // What an export that never finished left (its program was killed).
+    StaleWorkFiles::remove();
     if (showMainView_) showMainView_();
     Appirater::appLaunched(canPromptForRating_);
+    return true;
+}
+
+bool QuorvelAppDelegate::moveDamagedStoreAside(QString* keptAs, QString* error) {
+    if (!storeTrouble_) return true;
+    DocumentsLock lock(DocumentsLock::kStartUpLockName);
+    if (lock.lock(startUpLockTimeout_) == DocumentsLock::Result::Busy) {
+        if (error) *error = lock.errorString();
+        return false;
+    }
+    if (!storeTrouble_->moveAside(QDate::currentDate(), keptAs, error)) return false;
+    NSLog("The damaged store is kept as %@", keptAs ? *keptAs : QString());
+    storeTrouble_.reset();
     return true;
 }
 

@@ -7,11 +7,13 @@
 //
 // Main thread only.
 #include "PersistentStack.h"
+#include "StoreTrouble.h"
 
 #include <QString>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace quorvel {
 
@@ -25,7 +27,14 @@ public:
     // Shows the editor once the store is open and reconciled.
     void setShowMainView(std::function<void()> show) { showMainView_ = std::move(show); }
 
+    // False when the store cannot be opened or read (storeTrouble() says
+    // why): nothing was changed then, nothing shown. Called again once the
+    // trouble is dealt with, it starts over.
     bool applicationDidFinishLaunchingWithOptions();
+    const std::optional<StoreTrouble>& storeTrouble() const { return storeTrouble_; }
+    // Keeps a damaged store under a dated name beside it (under the start-up
+    // lock), so that the next launch starts a new one.
+    bool moveDamagedStoreAside(QString* keptAs, QString* error);
     void applicationWillEnterForeground();
     void applicationDidEnterBackground();
     void applicationWillTerminate();
@@ -59,6 +68,7 @@ private:
     bool canPromptForRating_;
     PersistentStack stack_;
     std::function<void()> showMainView_;
+    std::optional<StoreTrouble> storeTrouble_;
     std::chrono::milliseconds startUpLockTimeout_{std::chrono::seconds(60)};
 };
 

@@ -2,6 +2,7 @@
 
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <cmath>
 
 namespace quorvel {
@@ -36,6 +37,12 @@ QString Ringtune::fileName() const {
 }
 
 QString Ringtune::filePath() const { return Paths::documentPath(safeFileName(fileName())); }
+
+QString Ringtune::workFilePath() {
+    return Paths::documentPath(QStringLiteral(".tmpRingtone-%1.m4r").arg(QCoreApplication::applicationPid()));
+}
+
+QString Ringtune::workFileNamePattern() { return QStringLiteral(".tmpRingtone-*.m4r"); }
 
 QString Ringtune::description() const {
     return QStringLiteral("<Ringtune \"%1\" by \"%2\" speed %3 pitch %4 range %5>")

@@ -63,8 +63,16 @@ public:
     // "<title>-<first 19 characters of the artist, cleaned>.m4r".
     QString fileName() const;
     // The documents directory joined with fileName(), made safe as a single
-    // file name so that no title can write elsewhere.
+    // file name so that no title can write elsewhere. The store names the
+    // stored file after it; nothing is written there.
     QString filePath() const;
+    // Where the writers write the ringtone until the store has chosen its
+    // final name and moved it there: a hidden file in the documents
+    // directory, one per process, so that no export ever writes over a file
+    // it did not make and a killed one leaves nothing visible.
+    static QString workFilePath();
+    // The names of work files any process may have left (for the clean-up).
+    static QString workFileNamePattern();
 
     QString description() const;
 

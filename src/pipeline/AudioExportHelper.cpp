@@ -44,7 +44,8 @@ void AudioExportHelper::exportRingtune(const std::shared_ptr<Ringtune>& ringtune
         return;
     }
     exporter->setOutputFileType(AVFileTypeAppleM4A);
-    const QUrl outputURL = QUrl::fromLocalFile(ringtune->filePath());
+    // Under the work name: the store moves it to its final name once stored.
+    const QUrl outputURL = QUrl::fromLocalFile(Ringtune::workFilePath());
     exporter->setOutputURL(outputURL);
     if (ringtune->audioMixer()) exporter->setAudioMix(ringtune->audioMixer());
 

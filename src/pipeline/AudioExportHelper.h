@@ -4,8 +4,8 @@
 //       documents folder through the library importer and posts
 //       "assetURLExported" (sender: this helper) from the import's completion
 //       thread, whatever the outcome;
-//   exportRingtune  writes the ringtone file (AAC in MPEG-4 at the ringtune's
-//       filePath) with its fade mix and range while an ExportObserver follows
+//   exportRingtune  writes the ringtone file (AAC in MPEG-4 under the work
+//       name Ringtune::workFilePath) with its fade mix and range while an ExportObserver follows
 //       the session's "status" and a 0.2 s progress timer.
 //
 // Thread safety: sharedInstance() and the set-up of each job may be called

@@ -93,7 +93,8 @@ void AudioExporterFor3G::exportRingtune(std::shared_ptr<Ringtune> ringtune, cons
 }
 
 void AudioExporterFor3G::convertIt(std::shared_ptr<Ringtune> ringtune) {
-    const QString outPath = ringtune->filePath();
+    // Under the work name: the store moves it to its final name once stored.
+    const QString outPath = Ringtune::workFilePath();
     QFile::remove(outPath);
     // The same segment and fades as the platform export writes.
     Segment segment;

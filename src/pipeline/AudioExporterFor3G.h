@@ -39,11 +39,11 @@ public:
 
     // Starts a job that writes the ringtone's exportURL (a mono 44,100 Hz WAV),
     // cut to its range and with its fade envelope as the platform export
-    // applies them, to its filePath, and schedules a 0.2 s timer that sends the observer
+    // applies them, to the work file (Ringtune::workFilePath), and schedules a 0.2 s timer that sends the observer
     // progressTimer() with progressValueArray() as user info. Returns at once.
     // The observer is not retained.
     void exportRingtune(std::shared_ptr<Ringtune> ringtune, const std::weak_ptr<ExportObserver>& observer);
-    // The worker's entry: removes any file at filePath, then doIt with the
+    // The worker's entry: removes any work file left, then doIt with the
     // ringtone's range (its effective range, else the stored one) and mix.
     void convertIt(std::shared_ptr<Ringtune> ringtune);
     // The encoding job, on the calling thread: the whole WAV without a mix,

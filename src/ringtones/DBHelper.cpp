@@ -4,7 +4,9 @@
 #include "ExclusiveWrite.h"
 #include "Log.h"
 #include "NSException.h"
+#include "NoReplaceRename.h"
 #include "Paths.h"
+#include "RingtoneFileName.h"
 #include "Ringtune.h"
 
 #include <QDateTime>
@@ -157,7 +159,6 @@ bool DBHelper::storeRingtone(const std::shared_ptr<Ringtune>& ringtune, const QB
     // From the choice of the counter to the saved row, no other process
     // writes: it cannot take the same counter or file name in between.
     ExclusiveWrite write(context_.get());
-    const QString source = ringtune->filePath();
     auto ringtone = std::dynamic_pointer_cast<Ringtone>(
         NSEntityDescription::insertNewObjectForEntityForName(QStringLiteral("Ringtone"), context_.get()));
     ringtone->setTitle(ringtune->title());
@@ -172,23 +173,59 @@ bool DBHelper::storeRingtone(const std::shared_ptr<Ringtune>& ringtune, const QB
     qint32 counter = last ? last->counter().value_or(0) + 1 : 1;
     // The counter runs per title and artist, but the name comes from the working
     // file: take the next number whose name no row and no file has yet.
-    const QString sourceName = QFileInfo(source).fileName();
-    const QString base = sourceName.chopped(std::min<qsizetype>(4, sourceName.size()));
-    QString name = base + QStringLiteral("-%1.m4r").arg(counter);
-    while (fileNameTaken(name)) name = base + QStringLiteral("-%1.m4r").arg(++counter);
-    ringtone->setCounter(counter);
-    ringtone->setFile(name);
+    const QString base = RingtoneFileName::baseOf(QFileInfo(ringtune->filePath()).fileName());
+    QString name = RingtoneFileName::withCounter(base, counter);
+    while (fileNameTaken(name)) name = RingtoneFileName::withCounter(base, ++counter);
 
-    // The file takes its name before the row is committed (the move happens
-    // whatever the save's outcome): a clean-up in another process never sees
-    // the row without its file.
+    // The writers wrote the work file; it takes its name before the row is
+    // committed (whatever the save's outcome), so a clean-up in another process
+    // never sees the row without its file. The move never replaces a file: one
+    // that appeared meanwhile under the chosen name sends it to the next number.
+    const QString source = Ringtune::workFilePath();
     QFileInfo sourceInfo(source);
     if (sourceInfo.exists() && sourceInfo.isFile()) {
-        const QString destination = Paths::documentPath(name);
-        QFile::rename(source, destination); // never overwrites; a failure is ignored
-        ringtune->setStoredFilePath(QUrl::fromLocalFile(destination));
+        QString why;
+        for (;;) {
+            const auto moved = NoReplaceRename::move(source, Paths::documentPath(name), &why);
+            if (moved != NoReplaceRename::Result::Exists) {
+                if (moved == NoReplaceRename::Result::Failed) NSLog("The exported file keeps its work name: %@", why);
+                break;
+            }
+            do name = RingtoneFileName::withCounter(base, ++counter);
+            while (fileNameTaken(name));
+        }
+        ringtune->setStoredFilePath(QUrl::fromLocalFile(Paths::documentPath(name)));
     }
+    ringtone->setCounter(counter);
+    ringtone->setFile(name);
     return saveContext();
+}
+
+DBHelper::Removal DBHelper::removeRingtone(const std::shared_ptr<Ringtone>& ringtone, QString* error) {
+    std::lock_guard guard(lock_);
+    if (!ringtone || !context_) return Removal::Gone;
+    // The check, the file and the row in one step that no other process can
+    // interleave: a row deleted elsewhere meanwhile (its key is never given
+    // again) is not mistaken for another ringtone that took its file name.
+    ExclusiveWrite write(context_.get());
+    if (!ringtone->isInserted()) {
+        auto stored = fetchRingtones(QStringLiteral("file = %@"), {ringtone->file()}, {}, true);
+        const bool stillStored = stored && std::any_of(stored->begin(), stored->end(), [&](const auto& row) {
+            return row == ringtone && row->rowID() != 0;
+        });
+        if (!stillStored) return Removal::Gone;
+        const QString path = Paths::documentPath(ringtone->file());
+        if (QFileInfo(path).isFile() && !QFile::remove(path)) {
+            if (error) *error = QStringLiteral("%1 could not be removed").arg(path);
+            return Removal::Failed;
+        }
+    }
+    deleteRingtone(ringtone);
+    if (!saveContext()) {
+        if (error) *error = QStringLiteral("the ringtone store could not be saved");
+        return Removal::Failed;
+    }
+    return Removal::Removed;
 }
 
 void DBHelper::deleteRingtone(const std::shared_ptr<Ringtone>& ringtone) {

@@ -48,9 +48,17 @@ public:
     // Records a file already in the documents directory (counter 0); the
     // existing row when the name is recorded; nullptr when the save fails.
     std::shared_ptr<Ringtone> storeRingtone(const QUrl& fileURL);
-    // Records a finished export and moves its file to the final name, setting
-    // the ringtune's storedFilePath. True when the row was saved.
+    // Records a finished export and moves its file from the work name
+    // (Ringtune::workFilePath) to a final name that no row and no file has,
+    // never replacing a file, and sets the ringtune's storedFilePath. True
+    // when the row was saved.
     bool storeRingtone(const std::shared_ptr<Ringtune>& ringtune, const QByteArray& artworkPng);
+    // Deletes a stored ringtone (its file, then its row, saved) only while the
+    // row is still in the store: a row another process deleted meanwhile is
+    // Gone and nothing is touched. Failed (with `error`): the file could not
+    // be removed (the row stays) or the store not saved.
+    enum class Removal { Removed, Gone, Failed };
+    Removal removeRingtone(const std::shared_ptr<Ringtone>& ringtone, QString* error = nullptr);
     // Marks the row deleted (saved by the next saveContext); the file is the caller's.
     void deleteRingtone(const std::shared_ptr<Ringtone>& ringtone);
     // Saves the context under its own lock; logs a failure.

@@ -7,8 +7,8 @@
 // this road; what only the screen does (the processing notice, playing,
 // presenting the export screen) goes through EditorFlowsView.
 //
-// The road's work files (".tmpExport.*", ".processedEffect.wav", the
-// written "<title>.m4r") have fixed names in the documents folder, shared by
+// The road's work files (".tmpExport.*", ".processedEffect.wav"; the
+// written ringtone has a name of its own per process) have fixed names in the documents folder, shared by
 // every program on it: a road holds the export lock from the cut until its
 // ringtone is stored (or it stops; a preview until its processed file is
 // ready). When another program holds it, the road waits, tells the view

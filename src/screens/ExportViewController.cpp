@@ -236,7 +236,7 @@ bool ExportViewController::storeRingtone(const QByteArray& artworkPng) {
     }
     // Only this store may name the stored file; an earlier export's path must not pass for it.
     ringtune_->setStoredFilePath(QUrl());
-    const QString exported = ringtune_->filePath();
+    const QString exported = Ringtune::workFilePath();
     if (!DBHelper::dbHelper().storeRingtone(ringtune_, artworkPng)) {
         failureDescription_ = QStringLiteral("%1 could not be recorded in the store").arg(exported);
         return false;
@@ -302,7 +302,7 @@ void ExportViewController::cancelForShutdown() {
     }
     if (!session) {
         // Nothing ever ran (or it ended unseen): leave no stray file.
-        if (ringtune_) QFile::remove(ringtune_->filePath());
+        QFile::remove(Ringtune::workFilePath());
         return;
     }
     if (!isFinal(session->status())) session->cancelExport();

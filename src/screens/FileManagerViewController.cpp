@@ -2,24 +2,14 @@
 
 #include "DBHelper.h"
 #include "Log.h"
-#include "Paths.h"
 #include "Ringtone.h"
 #include "StoredRingtoneText.h"
 
-#include <QDir>
-#include <QFile>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 
 namespace quorvel {
-
-namespace {
-// The store's key for the list of detailed errors (CoreDataErrors.h is not
-// included: its NSLocalizedDescriptionKey clashes with the sound library's at link time).
-const QString kDetailedErrorsKey = QStringLiteral("NSDetailedErrors");
-} // namespace
 
 FileManagerViewController::FileManagerViewController(RingtoneFilePlayerFactory playerFactory, QObject* parent)
     : QObject(parent), playerFactory_(std::move(playerFactory)) {}
@@ -64,13 +54,30 @@ void FileManagerViewController::viewWillAppear() {
     // Fetched again, so that rows written by another program meanwhile show too.
     if (viewLoaded_) fetch(false);
     fetchedResultsController().setDelegate(this);
+    // While on screen, what other programs store or delete comes in as it happens.
+    if (!storeWatcher_) {
+        auto context = fetchedResultsController().managedObjectContext();
+        storeWatcher_ = std::make_unique<NSPersistentStoreWatcher>(context ? context->persistentStoreCoordinator()
+                                                                           : nullptr);
+        connect(storeWatcher_.get(), &NSPersistentStoreWatcher::storeChanged, this,
+                &FileManagerViewController::storeChangedElsewhere);
+    }
+    storeWatcher_->start();
+}
+
+void FileManagerViewController::storeChangedElsewhere() {
+    NSError error;
+    if (!fetchedResultsController().refetch(&error)) NSLog("Unresolved error %@, %@", error, error.userInfo);
 }
 
 void FileManagerViewController::viewDidAppear() {
     if (view_) view_->reloadData();
 }
 
-void FileManagerViewController::viewWillDisappear() { fetchedResultsController().setDelegate(nullptr); }
+void FileManagerViewController::viewWillDisappear() {
+    if (storeWatcher_) storeWatcher_->stop();
+    fetchedResultsController().setDelegate(nullptr);
+}
 
 void FileManagerViewController::back() {
     if (delegate_) delegate_->fileManagerControllerDidFinish(this);
@@ -118,28 +125,15 @@ void FileManagerViewController::didEndEditingRow(const NSIndexPath&) {
 void FileManagerViewController::commitDeleteRow(const NSIndexPath& indexPath) {
     auto ringtone = ringtoneAtIndexPath(indexPath);
     if (!ringtone) return;
-    auto context = fetchedResultsController().managedObjectContext();
-    try {
-        // A file already gone still lets the row go.
-        QFile::remove(QDir(Paths::documentsDirectory()).filePath(ringtone->file()));
-    } catch (const std::exception& e) {
-        NSLog("Exception: %@", e.what());
+    // A file already gone still lets the row go; a row already gone (another
+    // program deleted it) touches nothing, and the list catches up.
+    QString error;
+    switch (DBHelper::dbHelper().removeRingtone(ringtone, &error)) {
+    case DBHelper::Removal::Removed: break;
+    case DBHelper::Removal::Gone: storeChangedElsewhere(); break;
+    case DBHelper::Removal::Failed: NSLog("The ringtone was not deleted: %@", error); break;
     }
-    context->deleteObject(ringtone);
-    NSError error;
-    if (!context->save(&error)) logSaveFailure(error);
     if (view_) view_->reloadVisibleRows();
-}
-
-void FileManagerViewController::logSaveFailure(const NSError& error) {
-    NSLog("Failed to save to data store class: %@ error: %@", "FileManagerViewController", error.localizedDescription);
-    const QVariantList detailed = error.userInfo.value(kDetailedErrorsKey).toList();
-    if (!detailed.isEmpty()) {
-        for (const QVariant& detail : detailed) NSLog("  DetailedError: %@", detail.toMap());
-    } else {
-        NSLog("  %@", error.userInfo);
-    }
-    NSLog("Unresolved error %@, %@", error, error.userInfo);
 }
 
 void FileManagerViewController::didSelectRow(const NSIndexPath& indexPath) {

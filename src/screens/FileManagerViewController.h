@@ -1,11 +1,13 @@
 #pragma once
 // The stored-ringtones list: a live query over the store ("Ringtone", all
 // rows, newest first) whose changes the table follows with a fade while the
-// list is on screen; deleting a row (file, row, save); opening the player for
-// a row; the back action.
+// list is on screen, including what other programs store and delete (the
+// store is watched while the list shows); deleting a row (file, row, save);
+// opening the player for a row; the back action.
 //
 // Main thread only. All store access goes through the one store context.
 #include "NSFetchedResultsController.h"
+#include "NSPersistentStoreWatcher.h"
 #include "PlayViewController.h"
 
 #include <QByteArray>
@@ -116,12 +118,14 @@ public:
 
 private:
     bool fetch(bool fatal);
-    void logSaveFailure(const NSError& error);
+    // Another program committed to the store: fetch again, animating what changed.
+    void storeChangedElsewhere();
 
     RingtoneFilePlayerFactory playerFactory_;
     FileManagerViewControllerDelegate* delegate_ = nullptr;
     FileManagerView* view_ = nullptr;
     std::unique_ptr<NSFetchedResultsController> fetchedResultsController_;
+    std::unique_ptr<NSPersistentStoreWatcher> storeWatcher_;
     FatalHandler fatalHandler_;
     bool viewLoaded_ = false;
     bool deleteOverlayShown_ = false;

@@ -8,9 +8,7 @@
 #include "StoredRingtoneText.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <exception>
 
 namespace quorvel {
 
@@ -42,7 +40,14 @@ void PlayViewController::viewDidLoad() {
     secHidden_ = !StoredRingtoneText::isDurationShown(*ringtone_);
     sec_ = StoredRingtoneText::durationText(*ringtone_);
     waysOut_.setRingtone(filePath(), RingtoneCopyTags{ringtone_->title(), ringtone_->artist(), image});
+    checkFile();
     emit changed();
+}
+
+bool PlayViewController::checkFile() {
+    const bool gone = ringtone_ && !QFileInfo(filePath()).isFile();
+    notice_ = gone ? NSLocalizedString(QStringLiteral("ringtone_file_gone")).arg(ringtone_->file()) : QString();
+    return !gone;
 }
 
 void PlayViewController::viewDidDisappear() {
@@ -69,8 +74,14 @@ void PlayViewController::playOrPauseMusic() {
         stopAndDetachPlayer();
         return;
     }
-    setButtonImage(kStop);
     stopAndDetachPlayer();
+    if (!checkFile()) {
+        // Nothing to play: no Stop button for a sound that never comes.
+        setButtonImage(kBigPlay);
+        emit changed();
+        return;
+    }
+    setButtonImage(kStop);
     NSError error;
     myPlayer_ = playerFactory_ ? playerFactory_(QUrl::fromLocalFile(filePath()), &error) : nullptr;
     if (!myPlayer_) {
@@ -95,6 +106,10 @@ void PlayViewController::audioPlayerDidFinishPlaying(bool) {
 
 void PlayViewController::sendMail() {
     if (!ringtone_ || !view_) return;
+    if (!checkFile()) {
+        emit changed();
+        return;
+    }
     RingtoneMail mail;
     mail.subject = NSLocalizedString(QStringLiteral("mail_subject"));
     mail.htmlBody = NSLocalizedString(QStringLiteral("mail_body"));
@@ -116,15 +131,11 @@ void PlayViewController::actionSheetDidDismissWithButtonIndex(int buttonIndex) {
     if (buttonIndex != 0 || !ringtone_) return;
     setButtonImage(kBigPlay);
     stopAndDetachPlayer();
-    try {
-        const QString path = filePath();
-        if (QFileInfo(path).isFile()) QFile::remove(path);
-    } catch (const std::exception& e) {
-        NSLog("Exception: %@", e.what());
-    }
-    DBHelper& store = DBHelper::dbHelper();
-    store.deleteRingtone(ringtone_);
-    store.saveContext();
+    // Only while the row is still stored: another program may have deleted it
+    // (and made a new ringtone under its file name) since the list showed it.
+    QString error;
+    if (DBHelper::dbHelper().removeRingtone(ringtone_, &error) == DBHelper::Removal::Failed)
+        NSLog("The ringtone was not deleted: %@", error);
     finish();
 }
 

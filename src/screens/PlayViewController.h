@@ -89,6 +89,9 @@ public:
     // "BigPlay.png" while stopped, "stop.png" while playing.
     const QString& playStopButtonImage() const { return buttonImage_; }
     bool holdsPlayer() const { return myPlayer_ != nullptr; }
+    // What the screen says below the controls: that the ringtone's file is
+    // gone (checked when the screen opens and at each play or mail); else empty.
+    const QString& notice() const { return notice_; }
 
     // The ringtone's file: documents directory + its file name.
     QString filePath() const;
@@ -98,6 +101,8 @@ signals:
 
 private:
     void setButtonImage(const QString& name);
+    // False (and the notice set) when the file is gone.
+    bool checkFile();
     void stopAndDetachPlayer();
     void audioPlayerDidFinishPlaying(bool successfully);
     void finish();
@@ -111,6 +116,7 @@ private:
     QString nowPlaying_, artist_, sec_;
     bool secHidden_ = true;
     QString buttonImage_;
+    QString notice_;
     RingtoneWaysOut waysOut_;
 };
 

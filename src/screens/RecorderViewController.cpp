@@ -50,9 +50,15 @@ void RecorderViewController::viewDidLoad() {
 void RecorderViewController::viewDidAppear() { rec = false; }
 
 void RecorderViewController::startOrStopRecording() {
-    if (!recorder_ || !AVAudioSession::sharedInstance().inputIsAvailable() || recorder_->isRecording()) {
-        if (recorder_) recorder_->stop();
+    if (recorder_ && recorder_->isRecording()) {
+        recorder_->stop();
         setRecordButtonImage(kIdleImage);
+        return;
+    }
+    if (!recorder_ || !AVAudioSession::sharedInstance().inputIsAvailable()) {
+        // Nothing to record from: say so rather than record silence.
+        setRecordButtonImage(kIdleImage);
+        setDisplayLabel(QStringLiteral("no_microphone"), false);
         return;
     }
     setRecordButtonImage(kRecordingImage);

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 #include "UserDefaults.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -132,23 +133,39 @@ TEST_F(StartUp, PendingChangesAreSavedWhenTheProgramGoesToTheBackground) {
     EXPECT_EQ(query(QStringLiteral("SELECT COUNT(*) FROM Ringtone;")), QStringLiteral("0"));
 }
 
-using StartUpDeathTest = StartUp;
-
-TEST_F(StartUpDeathTest, AStoreThatIsNotSQLiteEndsTheProcessAndIsLeftAsItWas) {
-    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+// It once ended the process with a line on standard error; now the launch
+// says why, so that the program can show it and offer to move the store aside.
+TEST_F(StartUp, AStoreThatIsNotSQLiteIsReportedLeftAsItWasAndCanBeMovedAside) {
     const QByteArray garbage("this is not an SQLite database, just text that sits where the store should be\n");
     touch(QStringLiteral(".Quorvel.sqlite"), garbage);
     touch(QStringLiteral("Bells.m4r"));
-    EXPECT_EXIT(
-        {
-            QuorvelAppDelegate delegate(false);
-            delegate.applicationDidFinishLaunchingWithOptions();
-        },
-        ::testing::ExitedWithCode(EXIT_FAILURE), "Unresolved error");
+    QuorvelAppDelegate delegate(false);
+    bool shown = false;
+    delegate.setShowMainView([&shown] { shown = true; });
+    EXPECT_FALSE(delegate.applicationDidFinishLaunchingWithOptions());
+    EXPECT_FALSE(shown);
+    ASSERT_TRUE(delegate.storeTrouble());
+    EXPECT_EQ(delegate.storeTrouble()->kind(), StoreTrouble::Kind::Damaged);
+    EXPECT_TRUE(delegate.storeTrouble()->what().contains(store())) << delegate.storeTrouble()->what().toStdString();
     QFile f(store());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), garbage);
+    f.close();
     EXPECT_EQ(visibleFiles(), QStringList{QStringLiteral("Bells.m4r")}); // nothing migrated
+
+    // A second move on the same day takes the next name; neither is lost.
+    touch(QStringLiteral(".Quorvel.sqlite.damaged-") + QDate::currentDate().toString(Qt::ISODate), "older");
+    QString keptAs, error;
+    ASSERT_TRUE(delegate.moveDamagedStoreAside(&keptAs, &error)) << error.toStdString();
+    EXPECT_EQ(QFileInfo(keptAs).fileName(),
+              QStringLiteral(".Quorvel.sqlite.damaged-%1-2").arg(QDate::currentDate().toString(Qt::ISODate)));
+    QFile kept(keptAs);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), garbage);
+    ASSERT_TRUE(delegate.applicationDidFinishLaunchingWithOptions());
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(query(QStringLiteral("PRAGMA integrity_check;")), QStringLiteral("ok"));
+    EXPECT_EQ(query(QStringLiteral("SELECT COUNT(*) FROM Ringtone;")), QStringLiteral("1")); // Bells, migrated now
 }
 
 TEST_F(StartUp, OldCacheAndWindowSettingsMoveToTheirFoldersAtStartUp) {

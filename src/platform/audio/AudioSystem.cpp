@@ -26,6 +26,9 @@ bool AudioSystem::start(QString* error) {
     }
     requestedDriver_ = requested;
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Quorvel");
+    // SIGTERM and SIGINT are the program's (TerminationSignals): SDL would
+    // turn them into quit events nobody reads, and the program would ignore them.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_ResetHint(SDL_HINT_AUDIODRIVER);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
         running_ = true;
@@ -68,6 +71,8 @@ QString AudioSystem::driverName() const {
 
 bool AudioSystem::hasCaptureDevice() {
     if (!start(nullptr) || fallback_) return false;
+    // The dummy driver lists a capture device that only ever hears silence.
+    if (driverName() == QLatin1String("dummy")) return false;
     return SDL_GetNumAudioDevices(1) > 0;
 }
 

@@ -25,7 +25,7 @@ public:
     // may have come back); only while no device is open.
     bool restart(QString* error = nullptr);
     QString driverName() const;
-    // A capture device exists (never on the fallback driver).
+    // A real capture device exists (never on the dummy driver, chosen or fallen back to).
     bool hasCaptureDevice();
 
     // Devices report their opening and closing, so that a restart never

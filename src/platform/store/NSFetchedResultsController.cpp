@@ -90,10 +90,31 @@ void NSFetchedResultsController::objectsDidChange(NSManagedObjectContext&, const
         if (!leaving.count(object.get())) updated.push_back(object);
     updated.insert(updated.end(), arriving.begin(), arriving.end());
     sortObjects(updated, request_.sortDescriptors());
+    takeObjectsAndReport(std::move(updated), touched);
+}
 
+bool NSFetchedResultsController::refetch(NSError* error) {
+    if (!delegate_) return performFetch(error);
+    NSManagedObjectList before = objects_;
+    if (!performFetch(error)) return false;
+    NSManagedObjectList after = std::move(objects_);
+    objects_ = std::move(before);
+    // Rows are the same objects from fetch to fetch: what differs came or
+    // went. Rows that stayed keep their order (a refetch changes no values).
+    if (after == objects_) return true;
+    takeObjectsAndReport(std::move(after), {});
+    return true;
+}
+
+void NSFetchedResultsController::takeObjectsAndReport(NSManagedObjectList updated,
+                                                      const std::unordered_set<const NSManagedObject*>& touched) {
+    std::unordered_map<const NSManagedObject*, int> oldIndex;
+    for (size_t i = 0; i < objects_.size(); ++i) oldIndex.emplace(objects_[i].get(), int(i));
+    std::unordered_set<const NSManagedObject*> staying;
+    for (const auto& object : updated) staying.insert(object.get());
     std::vector<std::pair<std::shared_ptr<NSManagedObject>, int>> gone;
-    for (const auto& object : objects_)
-        if (leaving.count(object.get())) gone.emplace_back(object, oldIndex[object.get()]);
+    for (size_t i = 0; i < objects_.size(); ++i)
+        if (!staying.count(objects_[i].get())) gone.emplace_back(objects_[i], int(i));
     const bool hadSection = !objects_.empty();
     objects_ = std::move(updated);
     const bool hasSection = !objects_.empty();

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <optional>
+#include <unordered_set>
 
 namespace quorvel {
 
@@ -27,6 +28,9 @@ public:
     // Fetches anew (pending changes included). False with `error` on failure;
     // the objects fetched before are kept then.
     bool performFetch(NSError* error);
+    // Fetches anew and, with a delegate, reports the rows that came and went
+    // since the last fetch as one batch (what other processes committed).
+    bool refetch(NSError* error);
 
     // Not retained. Changes are followed only while a delegate is set.
     void setDelegate(NSFetchedResultsControllerDelegate* delegate) { delegate_ = delegate; }
@@ -45,6 +49,9 @@ public:
 private:
     void objectsDidChange(NSManagedObjectContext& context, const NSManagedObjectContextChanges& changes) override;
     bool belongs(const NSManagedObject& object) const;
+    // Makes `updated` the list and tells the delegate how it differs from the
+    // old one; `touched` objects that stay are reported as updated or moved.
+    void takeObjectsAndReport(NSManagedObjectList updated, const std::unordered_set<const NSManagedObject*>& touched);
 
     NSFetchRequest request_;
     std::shared_ptr<NSManagedObjectContext> context_;

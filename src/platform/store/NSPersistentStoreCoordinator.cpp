@@ -121,7 +121,9 @@ bool NSPersistentStoreCoordinator::addPersistentStoreWithType(const QString& sto
 bool NSPersistentStoreCoordinator::createTables() {
     for (const auto& entity : model_->entities()) {
         const QString table = quoted(entity->name());
-        QStringList columns{QStringLiteral("Z_PK INTEGER PRIMARY KEY")};
+        // A key is never given twice, so an object that names a deleted row can
+        // never reach a newer one (other processes delete and insert too).
+        QStringList columns{QStringLiteral("Z_PK INTEGER PRIMARY KEY AUTOINCREMENT")};
         QStringList cleanUp;
         for (const auto& attribute : entity->attributes()) {
             if (!isBinary(attribute)) {
@@ -234,7 +236,13 @@ bool NSPersistentStoreCoordinator::openExisting(const QString& path, NSError* er
     // these are the committed values.
     const long long application = db_.queryInt(QStringLiteral("PRAGMA application_id"));
     const long long version = db_.queryInt(QStringLiteral("PRAGMA user_version"));
-    if (application != kApplicationId || version < 1 || version > model_->versionNumber()) {
+    if (application == kApplicationId && version > model_->versionNumber()) {
+        fillError(error, NSPersistentStoreIncompatibleVersionHashError,
+                  QStringLiteral("The store was written by a newer version."),
+                  QStringLiteral("store version %1, model version %2").arg(version).arg(model_->versionNumber()));
+        return false;
+    }
+    if (application != kApplicationId || version < 1) {
         fillError(error, NSPersistentStoreIncompatibleVersionHashError,
                   QStringLiteral("The store's schema is not this application's."),
                   QStringLiteral("application id %1, version %2").arg(application).arg(version));
@@ -385,6 +393,12 @@ QVariant NSPersistentStoreCoordinator::loadValue(const NSEntityDescription& enti
     QVariant value = statement->step() == SQLITE_ROW ? readValue(*statement, 0, description) : QVariant();
     statement->reset();
     return value;
+}
+
+long long NSPersistentStoreCoordinator::dataVersion() {
+    std::lock_guard lock(mutex_);
+    if (!db_.isOpen()) return 0;
+    return db_.queryInt(QStringLiteral("PRAGMA data_version"));
 }
 
 bool NSPersistentStoreCoordinator::beginWriteTransaction(NSError* error) {

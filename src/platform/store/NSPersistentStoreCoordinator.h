@@ -10,7 +10,7 @@
 // An older store is brought up to date by the model's upgrade steps in one
 // transaction. Unique indexes and single-row entities of the model are
 // enforced by the file itself, whatever writes to it. Each entity is a table
-// of its name (key Z_PK); binary
+// of its name (key Z_PK, never given twice); binary
 // attributes live in tables of their own ("<Entity>_<attribute>", same key)
 // so that fetching rows never reads artwork. Writes go through SQLite's
 // write-ahead log with synchronous=FULL: one sync per save, and a save is
@@ -79,6 +79,11 @@ public:
     // the inserts in order. On failure nothing is written.
     bool write(const std::vector<Insert>& inserts, const std::vector<Update>& updates,
                const std::vector<Delete>& deletes, std::vector<long long>* newRowIDs, NSError* error);
+
+    // A number that changes whenever another connection (another process,
+    // or another coordinator on the same file) has committed a change since
+    // the last call; this coordinator's own writes leave it as it is.
+    long long dataVersion();
 
     // A write transaction held across calls, for a read-decide-write step
     // that no other process may interleave: fetches in it read the newest

@@ -58,6 +58,10 @@ void ModalPanel::open(int escapeIndex) {
 
 void ModalPanel::dismissWithClickedButtonIndex(int index, bool) { close(index, false); }
 
+void ModalPanel::escapeWithoutChoice() {
+    if (stack_ && !closed_) stack_->setOverlayEscape(this, [this] { close(-1, true); });
+}
+
 void ModalPanel::close(int index, bool notify) {
     if (closed_) return;
     closed_ = true;

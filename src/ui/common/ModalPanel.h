@@ -22,6 +22,9 @@ public:
     // Closes the panel as if button `index` had been pressed, without telling
     // the handler (the owner closes it itself, as with the processing notice).
     void dismissWithClickedButtonIndex(int index, bool animated = true);
+    // From now on Esc closes the panel with no choice made: the handler hears
+    // index -1 (a prompt whose cancel button stores an answer).
+    void escapeWithoutChoice();
     QPushButton* button(int index) const;
     int buttonCount() const { return int(buttons_.size()); }
 

@@ -76,6 +76,7 @@ void PlayViewWidget::refresh() {
     ui_->labelSec->setHidden(c.isSecHidden());
     ui_->helpButton->setHidden(c.isHelpHidden());
     ui_->helpLabel->setHidden(c.isHelpHidden());
+    ui_->label->setText(c.notice());
     if (shownImage_ != c.playStopButtonImage()) {
         shownImage_ = c.playStopButtonImage();
         ui_->playStopButton->setIcon(buttonImage(shownImage_, devicePixelRatioF()));

@@ -282,25 +282,6 @@ TEST_F(CliMake, EncodeReadsAWavWhoseDataLengthIsZeroToTheEnd) {
     EXPECT_NEAR(probeDuration(out), 2.0, 0.03);
 }
 
-// The export writes "<title>.m4r", but the stored name "<title>-1.m4r" is one
-// byte too long for the file system: the file never reaches its stored name.
-TEST_F(CliMake, AnExportThatEndsWithoutAStoredFileFailsWithASentence) {
-    QTemporaryDir dir;
-    const QString song = dir.path() + QStringLiteral("/long.mp3");
-    const QString title(250, QLatin1Char('t'));
-    ASSERT_EQ(runTool(QStringLiteral("ffmpeg"),
-                      {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"),
-                       QStringLiteral("-i"), QStringLiteral("sine=frequency=440:duration=5"), QStringLiteral("-metadata"),
-                       QStringLiteral("title=") + title, QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), song})
-                  .exitCode,
-              0);
-    CliResult r = cli({QStringLiteral("make"), song});
-    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString();
-    EXPECT_FALSE(r.out.contains(QStringLiteral(".m4r"))) << "no path is printed: " << r.out.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("not stored"))) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(title + QStringLiteral(".m4r could not be given its stored name"))) << r.err.toStdString();
-}
-
 // The processed segment does not fit on the disk: the road stops with a
 // message, and no ringtone is made from the short ".processedEffect.wav".
 TEST_F(CliMake, AFullDiskDuringTheEffectsRunStopsTheRoad) {

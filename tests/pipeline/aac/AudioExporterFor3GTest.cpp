@@ -118,7 +118,7 @@ TEST_F(AudioExporterFor3GTest, WritesAnAacLcRingtoneAsLongAsTheWavThatSoundsLike
 TEST_F(AudioExporterFor3GTest, AJobReplacesAStaleFileAndReportsCompletionOnlyAfterClosing) {
     const QString in = wav(".processedEffect.wav", toPcm16(musicLike(6 * 44100)));
     auto ringtune = ringtuneFor(in, QStringLiteral("Tune"));
-    const QString out = ringtune->filePath();
+    const QString out = Ringtune::workFilePath();
     ASSERT_TRUE(writeText(out, "stale contents of an earlier export"));
     auto shared = std::make_shared<Observer>();
     Observer& observer = *shared;
@@ -175,19 +175,23 @@ TEST_F(AudioExporterFor3GTest, CancellingStopsTheJobAndLeavesNoFile) {
     std::printf("cancelled job ended %lld ms after the cancel\n", (long long)clock.elapsed());
     EXPECT_FALSE(exporter.isRunning());
     EXPECT_TRUE(progress->hasFailed());
-    EXPECT_FALSE(QFileInfo::exists(ringtune->filePath()));
+    EXPECT_FALSE(QFileInfo::exists(Ringtune::workFilePath()));
     ASSERT_TRUE(waitUntil([&] { return observer.last != 0.0f; }, 5000));
     EXPECT_LT(observer.last, 0.0f); // the screen can tell a failure from progress
 }
 
 TEST_F(AudioExporterFor3GTest, SetupFailuresSayWhichStepFailedAndLeaveNoFile) {
-    const QString out = Paths::documentPath("Broken.m4r");
+    // A stale work file goes; a file of the ringtone's own name is not the writer's and stays.
+    const QString out = Ringtune::workFilePath();
     ASSERT_TRUE(writeText(out, "stale"));
+    const QString users = Paths::documentPath("Broken.m4r");
+    ASSERT_TRUE(writeText(users, "the user's"));
     testing::internal::CaptureStdout();
     exporter.convertIt(ringtuneFor(Paths::documentPath("missing.wav"), QStringLiteral("Broken")));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "wav_open_read failed\n");
     EXPECT_TRUE(exporter.progressValueArray()->hasFailed());
     EXPECT_FALSE(QFileInfo::exists(out));
+    EXPECT_TRUE(QFileInfo::exists(users));
 
     const QString in = wav("ok.wav", toPcm16(musicLike(1000)));
     testing::internal::CaptureStdout();

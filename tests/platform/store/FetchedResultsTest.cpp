@@ -1,7 +1,10 @@
 #include "NSFetchedResultsController.h"
+#include "NSPersistentStoreWatcher.h"
 #include "StoreFixture.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QThread>
 
 using namespace quorvel;
 using namespace quorvel::test;
@@ -73,4 +76,54 @@ TEST_F(StoreTest, TheLiveQueryFollowsInsertsAndDeletesNewestFirst) {
     EXPECT_EQ(live.fetchedObjects().size(), 0u);
     ASSERT_TRUE(live.performFetch(nullptr));
     EXPECT_EQ(live.fetchedObjects().size(), 1u);
+}
+
+// Rows another program stores or deletes come into the live query through
+// the watcher and a refetch, with the same change reports as its own.
+TEST_F(StoreTest, TheLiveQueryFollowsAnotherProgramThroughTheWatcher) {
+    auto dated = [&](NSManagedObjectContext& in, const QString& title, qint64 seconds) {
+        auto o = NSEntityDescription::insertNewObjectForEntityForName(QStringLiteral("Ringtone"), &in);
+        o->setValue(title, QStringLiteral("title"));
+        o->setValue(title + QStringLiteral(".m4r"), QStringLiteral("file"));
+        o->setValue(QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC), QStringLiteral("date"));
+        return o;
+    };
+    dated(*context, QStringLiteral("Mine"), 100);
+    ASSERT_TRUE(context->save(nullptr));
+    NSFetchRequest request;
+    request.setEntity(NSEntityDescription::entityForName(QStringLiteral("Ringtone"), context.get()));
+    request.setSortDescriptors({{QStringLiteral("date"), false}});
+    NSFetchedResultsController live(request, context);
+    TableLog log;
+    live.setDelegate(&log);
+    ASSERT_TRUE(live.performFetch(nullptr));
+    NSPersistentStoreWatcher watcher(context->persistentStoreCoordinator(), 20);
+    int heard = 0;
+    QObject::connect(&watcher, &NSPersistentStoreWatcher::storeChanged, [&] {
+        ++heard;
+        ASSERT_TRUE(live.refetch(nullptr));
+    });
+    watcher.start();
+
+    // This program's own save is not another program's.
+    dated(*context, QStringLiteral("Also mine"), 50);
+    ASSERT_TRUE(context->save(nullptr));
+    log.lines.clear();
+    QCoreApplication::processEvents();
+    QThread::msleep(60);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(heard, 0);
+
+    auto other = open();
+    ASSERT_TRUE(other);
+    dated(*other, QStringLiteral("Theirs"), 200);
+    ASSERT_TRUE(other->save(nullptr));
+    ASSERT_TRUE(waitUntil([&] { return heard == 1; }, 5000));
+    EXPECT_EQ(log.lines, (QStringList{"begin", "Theirs 1 ->0", "end"}));
+
+    log.lines.clear();
+    ASSERT_EQ(sqlite(path, QStringLiteral("DELETE FROM Ringtone WHERE title = 'Mine'")), QString());
+    ASSERT_TRUE(waitUntil([&] { return heard == 2; }, 5000));
+    EXPECT_EQ(log.lines, (QStringList{"begin", "Mine 2 1>-", "end"}));
+    EXPECT_EQ(titles(live.fetchedObjects()), (QStringList{"Theirs", "Also mine"}));
 }

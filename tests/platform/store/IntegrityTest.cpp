@@ -102,7 +102,7 @@ TEST_F(StoreTest, AFirstVersionStoreIsUpgradedAndKeepsItsRows) {
 
     context = open();
     ASSERT_TRUE(context) << lastError.description().toStdString();
-    EXPECT_EQ(sqlite(path, QStringLiteral("PRAGMA user_version")), QStringLiteral("2"));
+    EXPECT_EQ(sqlite(path, QStringLiteral("PRAGMA user_version")), QStringLiteral("3"));
     // The oldest row of a shared file stays (with its artwork); the other rows are untouched.
     EXPECT_EQ(sqlite(path, QStringLiteral("SELECT r.Z_PK, file, CAST(image AS TEXT) FROM Ringtone r "
                                           "LEFT JOIN Ringtone_image i ON i.Z_PK = r.Z_PK ORDER BY r.Z_PK")),
@@ -175,4 +175,36 @@ TEST_F(StoreTest, AnExclusiveWriteKeepsOtherConnectionsOutUntilItsSave) {
         EXPECT_TRUE(context->persistentStoreCoordinator()->inWriteTransaction());
     }
     EXPECT_FALSE(context->persistentStoreCoordinator()->inWriteTransaction());
+}
+
+// An object of a row that another program deleted must never reach a row
+// inserted later: its delete would take that one instead.
+TEST_F(StoreTest, AKeyIsNeverGivenTwiceInAFreshOrAnUpgradedStore) {
+    for (bool upgraded : {false, true}) {
+        SCOPED_TRACE(upgraded ? "upgraded" : "fresh");
+        context.reset();
+        QFile::remove(path);
+        if (upgraded) {
+            NSError error;
+            auto versionOne = NSManagedObjectModel::modelFromJson(kVersionOneModel, &error);
+            ASSERT_TRUE(versionOne);
+            context = open(versionOne);
+            ASSERT_TRUE(context);
+            context.reset();
+        }
+        context = open();
+        ASSERT_TRUE(context);
+        auto stale = insertRow(*context, QStringLiteral("A-1.m4r"), QByteArray("a"));
+        ASSERT_TRUE(context->save(nullptr));
+        // Another program deletes A and stores C.
+        ASSERT_EQ(sqliteExit(path, QStringLiteral("DELETE FROM Ringtone WHERE file = 'A-1.m4r'; "
+                                                  "INSERT INTO Ringtone (file, title) VALUES ('C-1.m4r', 'C');")),
+                  0);
+        EXPECT_NE(sqlite(path, QStringLiteral("SELECT Z_PK FROM Ringtone WHERE file = 'C-1.m4r'")),
+                  QString::number(stale->rowID()));
+        // The stale object's delete changes nothing.
+        context->deleteObject(stale);
+        ASSERT_TRUE(context->save(nullptr));
+        EXPECT_EQ(sqlite(path, QStringLiteral("SELECT group_concat(file) FROM Ringtone")), QStringLiteral("C-1.m4r"));
+    }
 }

@@ -59,7 +59,7 @@ protected:
                                              bool* saved = nullptr) {
         auto ringtune = std::make_shared<Ringtune>(QUrl(), title, artist, QImage());
         ringtune->setTimeRange({CMTimeMake(0, 1000), CMTimeMake(29500, 1000)});
-        if (!audio.isEmpty()) writeFile(ringtune->filePath(), audio);
+        if (!audio.isEmpty()) writeFile(Ringtune::workFilePath(), audio);
         bool ok = db().storeRingtone(ringtune, QByteArray("PNGDATA"));
         if (saved) *saved = ok;
         return ringtune;

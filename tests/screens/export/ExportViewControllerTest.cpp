@@ -57,8 +57,8 @@ protected:
     void writeRingtoneFile() {
         const QString wav = home.path() + QStringLiteral("/in.wav");
         ASSERT_TRUE(test::writeWav16(wav, test::sine(440, 1.0), 44100, 1));
-        AudioExporterFor3G::sharedInstance().doIt(wav, ringtune->filePath());
-        ASSERT_TRUE(QFileInfo(ringtune->filePath()).isFile());
+        AudioExporterFor3G::sharedInstance().doIt(wav, Ringtune::workFilePath());
+        ASSERT_TRUE(QFileInfo(Ringtune::workFilePath()).isFile());
     }
     std::shared_ptr<NSTimer> timerWith(std::any info) {
         return NSTimer::scheduledTimerWithTimeInterval(
@@ -160,7 +160,7 @@ TEST_F(ExportScreen, AnExportWhoseFileIsGoneEndsInErrorNotDone) {
     EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Error);
     EXPECT_EQ(screen->labelKey(), QStringLiteral("error"));
     EXPECT_TRUE(ringtune->storedFilePath().isEmpty());
-    EXPECT_EQ(screen->failureDescription(), ringtune->filePath() + QStringLiteral(" was gone when the ringtone was to be stored"));
+    EXPECT_EQ(screen->failureDescription(), Ringtune::workFilePath() + QStringLiteral(" was gone when the ringtone was to be stored"));
 }
 
 TEST_F(ExportScreen, AnExportThatCannotStartShowsFailed) {
@@ -197,7 +197,7 @@ TEST_F(ExportScreen, ThePlatformSessionIsFollowedByObservationAndByTheTimer) {
     auto session = AVAssetExportSession::exportSessionWithAsset(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(wav)),
                                                                 AVAssetExportPresetAppleM4A);
     ASSERT_NE(session, nullptr);
-    session->setOutputURL(QUrl::fromLocalFile(ringtune->filePath()));
+    session->setOutputURL(QUrl::fromLocalFile(Ringtune::workFilePath()));
     session->setOutputFileType(AVFileTypeAppleM4A);
     QStringList labels;
     QObject::connect(screen.get(), &ExportViewController::changed, [&] { labels << screen->labelKey(); });
@@ -222,7 +222,7 @@ TEST_F(ExportScreen, LateStatusesNeverLeaveAFinalState) {
     ASSERT_TRUE(test::writeWav16(wav, test::sine(440, 1.0), 44100, 1));
     auto session = AVAssetExportSession::exportSessionWithAsset(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(wav)),
                                                                 AVAssetExportPresetAppleM4A);
-    session->setOutputURL(QUrl::fromLocalFile(ringtune->filePath()));
+    session->setOutputURL(QUrl::fromLocalFile(Ringtune::workFilePath()));
     session->setOutputFileType(AVFileTypeAppleM4A);
     QStringList labels;
     QObject::connect(screen.get(), &ExportViewController::changed, [&] { labels << screen->labelKey(); });
@@ -250,7 +250,7 @@ TEST_F(ExportScreen, ACancelledSessionShowsBothSpellingsInTurn) {
     ASSERT_TRUE(test::writeWav16(wav, test::sine(440, 30.0), 44100, 1));
     auto session = AVAssetExportSession::exportSessionWithAsset(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(wav)),
                                                                 AVAssetExportPresetAppleM4A);
-    session->setOutputURL(QUrl::fromLocalFile(ringtune->filePath()));
+    session->setOutputURL(QUrl::fromLocalFile(Ringtune::workFilePath()));
     session->setOutputFileType(AVFileTypeAppleM4A);
     session->addStatusObserver([this](AVAssetExportSession* s) { screen->observeValueForKeyPath(QStringLiteral("status"), s); });
     bool done = false;
@@ -264,5 +264,5 @@ TEST_F(ExportScreen, ACancelledSessionShowsBothSpellingsInTurn) {
     timer->fire();
     EXPECT_EQ(screen->labelKey(), QStringLiteral("cancelled"));
     EXPECT_FALSE(timer->isValid());
-    EXPECT_FALSE(QFileInfo::exists(ringtune->filePath()));
+    EXPECT_FALSE(QFileInfo::exists(Ringtune::workFilePath()));
 }

@@ -8,10 +8,12 @@
 #include "TestSupport.h"
 #include "UserDefaults.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QDir>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace quorvel;
@@ -49,6 +51,12 @@ protected:
         UserDefaults::standardUserDefaults().reload();
     }
     UserDefaults& defaults() { return UserDefaults::standardUserDefaults(); }
+    // The key as a user presses it, to what has the keyboard.
+    void pressEscape() {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
+        QTest::keyClick(target, Qt::Key_Escape);
+        QCoreApplication::processEvents();
+    }
     AlertView* shown() {
         Appirater::sharedInstance().showRatingAlert();
         return presenter->alertView();
@@ -111,6 +119,30 @@ TEST_F(RatingAlertTest, DeactivatingTheWindowHidesItAndStoresNothing) {
     EXPECT_EQ(defaults().doubleForKey("kAppiraterReminderRequestDate"), reminder);
     EXPECT_EQ(defaults().integerForKey("kAppiraterUseCount"), uses);
     EXPECT_TRUE(presenter->opened.empty());
+}
+
+// Esc once answered "No, Thanks" and the prompt never came back; it is the
+// dismissal without a choice. Other alerts still take Esc as their cancel.
+TEST_F(RatingAlertTest, EscClosesItWithoutAChoiceAndStoresNothing) {
+    const double reminder = defaults().doubleForKey("kAppiraterReminderRequestDate");
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_NE(shown(), nullptr);
+    pressEscape();
+    EXPECT_FALSE(presenter->isVisible());
+    EXPECT_FALSE(defaults().boolForKey("kAppiraterDeclinedToRate"));
+    EXPECT_FALSE(defaults().boolForKey("kAppiraterRatedCurrentVersion"));
+    EXPECT_EQ(defaults().doubleForKey("kAppiraterReminderRequestDate"), reminder);
+    EXPECT_TRUE(presenter->opened.empty());
+    // Shown again, its own button still declines.
+    shown()->button(0)->click();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(defaults().boolForKey("kAppiraterDeclinedToRate"));
+
+    int answered = -2;
+    AlertView::show(window->stack(), "Delete", "Sure?", "Cancel", {"Delete"}, [&](int index) { answered = index; });
+    pressEscape();
+    EXPECT_EQ(answered, 0);
 }
 
 TEST_F(RatingAlertTest, WaitsForTheProcessingNotice) {

@@ -545,3 +545,59 @@ TEST_F(Window, ClosingTheWindowDuringAnExportStopsItCleanly) {
         EXPECT_EQ(probe.exitCode(), 0) << name.toStdString() << probe.readAllStandardError().toStdString();
     }
 }
+
+// A drop while the export screen shows once closed it without its finishing
+// path: the editor stayed busy and every button was dead until a restart.
+TEST_F(Window, ADropOverARunningExportIsRefusedWithANotice) {
+    drop(music + QStringLiteral("/Alpha Bells.wav"));
+    ASSERT_TRUE(settled());
+    MainViewController* editor = window->navigator()->editor();
+    ASSERT_TRUE(test::waitUntil([editor] { return !editor->presenter().isLoading(); }));
+    // An export that runs as long as the test needs.
+    auto running = std::make_shared<ExportViewController>();
+    window->navigator()->presentExportScreen(running);
+    ASSERT_TRUE(settled());
+    drop(music + QStringLiteral("/Beta Drums.wav"));
+    ASSERT_TRUE(test::waitUntil([this] { return alert() != nullptr; }, 5000));
+    EXPECT_TRUE(alert()->message().contains(QStringLiteral("exported"))) << alert()->message().toStdString();
+    EXPECT_TRUE(stack()->isPresented(window->navigator()->exportScreen()));
+    EXPECT_EQ(window->navigator()->ringtune()->title(), QStringLiteral("Alpha Bells"));
+    alert()->button(0)->click();
+    ASSERT_TRUE(afterDeletions([this] { return alert() == nullptr; }));
+    running->exportCouldNotStart(QStringLiteral("stopped by the test"));
+    // Once it has ended, a drop closes the screen and picks the song.
+    drop(music + QStringLiteral("/Beta Drums.wav"));
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(window->navigator()->ringtune()->title(), QStringLiteral("Beta Drums"));
+    EXPECT_TRUE(afterDeletions([this] { return window->navigator()->exportScreen() == nullptr; }));
+}
+
+TEST_F(Window, ADropOverAFinishedExportClosesItAndTheEditorWorksOn) {
+    PersistentStack store(Paths::documentPath(QStringLiteral(".Quorvel.sqlite")));
+    DBHelper::dbHelper().setManagedObjectContext(store.managedObjectContext());
+    struct ForgetStore {
+        ~ForgetStore() { DBHelper::dbHelper().setManagedObjectContext(nullptr); }
+    } forget;
+    window->navigator()->pickFile(music + QStringLiteral("/Alpha Bells.wav"));
+    ASSERT_TRUE(settled());
+    MainViewController* editor = window->navigator()->editor();
+    MainViewPresenter& presenter = editor->presenter();
+    ASSERT_TRUE(test::waitUntil([&] { return !presenter.isLoading(); }));
+    presenter.preProcessRingtoneForExport();
+    ASSERT_TRUE(test::waitUntil([this] { return window->navigator()->exportScreen() != nullptr; }, 60000));
+    auto screen = window->navigator()->exportScreen()->controller();
+    ASSERT_TRUE(test::waitUntil([&] { return screen->outcome() == ExportViewController::Outcome::Done; }, 60000));
+    ASSERT_TRUE(settled());
+    drop(music + QStringLiteral("/Gamma Bells.wav"));
+    ASSERT_TRUE(settled());
+    EXPECT_TRUE(afterDeletions([this] { return window->navigator()->exportScreen() == nullptr; }));
+    EXPECT_EQ(window->navigator()->ringtune()->title(), QStringLiteral("Gamma Bells"));
+    ASSERT_TRUE(test::waitUntil([&] { return !presenter.isLoading(); }));
+    // Not locked: the next export starts.
+    EXPECT_TRUE(presenter.areControlsEnabled());
+    presenter.preProcessRingtoneForExport();
+    ASSERT_TRUE(test::waitUntil([this] { return window->navigator()->exportScreen() != nullptr; }, 60000));
+    // It ends while this test's store is still open.
+    auto next = window->navigator()->exportScreen()->controller();
+    EXPECT_TRUE(test::waitUntil([&] { return next->outcome() == ExportViewController::Outcome::Done; }, 60000));
+}

@@ -1,0 +1,25 @@
+#include "StaleWorkFiles.h"
+
+#include "DocumentsLock.h"
+#include "Paths.h"
+#include "Ringtune.h"
+
+#include <QDir>
+
+namespace quorvel {
+
+QStringList StaleWorkFiles::namePatterns() {
+    return {QStringLiteral(".tmpExport.*"), QStringLiteral(".processedEffect.wav"), Ringtune::workFileNamePattern()};
+}
+
+int StaleWorkFiles::remove(bool holdsExportLock) {
+    DocumentsLock lock(DocumentsLock::kExportLockName);
+    if (!holdsExportLock && lock.tryLock() != DocumentsLock::Result::Locked) return 0;
+    QDir docs(Paths::documentsDirectory());
+    int removed = 0;
+    for (const QString& name : docs.entryList(namePatterns(), QDir::Files | QDir::Hidden))
+        if (docs.remove(name)) ++removed;
+    return removed;
+}
+
+} // namespace quorvel
