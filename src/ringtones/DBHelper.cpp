@@ -3,6 +3,7 @@
 #include "CoreDataErrors.h"
 #include "ExclusiveWrite.h"
 #include "Log.h"
+#include "MainThread.h"
 #include "NSException.h"
 #include "NoReplaceRename.h"
 #include "Paths.h"
@@ -43,11 +44,13 @@ std::shared_ptr<NSManagedObjectContext> DBHelper::managedObjectContext() const {
 }
 
 void DBHelper::setManagedObjectContext(std::shared_ptr<NSManagedObjectContext> context) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     std::lock_guard guard(lock_);
     context_ = std::move(context);
 }
 
 std::shared_ptr<AppFlags> DBHelper::getAppFlags() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     std::lock_guard guard(lock_);
     // "No row yet" must still hold when the new row is saved.
     ExclusiveWrite write(context_.get());
@@ -70,6 +73,7 @@ std::shared_ptr<AppFlags> DBHelper::getAppFlags() {
 }
 
 std::optional<std::vector<std::shared_ptr<AppFlags>>> DBHelper::fetchAppFlags(NSError* error) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     std::lock_guard guard(lock_);
     NSFetchRequest request;
     request.setEntity(NSEntityDescription::entityForName(QStringLiteral("AppFlags"), context_.get()));
@@ -105,11 +109,13 @@ std::optional<NSManagedObjectList> DBHelper::fetchRingtones(const QString& forma
 }
 
 std::shared_ptr<Ringtone> DBHelper::loadRingtoneWithNameFromDB(const QString& name) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     std::lock_guard guard(lock_);
     return single<Ringtone>(fetchRingtones(QStringLiteral("file = %@"), {name}, {}, true));
 }
 
 std::shared_ptr<Ringtone> DBHelper::loadLastRingtoneWithTitle(const QString& title, const QString& artist) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     std::lock_guard guard(lock_);
     auto objects = fetchRingtones(QStringLiteral("(title = %@) AND (artist = %@)"), {title, artistValue(artist)},
                                   {{QStringLiteral("counter"), false}}, true);
@@ -118,6 +124,7 @@ std::shared_ptr<Ringtone> DBHelper::loadLastRingtoneWithTitle(const QString& tit
 }
 
 std::optional<std::vector<std::shared_ptr<Ringtone>>> DBHelper::loadRingtonesFromDB() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     std::lock_guard guard(lock_);
     if (!context_) return std::nullopt;
     auto objects = fetchRingtones(QString(), {}, {}, false);
@@ -130,6 +137,7 @@ std::optional<std::vector<std::shared_ptr<Ringtone>>> DBHelper::loadRingtonesFro
 }
 
 std::shared_ptr<Ringtone> DBHelper::storeRingtone(const QUrl& fileURL) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     std::lock_guard guard(lock_);
     const QString name = fileURL.fileName();
     ExclusiveWrite write(context_.get());
@@ -154,6 +162,7 @@ bool DBHelper::fileNameTaken(const QString& name) {
 }
 
 bool DBHelper::storeRingtone(const std::shared_ptr<Ringtune>& ringtune, const QByteArray& artworkPng) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     std::lock_guard guard(lock_);
     if (!ringtune) return false;
     // From the choice of the counter to the saved row, no other process
@@ -202,6 +211,7 @@ bool DBHelper::storeRingtone(const std::shared_ptr<Ringtune>& ringtune, const QB
 }
 
 DBHelper::Removal DBHelper::removeRingtone(const std::shared_ptr<Ringtone>& ringtone, QString* error) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     std::lock_guard guard(lock_);
     if (!ringtone || !context_) return Removal::Gone;
     // The check, the file and the row in one step that no other process can
@@ -229,11 +239,13 @@ DBHelper::Removal DBHelper::removeRingtone(const std::shared_ptr<Ringtone>& ring
 }
 
 void DBHelper::deleteRingtone(const std::shared_ptr<Ringtone>& ringtone) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     std::lock_guard guard(lock_);
     if (context_) context_->deleteObject(ringtone);
 }
 
 bool DBHelper::saveContext() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     std::lock_guard guard(lock_);
     NSError error;
     bool saved = false;

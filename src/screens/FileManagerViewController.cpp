@@ -2,6 +2,7 @@
 
 #include "DBHelper.h"
 #include "Log.h"
+#include "MainThread.h"
 #include "Ringtone.h"
 #include "StoredRingtoneText.h"
 
@@ -46,11 +47,13 @@ bool FileManagerViewController::fetch(bool fatal) {
 }
 
 void FileManagerViewController::viewDidLoad() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     viewLoaded_ = true;
     fetch(true);
 }
 
 void FileManagerViewController::viewWillAppear() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     // Fetched again, so that rows written by another program meanwhile show too.
     if (viewLoaded_) fetch(false);
     fetchedResultsController().setDelegate(this);
@@ -71,15 +74,18 @@ void FileManagerViewController::storeChangedElsewhere() {
 }
 
 void FileManagerViewController::viewDidAppear() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (view_) view_->reloadData();
 }
 
 void FileManagerViewController::viewWillDisappear() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (storeWatcher_) storeWatcher_->stop();
     fetchedResultsController().setDelegate(nullptr);
 }
 
 void FileManagerViewController::back() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (delegate_) delegate_->fileManagerControllerDidFinish(this);
 }
 
@@ -123,6 +129,7 @@ void FileManagerViewController::didEndEditingRow(const NSIndexPath&) {
 }
 
 void FileManagerViewController::commitDeleteRow(const NSIndexPath& indexPath) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     auto ringtone = ringtoneAtIndexPath(indexPath);
     if (!ringtone) return;
     // A file already gone still lets the row go; a row already gone (another
@@ -137,6 +144,7 @@ void FileManagerViewController::commitDeleteRow(const NSIndexPath& indexPath) {
 }
 
 void FileManagerViewController::didSelectRow(const NSIndexPath& indexPath) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     auto ringtone = ringtoneAtIndexPath(indexPath);
     if (!ringtone || !view_) return;
     auto player = std::make_unique<PlayViewController>(playerFactory_);
@@ -146,6 +154,7 @@ void FileManagerViewController::didSelectRow(const NSIndexPath& indexPath) {
 }
 
 void FileManagerViewController::playViewControllerDidFinish(PlayViewController*) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (view_) view_->dismissPlayViewController(true);
     fetch(false);
     if (view_) view_->reloadData();
@@ -186,6 +195,7 @@ void FileManagerViewController::controllerDidChangeObject(NSFetchedResultsContro
 }
 
 void FileManagerViewController::controllerDidChangeContent(NSFetchedResultsController&) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (view_) view_->endUpdates();
 }
 

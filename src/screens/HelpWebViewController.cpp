@@ -2,6 +2,7 @@
 
 #include "LocalizedStrings.h"
 #include "Log.h"
+#include "MainThread.h"
 #include "Paths.h"
 
 #include <QFileInfo>
@@ -23,6 +24,7 @@ bool HelpWebViewController::isRemote(const QUrl& url) {
 }
 
 void HelpWebViewController::viewDidLoad() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (viewLoaded_) return;
     viewLoaded_ = true;
     url_ = helpURL();
@@ -40,6 +42,7 @@ NetworkStatus HelpWebViewController::currentStatus() const {
 }
 
 void HelpWebViewController::loadHelp() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (url_.isEmpty() || !view_) return;
     // A page that ships with the program loads without the network.
     if (!isRemote(url_) || currentStatus() != NotReachable) {
@@ -66,6 +69,7 @@ void HelpWebViewController::webViewDidFailLoadWithError(const QString& error) {
 bool HelpWebViewController::webViewShouldStartLoadWithRequest(const QUrl&, NavigationType) { return true; }
 
 void HelpWebViewController::done() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (delegate_) delegate_->helpWebViewControllerDidFinish(this);
 }
 

@@ -3,6 +3,7 @@
 #include "DBHelper.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
+#include "MainThread.h"
 #include "Paths.h"
 #include "Ringtone.h"
 #include "StoredRingtoneText.h"
@@ -29,6 +30,7 @@ QString PlayViewController::filePath() const {
 }
 
 void PlayViewController::viewDidLoad() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!ringtone_) return;
     const QByteArray image = ringtone_->image();
     if (!image.isEmpty()) {
@@ -51,6 +53,7 @@ bool PlayViewController::checkFile() {
 }
 
 void PlayViewController::viewDidDisappear() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     setButtonImage(kBigPlay);
     stopAndDetachPlayer();
 }
@@ -69,6 +72,7 @@ void PlayViewController::stopAndDetachPlayer() {
 }
 
 void PlayViewController::playOrPauseMusic() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (myPlayer_ && myPlayer_->rate() != 0.0f) {
         setButtonImage(kBigPlay);
         stopAndDetachPlayer();
@@ -105,6 +109,7 @@ void PlayViewController::audioPlayerDidFinishPlaying(bool) {
 }
 
 void PlayViewController::sendMail() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (!ringtone_ || !view_) return;
     if (!checkFile()) {
         emit changed();
@@ -122,12 +127,14 @@ void PlayViewController::sendMail() {
 void PlayViewController::mailComposeControllerDidFinish() { finish(); }
 
 void PlayViewController::deleteRingtone() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (view_)
         view_->showActionSheet(NSLocalizedString(QStringLiteral("delete_ringtone")), QStringLiteral("Yes"),
                                QStringLiteral("No"));
 }
 
 void PlayViewController::actionSheetDidDismissWithButtonIndex(int buttonIndex) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (buttonIndex != 0 || !ringtone_) return;
     setButtonImage(kBigPlay);
     stopAndDetachPlayer();
@@ -142,6 +149,7 @@ void PlayViewController::actionSheetDidDismissWithButtonIndex(int buttonIndex) {
 void PlayViewController::cancelFinish() { finish(); }
 
 void PlayViewController::showHelp() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (view_) view_->presentHelp();
 }
 

@@ -4,6 +4,7 @@
 #include "CoreAudioTypes.h"
 #include "GenericHelper.h"
 #include "Log.h"
+#include "MainThread.h"
 #include "Paths.h"
 
 #include <QFile>
@@ -37,6 +38,7 @@ QVariantMap RecorderViewController::recorderSettings() {
 }
 
 void RecorderViewController::viewDidLoad() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (recordedFileUrl_.isValid()) return;
     recordedFileUrl_ = QUrl::fromLocalFile(Paths::documentPath(QString::fromLatin1(kRecordingFileName)));
     NSError error;
@@ -50,6 +52,7 @@ void RecorderViewController::viewDidLoad() {
 void RecorderViewController::viewDidAppear() { rec = false; }
 
 void RecorderViewController::startOrStopRecording() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (recorder_ && recorder_->isRecording()) {
         recorder_->stop();
         setRecordButtonImage(kIdleImage);
@@ -73,6 +76,7 @@ void RecorderViewController::startOrStopRecording() {
 }
 
 void RecorderViewController::recordingTimer() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (recorder_ && recorder_->isRecording()) {
         displayTimeText_ = GenericHelper::timeToString(float(recorder_->currentTime()), true);
         setDisplayLabel(QStringLiteral("recording"), true);
@@ -84,12 +88,14 @@ void RecorderViewController::recordingTimer() {
 }
 
 void RecorderViewController::done() {
+    QUORVEL_ASSERT_MAIN_THREAD();
     if (recorder_) recorder_->stop();
     timer_.stop();
     if (delegate_) delegate_->recorderViewControllerDidFinish(rec ? recordedFileUrl_ : QUrl());
 }
 
 void RecorderViewController::audioRecorderDidFinishRecording(AVAudioRecorder*, bool) {
+    QUORVEL_ASSERT_MAIN_THREAD();
     setDisplayLabel(QStringLiteral("successful_recorded"), false);
 }
 
