@@ -7,6 +7,7 @@
 #include "MakeCommand.h"
 #include "SaveCommand.h"
 #include "SongsCommand.h"
+#include "Translations.h"
 #include "WorkerThreads.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,8 @@ using namespace quorvel::cli;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // Messages in the locale's language; results on standard output stay as they are.
+    quorvel::Translations::install();
     QCoreApplication::setApplicationName(QStringLiteral("quorvel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     const CommandLine commandLine({SongsCommand::command(), MakeCommand::command(), EncodeCommand::command(),
