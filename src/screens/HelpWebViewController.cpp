@@ -4,6 +4,7 @@
 #include "Log.h"
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace quorvel {
@@ -46,8 +47,9 @@ void HelpWebViewController::loadHelp() {
         view_->loadRequest(url_);
         return;
     }
-    view_->showAlert(QStringLiteral("Internet"), NSLocalizedString(QStringLiteral("no_internet")),
-                     QStringLiteral("OK"));
+    view_->showAlert(QCoreApplication::translate("HelpWebViewController", "Internet"),
+                     NSLocalizedString(QStringLiteral("no_internet")),
+                     QCoreApplication::translate("HelpWebViewController", "OK"));
     view_->stopActivity();
 }
 

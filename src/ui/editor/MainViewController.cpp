@@ -415,7 +415,7 @@ void MainViewController::showAlert(const QString& title, const QString& message)
         NSLog("%@: %@", title, message);
         return;
     }
-    AlertView::show(stack, title, message, QStringLiteral("OK"));
+    AlertView::show(stack, title, message, tr("OK"));
 }
 
 void MainViewController::playTickSound() {
