@@ -40,7 +40,8 @@ QString NSLocalizedString(const QString& key) {
     }
     const QString text = table.value(key);
     if (text.isEmpty()) return key;
-    // The installed catalogue's text for the table's (English) one, where it has one.
+    // The installed catalogue's text for the table's (English) one, where it has one
+    // (translations/*.ts, context "Strings").
     return QCoreApplication::translate("Strings", text.toUtf8().constData());
 }
 

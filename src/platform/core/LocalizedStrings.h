@@ -5,8 +5,7 @@ namespace quorvel {
 
 // The application's string table: resources/strings.txt, one "key<TAB>text"
 // per line ("#" starts a comment; "\n" in a text is a line break). A key
-// without a text shows the key itself. Texts are translated through the
-// installed catalogue, in the context "Strings" (translations/*.ts).
+// without a text shows the key itself.
 QString NSLocalizedString(const QString& key);
 
 // Reloads the table on the next lookup (tests that switch resource folders).
