@@ -104,6 +104,13 @@
     </message>
 </context>
 <context>
+    <name>FMCellView</name>
+    <message>
+        <source>sec</source>
+        <translation>Sek.</translation>
+    </message>
+</context>
+<context>
     <name>FileManagerTableView</name>
     <message>
         <source>Back to the editor</source>
@@ -550,13 +557,13 @@ Hilfe</translation>
     </message>
     <message>
         <source>or drop an audio file on this window</source>
-        <translation>oder eine Audiodatei auf dieses Fenster ziehen</translation>
+        <translation>oder eine Audiodatei hierher ziehen</translation>
     </message>
     <message>
         <source>Ctrl+R: record a sound · Ctrl+L: your ringtones
 View ▸ Song Waveform shows the song itself · F1: help</source>
-        <translation>Strg+R: einen Klang aufnehmen · Strg+L: Ihre Klingeltöne
-Ansicht ▸ Song-Wellenform zeigt den Song selbst · F1: Hilfe</translation>
+        <translation>Strg+R: aufnehmen · Strg+L: Liste · F1: Hilfe
+Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
     </message>
 </context>
 <context>
