@@ -305,13 +305,12 @@ void AudioExporterFor3G::editMediaTypeTag(const QString& path) {
         say("MP4Modify failed");
         return;
     }
-    MP4Tags* tags = MP4TagsAlloc();
-    MP4TagsFetch(tags, file.get());
-    MP4TagsSetComments(tags, kComment);
+    const MP4TagsPtr tags(MP4TagsAlloc());
+    MP4TagsFetch(tags.get(), file.get());
+    MP4TagsSetComments(tags.get(), kComment);
     const uint8_t mediaType = kMediaTypeRingtone;
-    MP4TagsSetMediaType(tags, &mediaType);
-    if (!MP4TagsStore(tags, file.get())) say("MP4TagsStore failed");
-    MP4TagsFree(tags);
+    MP4TagsSetMediaType(tags.get(), &mediaType);
+    if (!MP4TagsStore(tags.get(), file.get())) say("MP4TagsStore failed");
 }
 
 bool IsAACHardwareEncoderAvailable() {

@@ -38,7 +38,7 @@ private:
     // Reads numFrames interleaved frames and hands each sample to store(channel, frame, value).
     template <class Store> int32_t readConsecutive(int64_t numFrames, Store store);
 
-    ExtAudioFileRef extAFRef = nullptr;
+    ExtAudioFilePtr extAFRef;
     int32_t extAFNumChannels = 0;
     double extAFRateRatio = 1.0;
     std::mutex lock_;

@@ -65,7 +65,7 @@ Appirater::Appirater() : presenter_(std::make_shared<LoggingRatingPromptPresente
 
 Appirater::~Appirater() {
     NotificationCenter::defaultCenter().removeObserver(resignObserver_);
-    joinAll();
+    counting_.join();
 }
 
 void Appirater::appLaunched() { appLaunched(true); }
@@ -87,51 +87,21 @@ void Appirater::appWillResignActive() {
         performOnMainThread([] { Appirater::sharedInstance().hideRatingAlert(); });
 }
 
-void Appirater::waitForPendingCounts() { sharedInstance().joinAll(); }
+void Appirater::waitForPendingCounts() { sharedInstance().counting_.join(); }
 
 void Appirater::startCounting(bool significantEvent, bool canPromptForRating) {
-    std::lock_guard lock(threadsMutex_);
-    reapFinishedThreads();
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    try {
-        std::thread thread([this, significantEvent, canPromptForRating, done] {
-            if (significantEvent)
-                incrementSignificantEventAndRate(canPromptForRating);
-            else
-                incrementAndRate(canPromptForRating);
-            done->store(true);
-        });
-        threads_.push_back({std::move(thread), done});
-    } catch (const std::system_error& e) {
-        // No thread to be had: count here rather than lose the count.
-        NSLog("Appirater could not start a counting thread: %s", e.what());
+    auto count = [this, significantEvent, canPromptForRating] {
         if (significantEvent)
             incrementSignificantEventAndRate(canPromptForRating);
         else
             incrementAndRate(canPromptForRating);
-    }
-}
-
-void Appirater::reapFinishedThreads() {
-    for (auto it = threads_.begin(); it != threads_.end();) {
-        if (it->done->load()) {
-            it->thread.join(); // returns at once: the thread has finished its work
-            it = threads_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
-
-void Appirater::joinAll() {
-    for (;;) {
-        std::list<Counting> running;
-        {
-            std::lock_guard lock(threadsMutex_);
-            running.swap(threads_);
-        }
-        if (running.empty()) return;
-        for (Counting& c : running) c.thread.join();
+    };
+    try {
+        counting_.start(count);
+    } catch (const std::system_error& e) {
+        // No thread to be had: count here rather than lose the count.
+        NSLog("Appirater could not start a counting thread: %s", e.what());
+        count();
     }
 }
 

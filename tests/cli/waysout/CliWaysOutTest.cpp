@@ -60,9 +60,20 @@ TEST_F(CliWaysOut, NormalizeBringsQuietAndLoudSongsToMinus14Lufs) {
     }
 }
 
-TEST_F(CliWaysOut, NormalizeWithSpeedAndPitchChanged) {
-    const QString out = make(quiet, {"--normalize", "--speed", "1", "--pitch", "6"});
-    const LoudnessReading r = readLoudness(out);
+TEST_F(CliWaysOut, NormalizeWithSpeedAndPitchChangedOnBothWriters) {
+    // Without a hardware encoder the AAC writer encodes the processed WAV: the
+    // gain must reach that road as well.
+    for (const bool hardwareAac : {true, false}) {
+        SCOPED_TRACE(hardwareAac ? "export session" : "AAC writer");
+        const QString out = make(quiet, {"--normalize", "--speed", "1", "--pitch", "6"}, hardwareAac);
+        const LoudnessReading r = readLoudness(out);
+        EXPECT_NEAR(r.integratedLufs, -14.0, 0.5);
+        EXPECT_LE(r.truePeakDbtp, -1.0);
+    }
+}
+
+TEST_F(CliWaysOut, NormalizeOnTheAacWritersPlainRoad) {
+    const LoudnessReading r = readLoudness(make(loud, {"--normalize"}, false));
     EXPECT_NEAR(r.integratedLufs, -14.0, 0.5);
     EXPECT_LE(r.truePeakDbtp, -1.0);
 }
