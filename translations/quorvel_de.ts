@@ -774,6 +774,109 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
     </message>
 </context>
 <context>
+    <name>quorvel-cli</name>
+    <message>
+        <source>quorvel-cli: %1 (%2; see --help)</source>
+        <translation>quorvel-cli: %1 (%2; siehe --help)</translation>
+    </message>
+    <message>
+        <source>%1 is not a file URL of this machine</source>
+        <translation>%1 ist keine Datei-URL dieses Rechners</translation>
+    </message>
+    <message>
+        <source>no stored ringtone is named &quot;%1&quot;</source>
+        <translation>kein gespeicherter Klingelton heißt „%1“</translation>
+    </message>
+    <message>
+        <source>could not remove %1</source>
+        <translation>%1 konnte nicht entfernt werden</translation>
+    </message>
+    <message>
+        <source>the ringtone store could not be saved</source>
+        <translation>der Klingeltonspeicher konnte nicht gesichert werden</translation>
+    </message>
+    <message>
+        <source>cannot read %1</source>
+        <translation>%1 kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>%1 could not be encoded (it must be a mono 44,100 Hz WAV file)</source>
+        <translation>%1 konnte nicht kodiert werden (es muss eine Mono-WAV-Datei mit 44.100 Hz sein)</translation>
+    </message>
+    <message>
+        <source>%1 could not be encoded: %2</source>
+        <translation>%1 konnte nicht kodiert werden: %2</translation>
+    </message>
+    <message>
+        <source>the ringtone store could not be read</source>
+        <translation>der Klingeltonspeicher konnte nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>is shorter than %1 s</source>
+        <translation>ist kürzer als %1 s</translation>
+    </message>
+    <message>
+        <source>is longer than the song (%1 s)</source>
+        <translation>ist länger als der Song (%1 s)</translation>
+    </message>
+    <message>
+        <source>is longer than %1 s</source>
+        <translation>ist länger als %1 s</translation>
+    </message>
+    <message>
+        <source>is before the beginning</source>
+        <translation>liegt vor dem Anfang</translation>
+    </message>
+    <message>
+        <source>is past the end</source>
+        <translation>liegt hinter dem Ende</translation>
+    </message>
+    <message>
+        <source>is not a fade step (0, 1.5 or 3)</source>
+        <translation>ist keine Blendenstufe (0, 1.5 oder 3)</translation>
+    </message>
+    <message>
+        <source>is not a speed step (-2, -1, 0, 1 or 2)</source>
+        <translation>ist keine Tempostufe (-2, -1, 0, 1 oder 2)</translation>
+    </message>
+    <message>
+        <source>is not a pitch step (-12, -6, 0, 6 or 12)</source>
+        <translation>ist keine Tonhöhenstufe (-12, -6, 0, 6 oder 12)</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read as audio</source>
+        <translation>%1 kann nicht als Audio gelesen werden</translation>
+    </message>
+    <message>
+        <source>cannot read the recording %1</source>
+        <translation>die Aufnahme %1 kann nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>%1 is not a WAV file: a recording must be one</source>
+        <translation>%1 ist keine WAV-Datei: eine Aufnahme muss eine sein</translation>
+    </message>
+    <message>
+        <source>the export did not start</source>
+        <translation>der Export hat nicht begonnen</translation>
+    </message>
+    <message>
+        <source>the export ended without a stored ringtone file</source>
+        <translation>der Export endete ohne gespeicherte Klingeltondatei</translation>
+    </message>
+    <message>
+        <source>the ringtone was exported but not stored: %1</source>
+        <translation>der Klingelton wurde exportiert, aber nicht gespeichert: %1</translation>
+    </message>
+    <message>
+        <source>the export failed: %1</source>
+        <translation>der Export ist fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>quorvel-cli: --%1 %2 %3: using %4</source>
+        <translation>quorvel-cli: --%1 %2 %3: verwende %4</translation>
+    </message>
+</context>
+<context>
     <name>quorvel::AboutBox</name>
     <message>
         <source>About Quorvel</source>

@@ -5,6 +5,7 @@
 #include "DBHelper.h"
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -31,12 +32,12 @@ int DeleteCommand::run(const QCommandLineParser& line) {
     auto row = db.loadRingtoneWithNameFromDB(name);
     // A name copied from `list`, where control characters are escaped.
     if (!row && CliOutput::unescaped(name) != name) row = db.loadRingtoneWithNameFromDB(CliOutput::unescaped(name));
-    if (!row) return CliContext::fail(QStringLiteral("no stored ringtone is named \"%1\"").arg(CliOutput::escaped(name)));
+    if (!row) return CliContext::fail(QCoreApplication::translate("quorvel-cli", "no stored ringtone is named \"%1\"").arg(CliOutput::escaped(name)));
     const QString path = Paths::documentPath(row->file());
     if (QFileInfo(path).isFile() && !QFile::remove(path))
-        return CliContext::fail(QStringLiteral("could not remove %1").arg(path));
+        return CliContext::fail(QCoreApplication::translate("quorvel-cli", "could not remove %1").arg(path));
     db.deleteRingtone(row);
-    if (!db.saveContext()) return CliContext::fail(QStringLiteral("the ringtone store could not be saved"));
+    if (!db.saveContext()) return CliContext::fail(QCoreApplication::translate("quorvel-cli", "the ringtone store could not be saved"));
     return kExitOk;
 }
 

@@ -5,6 +5,7 @@
 #include "CliOutput.h"
 #include "ProgressBar.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <algorithm>
 #include <atomic>
@@ -33,7 +34,7 @@ int EncodeCommand::run(const QCommandLineParser& line) {
     const QString in = *inPath;
     const QString out = *outPath;
     if (!QFileInfo(in).isFile() || !QFileInfo(in).isReadable())
-        return CliContext::fail(QStringLiteral("cannot read %1").arg(in));
+        return CliContext::fail(QCoreApplication::translate("quorvel-cli", "cannot read %1").arg(in));
 
     CliContext context;
     AudioExporterFor3G& writer = AudioExporterFor3G::sharedInstance();
@@ -53,8 +54,8 @@ int EncodeCommand::run(const QCommandLineParser& line) {
     if (progress->elementZero() < 1.0f || !QFileInfo(out).isFile()) {
         const QString reason = writer.lastFailure();
         return CliContext::fail(reason.isEmpty()
-                                    ? QStringLiteral("%1 could not be encoded (it must be a mono 44,100 Hz WAV file)").arg(in)
-                                    : QStringLiteral("%1 could not be encoded: %2").arg(in, reason));
+                                    ? QCoreApplication::translate("quorvel-cli", "%1 could not be encoded (it must be a mono 44,100 Hz WAV file)").arg(in)
+                                    : QCoreApplication::translate("quorvel-cli", "%1 could not be encoded: %2").arg(in, reason));
     }
     AudioExporterFor3G::editMediaTypeTag(out);
     CliContext::out(CliOutput::escaped(QFileInfo(out).absoluteFilePath()));
