@@ -1,7 +1,6 @@
 #include "Translations.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QLibraryInfo>
 #include <QRegularExpression>
 #include <QTranslator>
@@ -21,6 +20,12 @@ QString withoutCodeset(QString locale) {
     const qsizetype cut = locale.indexOf(QRegularExpression(QStringLiteral("[.@]")));
     if (cut >= 0) locale.truncate(cut);
     return locale;
+}
+
+// A language name, nothing that could lead out of the catalogues' folder.
+bool isLanguageName(const QString& language) {
+    static const QRegularExpression name(QStringLiteral("^[A-Za-z]{2,3}(_[A-Za-z0-9]{2,8})?$"));
+    return name.match(language).hasMatch();
 }
 
 bool isEnglish(const QString& language) {
@@ -47,11 +52,13 @@ QStringList Translations::wantedLanguages(const QProcessEnvironment& environment
     for (const QString& language : environment.value(QStringLiteral("LANGUAGE")).split(QLatin1Char(':'), Qt::SkipEmptyParts))
         if (!isUntranslated(language)) wanted << withoutCodeset(language);
     wanted << withoutCodeset(messages);
+    wanted.removeIf([](const QString& language) { return !isLanguageName(language); });
     wanted.removeDuplicates();
     return wanted;
 }
 
 QString Translations::install(const QProcessEnvironment& environment) {
+    if (!QCoreApplication::instance()) return {};
     for (const QString& language : wantedLanguages(environment)) {
         if (isEnglish(language)) return {};
         QTranslator* own = loaded(QStringLiteral("quorvel_") + language, kCatalogues);

@@ -152,6 +152,10 @@ TEST(Translations, TheMessagesLocaleChoosesTheLanguages) {
               QStringList{QStringLiteral("de_CH")});
     EXPECT_EQ(Translations::wantedLanguages(environment({{"LANG", "de_DE.UTF-8"}, {"LANGUAGE", "fr:de"}})),
               (QStringList{QStringLiteral("fr"), QStringLiteral("de"), QStringLiteral("de_DE")}));
+    // Names that are no language (a path among them) are passed over.
+    EXPECT_EQ(Translations::wantedLanguages(
+                  environment({{"LANG", "de_DE.UTF-8"}, {"LANGUAGE", "../../tmp/evil:x:de_DE/../y:fr_FR"}})),
+              (QStringList{QStringLiteral("fr_FR"), QStringLiteral("de_DE")}));
 }
 
 TEST(Translations, GermanIsInstalledForAGermanLocaleAndTheStringsTableFollows) {
