@@ -52,7 +52,6 @@ public:
     // Drops the decodes of every song whose id is not in `keep` (songs gone from the library).
     void dropSongsOtherThan(const QSet<uint64_t>& keep);
     void setByteLimit(qint64 bytes) { byteLimit_ = bytes; }
-    qint64 byteLimit() const { return byteLimit_; }
 
 private:
     bool decode(const QString& source, const QString& dest, const Progress& progress, QString* error);
