@@ -20,6 +20,7 @@
 #include "SingleInstance.h"
 #include "StoreTroubleDialog.h"
 #include "TerminationSignals.h"
+#include "Translations.h"
 #include "WorkerThreads.h"
 // The journeys' build of this file (quorvel_scripted, tests/journeys) adds
 // the script runner; the program itself has none.
@@ -40,6 +41,8 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = commandLine.answerWithoutWindow()) return *status;
     const std::unique_ptr<QApplication> application = DisplayCheck::createApplication(argc, argv);
     QApplication& app = *application;
+    // The locale's language, before any widget or text is made.
+    Translations::install();
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("quorvel"));

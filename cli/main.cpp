@@ -8,6 +8,7 @@
 #include "SaveCommand.h"
 #include "SongsCommand.h"
 #include "TerminationSignals.h"
+#include "Translations.h"
 #include "WorkerThreads.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,8 @@ using namespace quorvel::cli;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // Messages in the locale's language; results on standard output stay as they are.
+    quorvel::Translations::install();
     QCoreApplication::setApplicationName(QStringLiteral("quorvel-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     // Ctrl+C and SIGTERM stop the running command cleanly (see MakeCommand).

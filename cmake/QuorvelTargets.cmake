@@ -33,6 +33,7 @@ function(quorvel_test name)
   if(name IN_LIST QUORVEL_SESSION_BUS_TESTS)
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "dbus-run-session;--")
   endif()
+  # Texts in English (the sources' language) whatever the locale of the machine.
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;QUORVEL_TEST_TOOLS=1")
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;QUORVEL_TEST_TOOLS=1;LC_ALL=C.UTF-8;LANGUAGE=")
 endfunction()

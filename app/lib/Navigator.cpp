@@ -240,7 +240,7 @@ void Navigator::pickFile(const QString& path) {
                             : !file.isFile() ? tr("%1 is not a file.")
                                              : tr("%1 cannot be read (no permission).");
         AlertView::show(&stack_, tr("Cannot open the song"), why.arg(QDir::toNativeSeparators(file.absoluteFilePath())),
-                        QStringLiteral("OK"));
+                        tr("OK"));
         return;
     }
     const std::optional<MPMediaItem> item = library_.addFile(QFileInfo(path).absoluteFilePath());
@@ -248,7 +248,7 @@ void Navigator::pickFile(const QString& path) {
         NSLog("Not a song: %@", path);
         AlertView::show(&stack_, tr("Not a song"),
                         tr("%1 is not an audio file Quorvel can use.").arg(QFileInfo(path).fileName()),
-                        QStringLiteral("OK"));
+                        tr("OK"));
         return;
     }
     pickMediaItems({*item});

@@ -4,6 +4,7 @@
 #include "CliOutput.h"
 #include "TerminationSignals.h"
 
+#include <QCoreApplication>
 #include <QUrl>
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +37,7 @@ int CliContext::usage(const QString& message, const QString& usage) {
     // Qt's own texts end in a full stop; the usage follows here.
     QString what = message;
     if (what.endsWith(QLatin1Char('.'))) what.chop(1);
-    CliOutput::message(QStringLiteral("quorvel-cli: %1 (%2; see --help)").arg(what, usage));
+    CliOutput::message(QCoreApplication::translate("quorvel-cli", "quorvel-cli: %1 (%2; see --help)").arg(what, usage));
     return kExitUsage;
 }
 
@@ -53,7 +54,7 @@ std::optional<QString> CliContext::localPath(const QString& argument, QString* e
     const QString host = url.host();
     if (!url.isValid() || url.path().isEmpty() ||
         !(host.isEmpty() || host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0)) {
-        *error = QStringLiteral("%1 is not a file URL of this machine").arg(argument);
+        *error = QCoreApplication::translate("quorvel-cli", "%1 is not a file URL of this machine").arg(argument);
         return std::nullopt;
     }
     return url.path(QUrl::FullyDecoded);

@@ -3,6 +3,8 @@
 #include "CliContext.h"
 #include "CliOutput.h"
 #include "DBHelper.h"
+
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace quorvel::cli {
@@ -28,7 +30,7 @@ int DeleteCommand::run(const QCommandLineParser& line) {
     auto row = db.loadRingtoneWithNameFromDB(name);
     // A name copied from `list`, where control characters are escaped.
     if (!row && CliOutput::unescaped(name) != name) row = db.loadRingtoneWithNameFromDB(CliOutput::unescaped(name));
-    const QString notStored = QStringLiteral("no stored ringtone is named \"%1\"").arg(CliOutput::escaped(name));
+    const QString notStored = QCoreApplication::translate("quorvel-cli", "no stored ringtone is named \"%1\"").arg(CliOutput::escaped(name));
     if (!row) return CliContext::fail(notStored);
     switch (db.removeRingtone(row, &error)) {
     case DBHelper::Removal::Removed: return kExitOk;

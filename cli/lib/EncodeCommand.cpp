@@ -49,11 +49,11 @@ int EncodeCommand::run(const QCommandLineParser& line) {
     const QString in = *inPath;
     const QString out = *outPath;
     if (!QFileInfo(in).isFile() || !QFileInfo(in).isReadable())
-        return CliContext::fail(QStringLiteral("cannot read %1").arg(in));
+        return CliContext::fail(QCoreApplication::translate("quorvel-cli", "cannot read %1").arg(in));
     // Checked before anything is written: the WAV is never lost to its own ringtone.
-    if (isSameFile(in, out)) return CliContext::fail(QStringLiteral("%1 is the WAV file itself; name another OUTPUT").arg(out));
+    if (isSameFile(in, out)) return CliContext::fail(QCoreApplication::translate("quorvel-cli", "%1 is the WAV file itself; name another OUTPUT").arg(out));
     if (QFileInfo(out).exists() || QFileInfo(out).isSymLink())
-        return CliContext::fail(QStringLiteral("%1 exists already; name another OUTPUT").arg(out));
+        return CliContext::fail(QCoreApplication::translate("quorvel-cli", "%1 exists already; name another OUTPUT").arg(out));
 
     CliContext context;
     // Written under a hidden name beside OUTPUT, which appears only when whole.
@@ -83,8 +83,8 @@ int EncodeCommand::run(const QCommandLineParser& line) {
         QFile::remove(work);
         const QString reason = writer.lastFailure();
         return CliContext::fail(reason.isEmpty()
-                                    ? QStringLiteral("%1 could not be encoded (it must be a mono 44,100 Hz WAV file)").arg(in)
-                                    : QStringLiteral("%1 could not be encoded: %2").arg(in, reason));
+                                    ? QCoreApplication::translate("quorvel-cli", "%1 could not be encoded (it must be a mono 44,100 Hz WAV file)").arg(in)
+                                    : QCoreApplication::translate("quorvel-cli", "%1 could not be encoded: %2").arg(in, reason));
     }
     AudioExporterFor3G::editMediaTypeTag(work);
     QString why;
@@ -92,8 +92,8 @@ int EncodeCommand::run(const QCommandLineParser& line) {
     if (moved != NoReplaceRename::Result::Moved) {
         QFile::remove(work);
         return CliContext::fail(moved == NoReplaceRename::Result::Exists
-                                    ? QStringLiteral("%1 appeared while encoding; nothing was written over it").arg(out)
-                                    : QStringLiteral("%1 could not be written: %2").arg(out, why));
+                                    ? QCoreApplication::translate("quorvel-cli", "%1 appeared while encoding; nothing was written over it").arg(out)
+                                    : QCoreApplication::translate("quorvel-cli", "%1 could not be written: %2").arg(out, why));
     }
     CliContext::out(CliOutput::escaped(QFileInfo(out).absoluteFilePath()));
     return kExitOk;

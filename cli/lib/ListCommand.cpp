@@ -4,6 +4,7 @@
 #include "CliOutput.h"
 #include "DBHelper.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace quorvel::cli {
@@ -21,7 +22,7 @@ CliCommand ListCommand::command() {
 int ListCommand::run(const QCommandLineParser&) {
     CliContext context;
     auto rows = DBHelper::dbHelper().loadRingtonesFromDB();
-    if (!rows) return CliContext::fail(QStringLiteral("the ringtone store could not be read"));
+    if (!rows) return CliContext::fail(QCoreApplication::translate("quorvel-cli", "the ringtone store could not be read"));
     std::stable_sort(rows->begin(), rows->end(),
                      [](const auto& a, const auto& b) { return a->date() > b->date(); });
     for (const auto& row : *rows) {

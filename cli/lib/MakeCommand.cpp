@@ -98,22 +98,22 @@ QString seconds(double value) { return QString::number(std::round(value * 10.0) 
 void reportAdjustments(const QCommandLineParser& line, const MakeSettings& asked, const EditorControls& controls) {
     const auto say = [&](const QString& name, float wanted, double used, const QString& why) {
         if (!line.isSet(name) || std::abs(double(wanted) - used) < 1e-3) return;
-        CliOutput::message(QStringLiteral("quorvel-cli: --%1 %2 %3: using %4")
+        CliOutput::message(QCoreApplication::translate("quorvel-cli", "quorvel-cli: --%1 %2 %3: using %4")
                                .arg(name, line.value(name), why, seconds(used)));
     };
     const SliderValue& length = controls.lengthSlider();
     say(QStringLiteral("length"), asked.length, controls.length(),
-        asked.length < length.minimum ? QStringLiteral("is shorter than %1 s").arg(seconds(length.minimum))
+        asked.length < length.minimum ? QCoreApplication::translate("quorvel-cli", "is shorter than %1 s").arg(seconds(length.minimum))
         : length.maximum < SegmentControls::kLongestLength
-            ? QStringLiteral("is longer than the song (%1 s)").arg(seconds(length.maximum))
-            : QStringLiteral("is longer than %1 s").arg(seconds(length.maximum)));
+            ? QCoreApplication::translate("quorvel-cli", "is longer than the song (%1 s)").arg(seconds(length.maximum))
+            : QCoreApplication::translate("quorvel-cli", "is longer than %1 s").arg(seconds(length.maximum)));
     say(QStringLiteral("start"), asked.start, controls.start(),
-        asked.start < 0 ? QStringLiteral("is before the beginning") : QStringLiteral("is past the end"));
-    const QString fadeSteps = QStringLiteral("is not a fade step (0, 1.5 or 3)");
+        asked.start < 0 ? QCoreApplication::translate("quorvel-cli", "is before the beginning") : QCoreApplication::translate("quorvel-cli", "is past the end"));
+    const QString fadeSteps = QCoreApplication::translate("quorvel-cli", "is not a fade step (0, 1.5 or 3)");
     say(QStringLiteral("fade-in"), asked.fadeIn, controls.fadeIn(), fadeSteps);
     say(QStringLiteral("fade-out"), asked.fadeOut, controls.fadeOut(), fadeSteps);
-    say(QStringLiteral("speed"), asked.speed, controls.speed(), QStringLiteral("is not a speed step (-2, -1, 0, 1 or 2)"));
-    say(QStringLiteral("pitch"), asked.pitch, controls.pitch(), QStringLiteral("is not a pitch step (-12, -6, 0, 6 or 12)"));
+    say(QStringLiteral("speed"), asked.speed, controls.speed(), QCoreApplication::translate("quorvel-cli", "is not a speed step (-2, -1, 0, 1 or 2)"));
+    say(QStringLiteral("pitch"), asked.pitch, controls.pitch(), QCoreApplication::translate("quorvel-cli", "is not a pitch step (-12, -6, 0, 6 or 12)"));
 }
 
 // RIFF and WAVE at the start: what the recorder writes.
@@ -130,7 +130,7 @@ std::optional<MPMediaItem> prepared(MPMediaLibrary& library, std::optional<MPMed
     if (!item || item->isProtected() || library.isItemReady(*item)) return item;
     std::fprintf(stderr, "Decoding %s...\n", item->title().toUtf8().constData());
     if (!library.prepareItemNow(*item)) {
-        *error = QStringLiteral("%1 cannot be read as audio").arg(source);
+        *error = QCoreApplication::translate("quorvel-cli", "%1 cannot be read as audio").arg(source);
         return std::nullopt;
     }
     return item;
@@ -156,7 +156,7 @@ std::optional<MPMediaItem> itemForSource(const QString& source, QString* error) 
         // A damaged song in a format the library decodes is refused like a damaged MP3.
         *error = MPMediaItem::decodedFormatForFile(source).isEmpty()
                      ? QStringLiteral("%1 is not a song the music library can use").arg(source)
-                     : QStringLiteral("%1 cannot be read as audio").arg(source);
+                     : QCoreApplication::translate("quorvel-cli", "%1 cannot be read as audio").arg(source);
         return std::nullopt;
     }
     return prepared(library, item, source, error);
@@ -228,9 +228,9 @@ int MakeCommand::run(const QCommandLineParser& line) {
     if (line.isSet(QStringLiteral("recording"))) {
         const QFileInfo file(*source);
         if (!file.isFile() || !file.isReadable())
-            return CliContext::fail(QStringLiteral("cannot read the recording %1").arg(*source));
+            return CliContext::fail(QCoreApplication::translate("quorvel-cli", "cannot read the recording %1").arg(*source));
         if (!isWavFile(*source))
-            return CliContext::fail(QStringLiteral("%1 is not a WAV file: a recording must be one").arg(*source));
+            return CliContext::fail(QCoreApplication::translate("quorvel-cli", "%1 is not a WAV file: a recording must be one").arg(*source));
         editor.recorderViewControllerDidFinish(QUrl::fromLocalFile(file.absoluteFilePath()));
     } else {
         auto item = itemForSource(*source, &error);
@@ -241,7 +241,7 @@ int MakeCommand::run(const QCommandLineParser& line) {
     view.wait([&editor] { return !editor.isLoading(); });
     if (TerminationSignals::isRequested()) return stopOnSignal(editor, view);
     if (editor.songLoadFailed() || !editor.ringtune())
-        return CliContext::fail(QStringLiteral("%1 cannot be read as audio").arg(*source));
+        return CliContext::fail(QCoreApplication::translate("quorvel-cli", "%1 cannot be read as audio").arg(*source));
     const std::shared_ptr<Ringtune> ringtune = editor.ringtune();
 
     editor.rangeValueChanged(s.length);
@@ -260,21 +260,21 @@ int MakeCommand::run(const QCommandLineParser& line) {
 
     if (!view.alert().isEmpty()) return CliContext::fail(view.alert());
     const auto& screen = view.screen();
-    if (!screen) return CliContext::fail(QStringLiteral("the export did not start"));
+    if (!screen) return CliContext::fail(QCoreApplication::translate("quorvel-cli", "the export did not start"));
     switch (screen->outcome()) {
     case ExportViewController::Outcome::Done: {
         const QString stored = ringtune->storedFilePath().toLocalFile();
         // The last line is the stored file, never an empty one.
         if (stored.isEmpty() || !QFileInfo(stored).isFile())
-            return CliContext::fail(QStringLiteral("the export ended without a stored ringtone file"));
+            return CliContext::fail(QCoreApplication::translate("quorvel-cli", "the export ended without a stored ringtone file"));
         CliContext::out(CliOutput::escaped(stored));
         return kExitOk;
     }
     case ExportViewController::Outcome::Error:
         return CliContext::fail(
-            QStringLiteral("the ringtone was exported but not stored: %1").arg(screen->failureDescription()));
+            QCoreApplication::translate("quorvel-cli", "the ringtone was exported but not stored: %1").arg(screen->failureDescription()));
     default:
-        return CliContext::fail(QStringLiteral("the export failed: %1").arg(screen->failureDescription()));
+        return CliContext::fail(QCoreApplication::translate("quorvel-cli", "the export failed: %1").arg(screen->failureDescription()));
     }
 }
 

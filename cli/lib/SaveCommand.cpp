@@ -5,6 +5,7 @@
 #include "Paths.h"
 #include "RingtoneWaysOut.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace quorvel::cli {
@@ -42,7 +43,7 @@ int SaveCommand::run(const QCommandLineParser& line) {
     CliContext context;
     const QString name = QFileInfo(*file).fileName();
     auto row = DBHelper::dbHelper().loadRingtoneWithNameFromDB(name);
-    if (!row) return CliContext::fail(QStringLiteral("no stored ringtone is named \"%1\"").arg(name));
+    if (!row) return CliContext::fail(QCoreApplication::translate("quorvel-cli", "no stored ringtone is named \"%1\"").arg(name));
     const QString source = Paths::documentPath(row->file());
     const QString destination = RingtoneWaysOut::copyDestination(*dest, row->file(), &format);
     if (!RingtoneCopyWriter::write(source, destination, *format, {row->title(), row->artist(), row->image()}, false,

@@ -15,6 +15,7 @@
 #include "Ringtune.h"
 #include "WorkerThreads.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -113,7 +114,7 @@ void EditorFlows::takeWorkFilesThen(std::function<void()> next) {
         return;
     case DocumentsLock::Result::Failed:
         view_.dismissProcessingNotice();
-        stop(QStringLiteral("The work files cannot be locked: %1").arg(workFiles_.errorString()));
+        stop(QCoreApplication::translate("EditorFlows", "The work files cannot be locked: %1").arg(workFiles_.errorString()));
         return;
     case DocumentsLock::Result::Busy:
         break;
@@ -137,15 +138,15 @@ void EditorFlows::pollWorkFiles() {
     }
     view_.dismissProcessingNotice();
     if (result == DocumentsLock::Result::Failed) {
-        stop(QStringLiteral("The work files cannot be locked: %1").arg(workFiles_.errorString()));
+        stop(QCoreApplication::translate("EditorFlows", "The work files cannot be locked: %1").arg(workFiles_.errorString()));
         return;
     }
     const auto minutes = std::chrono::duration_cast<std::chrono::minutes>(workFilesTimeout_).count();
-    stop(minutes >= 1 ? QStringLiteral("Another export has been running for %1 minutes; nothing was made. "
-                                       "Try again when it has finished.")
+    stop(minutes >= 1 ? QCoreApplication::translate("EditorFlows", "Another export has been running for %1 minutes; nothing was made. "
+                                                                   "Try again when it has finished.")
                             .arg(minutes)
-                      : QStringLiteral("Another export is still running; nothing was made. "
-                                       "Try again when it has finished."));
+                      : QCoreApplication::translate("EditorFlows", "Another export is still running; nothing was made. "
+                                                                   "Try again when it has finished."));
 }
 
 void EditorFlows::watchExport() {
@@ -211,7 +212,7 @@ void EditorFlows::decideOnEngine(const std::shared_ptr<AVURLAsset>& input) {
         // The cut's own reason (a full disk, a source that cannot be read) says more.
         const QString cutFailure =
             ringtune_->isRecorded() ? QString() : AudioExportHelper::sharedInstance().effectsInputError().localizedDescription;
-        stop(cutFailure.isEmpty() ? QStringLiteral("The audio of the chosen segment could not be read.") : cutFailure);
+        stop(cutFailure.isEmpty() ? QCoreApplication::translate("EditorFlows", "The audio of the chosen segment could not be read.") : cutFailure);
         return;
     }
     if (EditorRules::isEngineSkipped(*ringtune_, playTapped_, hardwareEncoderAvailable_)) {
@@ -249,7 +250,7 @@ void EditorFlows::loadProcessedSegment(bool forPreview) {
     loadTracks(ringtune_->exportURL(), alive_, ringtune_, &ringtune_,
                [this, forPreview](std::shared_ptr<AVURLAsset> asset) {
                    if (!hasReadableAudio(asset)) {
-                       stop(QStringLiteral("The processed audio could not be read."));
+                       stop(QCoreApplication::translate("EditorFlows", "The processed audio could not be read."));
                        return;
                    }
                    const SegmentPlayback playback = processedSegment(asset, *ringtune_, controls_);
@@ -291,7 +292,7 @@ void EditorFlows::normalizeLoudnessThen(const SegmentPlayback& playback, std::fu
             view_.dismissProcessingNotice();
             if (!ok) {
                 NSLog("loudness: %@", error->localizedDescription);
-                stop(QStringLiteral("The loudness of the segment could not be measured."));
+                stop(QCoreApplication::translate("EditorFlows", "The loudness of the segment could not be measured."));
                 return;
             }
             NSLog("loudness: %f LUFS, gain %f dB, %@", result->inputLufs,

@@ -69,7 +69,7 @@ void ExportViewController::progressTimer(NSTimer* timer) {
             }
             const QString reason = AudioExporterFor3G::sharedInstance().lastFailure();
             outcome_ = Outcome::Failed;
-            failureDescription_ = reason.isEmpty() ? QStringLiteral("the AAC writer stopped without a file") : reason;
+            failureDescription_ = reason.isEmpty() ? tr("the AAC writer stopped without a file") : reason;
             setLabel(QStringLiteral("failed"));
             return;
         }
@@ -231,22 +231,22 @@ void ExportViewController::offerWaysOut() {
 
 bool ExportViewController::storeRingtone(const QByteArray& artworkPng) {
     if (!ringtune_) {
-        failureDescription_ = QStringLiteral("there is no ringtone to store");
+        failureDescription_ = tr("there is no ringtone to store");
         return false;
     }
     // Only this store may name the stored file; an earlier export's path must not pass for it.
     ringtune_->setStoredFilePath(QUrl());
     const QString exported = Ringtune::workFilePath();
     if (!DBHelper::dbHelper().storeRingtone(ringtune_, artworkPng)) {
-        failureDescription_ = QStringLiteral("%1 could not be recorded in the store").arg(exported);
+        failureDescription_ = tr("%1 could not be recorded in the store").arg(exported);
         return false;
     }
     // A row whose file did not reach its stored name is not a stored ringtone.
     const QString stored = ringtune_->storedFilePath().toLocalFile();
     if (stored.isEmpty() || !QFileInfo(stored).isFile()) {
         failureDescription_ = QFileInfo::exists(exported)
-                                  ? QStringLiteral("%1 could not be given its stored name").arg(exported)
-                                  : QStringLiteral("%1 was gone when the ringtone was to be stored").arg(exported);
+                                  ? tr("%1 could not be given its stored name").arg(exported)
+                                  : tr("%1 was gone when the ringtone was to be stored").arg(exported);
         return false;
     }
     return true;

@@ -5,6 +5,7 @@
 #include "MainThread.h"
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace quorvel {
@@ -49,8 +50,9 @@ void HelpWebViewController::loadHelp() {
         view_->loadRequest(url_);
         return;
     }
-    view_->showAlert(QStringLiteral("Internet"), NSLocalizedString(QStringLiteral("no_internet")),
-                     QStringLiteral("OK"));
+    view_->showAlert(QCoreApplication::translate("HelpWebViewController", "Internet"),
+                     NSLocalizedString(QStringLiteral("no_internet")),
+                     QCoreApplication::translate("HelpWebViewController", "OK"));
     view_->stopActivity();
 }
 

@@ -75,7 +75,7 @@ void MainViewPresenter::adoptPickedItem(const MPMediaItem& item) {
         adoptRingtune(std::move(ringtune));
     } else if (view_) {
         // The working ringtone stays as it was.
-        view_->showAlert(QStringLiteral("DRM"), NSLocalizedString(QStringLiteral("drm_protected")));
+        view_->showAlert(tr("DRM"), NSLocalizedString(QStringLiteral("drm_protected")));
     }
 }
 

@@ -89,7 +89,7 @@ void PlayViewController::playOrPauseMusic() {
     NSError error;
     myPlayer_ = playerFactory_ ? playerFactory_(QUrl::fromLocalFile(filePath()), &error) : nullptr;
     if (!myPlayer_) {
-        if (!playerFactory_) error.localizedDescription = QStringLiteral("No sound output.");
+        if (!playerFactory_) error.localizedDescription = tr("No sound output.");
         // The button keeps "stop.png": the next tap tries again.
         NSLog("AudioPlayer did not load properly: %@", error.description());
         return;
@@ -129,8 +129,7 @@ void PlayViewController::mailComposeControllerDidFinish() { finish(); }
 void PlayViewController::deleteRingtone() {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (view_)
-        view_->showActionSheet(NSLocalizedString(QStringLiteral("delete_ringtone")), QStringLiteral("Yes"),
-                               QStringLiteral("No"));
+        view_->showActionSheet(NSLocalizedString(QStringLiteral("delete_ringtone")), tr("Yes"), tr("No"));
 }
 
 void PlayViewController::actionSheetDidDismissWithButtonIndex(int buttonIndex) {

@@ -2,6 +2,7 @@
 
 #include "Paths.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QTextStream>
@@ -38,7 +39,10 @@ QString NSLocalizedString(const QString& key) {
         loaded = true;
     }
     const QString text = table.value(key);
-    return text.isEmpty() ? key : text;
+    if (text.isEmpty()) return key;
+    // The installed catalogue's text for the table's (English) one, where it has one
+    // (translations/*.ts, context "Strings").
+    return QCoreApplication::translate("Strings", text.toUtf8().constData());
 }
 
 void resetLocalizedStrings() {

@@ -1,4 +1,5 @@
 #include "MainViewController.h"
+#include "TextFit.h"
 
 #include "AlertView.h"
 #include "AudioServices.h"
@@ -92,6 +93,7 @@ MainViewController::MainViewController(MainViewPresenter& presenter, QWidget* pa
     connectControls();
     addTimeEntries();
     addShortcuts();
+    fitTexts();
     // Tab reaches every control; a focused one takes its own keys.
     FocusKeys::install(this);
     presenter_.setView(this);
@@ -104,6 +106,17 @@ MainViewController::~MainViewController() {
     presenter_.setView(nullptr);
     if (tickSound_) AudioServicesDisposeSystemSoundID(tickSound_);
     if (notice_) notice_->dismissWithClickedButtonIndex(0, false);
+}
+
+void MainViewController::fitTexts() {
+    // A translation may be longer than the English the layout was drawn for.
+    for (QWidget* caption : {static_cast<QWidget*>(ui_->fadeInCaption), static_cast<QWidget*>(ui_->fadeOutCaption),
+                             static_cast<QWidget*>(ui_->pitchCaption), static_cast<QWidget*>(ui_->speedCaption)})
+        TextFit::shrinkToFit(caption, 6);
+    for (QWidget* button : {static_cast<QWidget*>(ui_->pickButton), static_cast<QWidget*>(ui_->recordButton),
+                            static_cast<QWidget*>(ui_->exportButton), static_cast<QWidget*>(ui_->listButton),
+                            static_cast<QWidget*>(ui_->helpButton)})
+        TextFit::shrinkToFit(button, 8);
 }
 
 void MainViewController::setUpScreen() {
@@ -415,7 +428,7 @@ void MainViewController::showAlert(const QString& title, const QString& message)
         NSLog("%@: %@", title, message);
         return;
     }
-    AlertView::show(stack, title, message, QStringLiteral("OK"));
+    AlertView::show(stack, title, message, tr("OK"));
 }
 
 void MainViewController::playTickSound() {

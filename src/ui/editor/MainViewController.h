@@ -58,6 +58,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void fitTexts();
     void setUpScreen();
     void connectControls();
     void addShortcuts();

@@ -12,6 +12,7 @@
 #include "PlayViewWidget.h"
 #include "ScreenStack.h"
 #include "UIImage.h"
+#include "TextFit.h"
 #include "ui_FileManagerTableView.h"
 
 #include <QGraphicsOpacityEffect>
@@ -71,6 +72,8 @@ FileManagerViewWidget::FileManagerViewWidget(RingtoneFilePlayerFactory playerFac
     : QWidget(parent), ui_(std::make_unique<Ui::FileManagerTableView>()), controller_(playerFactory ? std::move(playerFactory) : AVAudioFilePlayer::factory()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("FileManagerTableView"));
+    // A longer translation of "Back" gets a smaller font rather than being cut.
+    TextFit::shrinkToFit(ui_->backButton, 14);
     background_ = UIImage::imageNamed(QStringLiteral("fmBG.png"));
     controller_.setView(this);
     model_ = new FileManagerTableModel(controller_, this);

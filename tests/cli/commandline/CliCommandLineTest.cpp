@@ -172,6 +172,30 @@ TEST_F(CliCommandLine, ValuesOutsideTheControlsAreSaidOnceWithTheValueUsed) {
                                    "quorvel-cli: --start -3 is before the beginning: using 0\n");
 }
 
+TEST_F(CliCommandLine, GermanMessagesButResultsAsTheyAre) {
+    const auto inGerman = [this](const QStringList& args) {
+        QProcessEnvironment env = cliEnvironment(home.path(), media->path());
+        env.remove(QStringLiteral("LANGUAGE"));
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+        return runTool(QStringLiteral(QUORVEL_CLI), args, 300000, env);
+    };
+    const ToolResult made = inGerman({QStringLiteral("make"), path(QStringLiteral("tricky title.mp3")), QStringLiteral("--start"),
+                                      QStringLiteral("500"), QStringLiteral("--length"), QStringLiteral("3")});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    EXPECT_EQ(made.err.toStdString(), "quorvel-cli: --start 500 liegt hinter dem Ende: verwende 17\n");
+    // The results (the stored file's name, the list's records) are written as in English.
+    ASSERT_EQ(lines(made.out).size(), 1);
+    EXPECT_TRUE(made.out.endsWith(QStringLiteral(".m4r\n"))) << made.out.toStdString();
+    const ToolResult listed = inGerman({QStringLiteral("list")});
+    EXPECT_EQ(listed.out, cli({QStringLiteral("list")}).out);
+    ASSERT_EQ(lines(listed.out).size(), 1);
+
+    const ToolResult missing = inGerman({QStringLiteral("delete"), QStringLiteral("nowhere.m4r")});
+    EXPECT_NE(missing.exitCode, 0);
+    EXPECT_EQ(missing.err.toStdString(), "quorvel-cli: kein gespeicherter Klingelton heißt „nowhere.m4r“\n");
+    EXPECT_TRUE(missing.out.isEmpty());
+}
+
 TEST_F(CliCommandLine, HelpVersionAndWrongCommandLines) {
     for (const QStringList& args : {QStringList{QStringLiteral("-v")}, QStringList{QStringLiteral("--version")},
                                     QStringList{QStringLiteral("list"), QStringLiteral("-v")}}) {
