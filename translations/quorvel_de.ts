@@ -772,6 +772,14 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
         <source>Normalize Loudness</source>
         <translation>Lautheit angleichen</translation>
     </message>
+    <message>
+        <source>The file %1 is gone: this ringtone cannot be played or sent.</source>
+        <translation>Die Datei %1 ist nicht mehr da: Dieser Klingelton kann weder abgespielt noch gesendet werden.</translation>
+    </message>
+    <message>
+        <source>No microphone: there is no sound input to record from.</source>
+        <translation>Kein Mikrofon: Es gibt keinen Toneingang für eine Aufnahme.</translation>
+    </message>
 </context>
 <context>
     <name>quorvel-cli</name>
@@ -786,14 +794,6 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
     <message>
         <source>no stored ringtone is named &quot;%1&quot;</source>
         <translation>kein gespeicherter Klingelton heißt „%1“</translation>
-    </message>
-    <message>
-        <source>could not remove %1</source>
-        <translation>%1 konnte nicht entfernt werden</translation>
-    </message>
-    <message>
-        <source>the ringtone store could not be saved</source>
-        <translation>der Klingeltonspeicher konnte nicht gesichert werden</translation>
     </message>
     <message>
         <source>cannot read %1</source>
@@ -874,6 +874,22 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
     <message>
         <source>quorvel-cli: --%1 %2 %3: using %4</source>
         <translation>quorvel-cli: --%1 %2 %3: verwende %4</translation>
+    </message>
+    <message>
+        <source>%1 is the WAV file itself; name another OUTPUT</source>
+        <translation>%1 ist die WAV-Datei selbst; nennen Sie eine andere AUSGABE</translation>
+    </message>
+    <message>
+        <source>%1 exists already; name another OUTPUT</source>
+        <translation>%1 gibt es schon; nennen Sie eine andere AUSGABE</translation>
+    </message>
+    <message>
+        <source>%1 appeared while encoding; nothing was written over it</source>
+        <translation>%1 ist während der Kodierung entstanden; nichts wurde überschrieben</translation>
+    </message>
+    <message>
+        <source>%1 could not be written: %2</source>
+        <translation>%1 konnte nicht geschrieben werden: %2</translation>
     </message>
 </context>
 <context>
@@ -1174,6 +1190,22 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
         <source>%1 is not an audio file Quorvel can use.</source>
         <translation>%1 ist keine Audiodatei, die Quorvel verwenden kann.</translation>
     </message>
+    <message>
+        <source>Not now</source>
+        <translation>Jetzt nicht</translation>
+    </message>
+    <message>
+        <source>A ringtone is being exported. Choose the song again when it is done.</source>
+        <translation>Gerade wird ein Klingelton exportiert. Wählen Sie das Lied noch einmal, wenn er fertig ist.</translation>
+    </message>
+    <message>
+        <source>A recording is running. Stop it first.</source>
+        <translation>Eine Aufnahme läuft. Beenden Sie sie zuerst.</translation>
+    </message>
+    <message>
+        <source>Quorvel is still working on the ringtone. Choose the song again when it is done.</source>
+        <translation>Quorvel arbeitet noch am Klingelton. Wählen Sie das Lied noch einmal, wenn er fertig ist.</translation>
+    </message>
 </context>
 <context>
     <name>quorvel::PlayViewController</name>
@@ -1207,6 +1239,33 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
     <message>
         <source>Artwork</source>
         <translation>Cover</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::StoreTroubleDialog</name>
+    <message>
+        <source>Your ringtones cannot be opened.</source>
+        <translation>Ihre Klingeltöne können nicht geöffnet werden.</translation>
+    </message>
+    <message>
+        <source>Quorvel can move it aside and start a new, empty store. The damaged file is kept in the same folder as %1; nothing is deleted.</source>
+        <translation>Quorvel kann ihn beiseitelegen und einen neuen, leeren Speicher anlegen. Die beschädigte Datei bleibt als %1 im selben Ordner; nichts wird gelöscht.</translation>
+    </message>
+    <message>
+        <source>Move Aside and Start Anew</source>
+        <translation>Beiseitelegen und neu beginnen</translation>
+    </message>
+    <message>
+        <source>Nothing was changed. Quorvel ends now.</source>
+        <translation>Es wurde nichts geändert. Quorvel wird jetzt beendet.</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>The store could not be moved aside: %1. Nothing was changed.</source>
+        <translation>Der Speicher konnte nicht beiseitegelegt werden: %1. Es wurde nichts geändert.</translation>
     </message>
 </context>
 <context>
