@@ -1,17 +1,26 @@
 // quorvel: the desktop program. Start-up order: the store is opened and
 // reconciled, then the window shows, then the rating prompt hears of the launch.
 //
+// --help, --version and a wrong command line are answered before the
+// application object exists, so they need no display.
+//
 // QUORVEL_REPORT_FIRST_PAINT=1 prints the wall-clock time of the window's
 // first paint ("first-paint-ms <milliseconds since the epoch>") and quits
 // (the start-up benchmark).
 #include "Appirater.h"
 #include "CanvasView.h"
+#include "DesktopCommandLine.h"
+#include "DisplayCheck.h"
 #include "MPMediaLibrary.h"
 #include "MainWindow.h"
 #include "Navigator.h"
 #include "QuorvelAppDelegate.h"
+#include "Paths.h"
 #include "RatingAlertPresenter.h"
+#include "SingleInstance.h"
 #include "WorkerThreads.h"
+// The journeys' build of this file (quorvel_scripted, tests/journeys) adds
+// the script runner; the program itself has none.
 #ifdef QUORVEL_TEST_HOOKS
 #include "TestScript.h"
 #endif
@@ -19,17 +28,24 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 
 using namespace quorvel;
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    const DesktopCommandLine commandLine(DesktopCommandLine::arguments(argc, argv));
+    if (const std::optional<int> status = commandLine.answerWithoutWindow()) return *status;
+    const std::unique_ptr<QApplication> application = DisplayCheck::createApplication(argc, argv);
+    QApplication& app = *application;
     QApplication::setApplicationName(QStringLiteral("Quorvel"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("quorvel"));
+
+    // One window per documents folder: a second start hands its file over and ends.
+    SingleInstance instance(Paths::documentsDirectory());
+    if (instance.handOver(app.arguments().mid(1, 1))) return 0;
+    instance.listen();
 
     MPMediaLibrary& library = MPMediaLibrary::defaultMediaLibrary();
     QuorvelAppDelegate delegate;
@@ -40,6 +56,7 @@ int main(int argc, char** argv) {
         if (!library.hasScanned() && !library.isScanning()) library.beginScan();
     }, Qt::QueuedConnection);
     Appirater::sharedInstance().setPresenter(std::make_shared<RatingAlertPresenter>(*window.stack()));
+    QObject::connect(&instance, &SingleInstance::filesReceived, &window, &MainWindow::openFromAnotherStart);
 
     if (qEnvironmentVariableIntValue("QUORVEL_REPORT_FIRST_PAINT") == 1) {
         QObject::connect(window.canvas(), &CanvasView::firstPainted, &app, [] {
@@ -59,10 +76,9 @@ int main(int argc, char** argv) {
         delegate.applicationWillTerminate();
     });
 
-    // A song file named on the command line is picked at once.
-    const QStringList args = app.arguments().mid(1);
-    if (!args.isEmpty() && QFileInfo(args.first()).isFile())
-        QTimer::singleShot(0, &window, [&window, path = args.first()] { window.navigator()->pickFile(path); });
+    // A song named on the command line is picked at once (a missing one is said in the window).
+    if (!commandLine.file().isEmpty())
+        QTimer::singleShot(0, &window, [&window, path = commandLine.file()] { window.navigator()->pickFile(path); });
 
 #ifdef QUORVEL_TEST_HOOKS
     TestScript::startFromEnvironment(window);

@@ -25,7 +25,7 @@ timed() { /usr/bin/time -f "%e %U %S" -o "$tmp/time.txt" "$@"; }
 cpu() { awk '{print $2 + $3}' "$tmp/time.txt"; }
 wall() { awk '{print $1}' "$tmp/time.txt"; }
 for _ in $(seq "$reps"); do
-  rm -rf "$QUORVEL_HOME/.SongCache" "$tmp/out.wav"
+  rm -rf "$QUORVEL_HOME/Cache/SongCache" "$tmp/out.wav"
   sync
   timed "$build/bench/song_decode" "$song" >"$tmp/ours.txt"
   ours+=("$(wall)"); ourcpu+=("$(cpu)")

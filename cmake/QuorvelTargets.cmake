@@ -29,6 +29,10 @@ function(quorvel_test name)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} quorvel_testsupport GTest::gtest GTest::gmock)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  # Tests that talk to the desktop over D-Bus get a session bus of their own.
+  if(name IN_LIST QUORVEL_SESSION_BUS_TESTS)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "dbus-run-session;--")
+  endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;SDL_AUDIODRIVER=dummy;QUORVEL_TEST_TOOLS=1")
 endfunction()

@@ -18,6 +18,7 @@
 #include "ScreenStack.h"
 #include "StartViewWidget.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace quorvel {
@@ -86,6 +87,8 @@ void Navigator::presentStartScreen() {
     if (!editor_ || (start_ && stack_.isPresented(start_))) return;
     start_ = new StartViewWidget(library_);
     start_->controller().setDelegate(this);
+    connect(start_, &StartViewWidget::recorderWanted, this, [this] { presenter_->startRecorder(); });
+    connect(start_, &StartViewWidget::listWanted, this, [this] { presenter_->showFileManager(); });
     ScreenStack::Presentation how;
     how.animated = false;
     how.deleteOnDismiss = true;
@@ -141,6 +144,7 @@ void Navigator::presentRecorder() {
 void Navigator::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
     if (export_ && stack_.isPresented(export_)) return;
     export_ = new ExportViewWidget(screen, &stack_);
+    exportEndNotice_.watch(screen, stack_.window());
     ScreenStack::Presentation how;
     how.deleteOnDismiss = true;
     QPointer<ExportViewWidget> guard(export_);
@@ -155,6 +159,16 @@ void Navigator::dismissPresentedScreen() {
     picker_ = nullptr;
     if (start_) start_->dismissMediaPicker(true);
     stack_.dismissAll(true);
+}
+
+void Navigator::dismissScreensOverStartScreen() {
+    if (!start_ || !stack_.isPresented(start_)) {
+        dismissPresentedScreen();
+        return;
+    }
+    const QList<QWidget*> screens = stack_.presentedScreens();
+    const qsizetype at = screens.indexOf(start_.data());
+    if (at + 1 < screens.size()) stack_.dismiss(screens[at + 1], true);
 }
 
 void Navigator::presentEditorPicker() {
@@ -198,6 +212,16 @@ void Navigator::showHelp() {
 void Navigator::closePresented() { stack_.escape(); }
 
 void Navigator::pickFile(const QString& path) {
+    const QFileInfo file(path);
+    if (!file.exists() || !file.isFile() || !file.isReadable()) {
+        NSLog("Cannot open: %@", path);
+        const QString why = !file.exists() ? tr("%1 does not exist.")
+                            : !file.isFile() ? tr("%1 is not a file.")
+                                             : tr("%1 cannot be read (no permission).");
+        AlertView::show(&stack_, tr("Cannot open the song"), why.arg(QDir::toNativeSeparators(file.absoluteFilePath())),
+                        QStringLiteral("OK"));
+        return;
+    }
     const std::optional<MPMediaItem> item = library_.addFile(QFileInfo(path).absoluteFilePath());
     if (!item || item->isNull()) {
         NSLog("Not a song: %@", path);

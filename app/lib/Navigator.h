@@ -7,6 +7,7 @@
 //
 // Main thread only.
 #include "EditorNavigation.h"
+#include "ExportEndNotice.h"
 #include "FileManagerViewController.h"
 #include "HelpWebViewController.h"
 #include "MPMediaPickerControllerDelegate.h"
@@ -76,6 +77,7 @@ public:
     void presentScreen(EditorScreen screen) override;
     void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) override;
     void dismissPresentedScreen() override;
+    void dismissScreensOverStartScreen() override;
 
     // StartViewControllerDelegate
     void startViewControllerDidFinish(const std::vector<MPMediaItem>& mediaItemCollection) override;
@@ -109,6 +111,7 @@ private:
     QPointer<RecorderViewWidget> recorder_;
     QPointer<MPMediaPickerController> picker_;
     std::shared_ptr<Ringtune> shownRingtune_;
+    ExportEndNotice exportEndNotice_;
 };
 
 } // namespace quorvel

@@ -1,32 +1,11 @@
 #include "CliContext.h"
 
 #include "Appirater.h"
+#include "CliOutput.h"
 
-#include <cstdio>
+#include <QUrl>
 
 namespace quorvel::cli {
-
-std::optional<CommandLine> parseCommand(const QStringList& args, QList<OptionSpec> options, const char* help,
-                                        qsizetype positionalCount, const QString& positionalError,
-                                        int* exitCode) {
-    options.append({QStringLiteral("help"), false});
-    QString error;
-    auto line = CommandLine::parse(args, options, &error);
-    if (!line) {
-        *exitCode = CliContext::usage(error, QString::fromUtf8(help));
-        return std::nullopt;
-    }
-    if (line->has(QStringLiteral("help"))) {
-        std::fputs(help, stdout);
-        *exitCode = kExitOk;
-        return std::nullopt;
-    }
-    if (line->positional().size() != positionalCount) {
-        *exitCode = CliContext::usage(positionalError, QString::fromUtf8(help));
-        return std::nullopt;
-    }
-    return line;
-}
 
 CliContext::CliContext() {
     delegate_.applicationDidFinishLaunchingWithOptions();
@@ -38,18 +17,30 @@ CliContext::~CliContext() {
 }
 
 int CliContext::fail(const QString& message) {
-    std::fprintf(stderr, "quorvel-cli: %s\n", message.toUtf8().constData());
+    CliOutput::message(QStringLiteral("quorvel-cli: ") + message);
     return kExitFailure;
 }
 
-int CliContext::usage(const QString& message, const QString& help) {
-    std::fprintf(stderr, "quorvel-cli: %s\n\n%s", message.toUtf8().constData(), help.toUtf8().constData());
+int CliContext::usage(const QString& message, const QString& usage) {
+    // Qt's own texts end in a full stop; the usage follows here.
+    QString what = message;
+    if (what.endsWith(QLatin1Char('.'))) what.chop(1);
+    CliOutput::message(QStringLiteral("quorvel-cli: %1 (%2; see --help)").arg(what, usage));
     return kExitUsage;
 }
 
-void CliContext::out(const QString& line) {
-    std::fprintf(stdout, "%s\n", line.toUtf8().constData());
-    std::fflush(stdout);
+void CliContext::out(const QString& line) { CliOutput::result(line); }
+
+std::optional<QString> CliContext::localPath(const QString& argument, QString* error) {
+    if (!argument.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive)) return argument;
+    const QUrl url(argument);
+    const QString host = url.host();
+    if (!url.isValid() || url.path().isEmpty() ||
+        !(host.isEmpty() || host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0)) {
+        *error = QStringLiteral("%1 is not a file URL of this machine").arg(argument);
+        return std::nullopt;
+    }
+    return url.path(QUrl::FullyDecoded);
 }
 
 } // namespace quorvel::cli

@@ -2,21 +2,14 @@
 // What every quorvel-cli command shares: the start-up reconciliation before
 // it runs, the save and the pending rating counts after it, and the ways it
 // reports errors.
-#include "CommandLine.h"
 #include "QuorvelAppDelegate.h"
 
 #include <QString>
+#include <optional>
 
 namespace quorvel::cli {
 
 enum ExitCode { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
-
-// Parses one command's arguments: `--help` prints `help`, and unknown options
-// or a wrong number of positional arguments print the usage. In those cases
-// nothing is returned and *exitCode holds what the command returns.
-std::optional<CommandLine> parseCommand(const QStringList& args, QList<OptionSpec> options, const char* help,
-                                        qsizetype positionalCount, const QString& positionalError,
-                                        int* exitCode);
 
 class CliContext {
   public:
@@ -26,9 +19,13 @@ class CliContext {
     // Saves pending store changes and waits for the rating counts.
     ~CliContext();
 
-    static int fail(const QString& message);                       // prints "quorvel-cli: message", returns 1
-    static int usage(const QString& message, const QString& help); // returns 2
-    static void out(const QString& line);                          // one line on standard output
+    static int fail(const QString& message);                        // "quorvel-cli: message", returns 1
+    static int usage(const QString& message, const QString& usage); // one line, returns 2
+    static void out(const QString& line);                           // one result line on standard output
+
+    // A path argument as a local path: a plain path, or a "file:" URL of
+    // this machine. Nothing (and *error set) for other URLs.
+    static std::optional<QString> localPath(const QString& argument, QString* error);
 
     CliContext(const CliContext&) = delete;
     CliContext& operator=(const CliContext&) = delete;

@@ -1,32 +1,27 @@
 #pragma once
-// Parses "COMMAND [ARGS] [--option VALUE] [--flag]" for quorvel-cli.
-#include <QMap>
-#include <QString>
+// quorvel-cli's command line: "quorvel-cli [OPTIONS] COMMAND [ARGS]". The
+// program's options (--help, --version, --verbose) come before the command,
+// the command's own after it; --help and --verbose work in both places.
+// A wrong command line is one line on standard error and exit status 2.
+#include "CliCommand.h"
+
+#include <QList>
 #include <QStringList>
-#include <optional>
 
 namespace quorvel::cli {
 
-struct OptionSpec {
-    QString name;    // without the leading dashes
-    bool takesValue; // --name VALUE or --name=VALUE
-};
-
 class CommandLine {
   public:
-    // Returns nothing and sets `error` on unknown options or missing values.
-    static std::optional<CommandLine> parse(const QStringList& args, const QList<OptionSpec>& options,
-                                            QString* error);
+    explicit CommandLine(QList<CliCommand> commands);
 
-    const QStringList& positional() const { return positional_; }
-    bool has(const QString& option) const { return values_.contains(option); }
-    QString value(const QString& option) const { return values_.value(option); }
-    // The option as a number; `ok` is false when it is present but not a finite number.
-    double number(const QString& option, double fallback, bool* ok) const;
+    // `arguments` as the program got them (the first is the program).
+    int run(const QStringList& arguments) const;
+    QString helpText() const;
 
   private:
-    QStringList positional_;
-    QMap<QString, QString> values_;
+    int runCommand(const CliCommand& command, const QStringList& arguments, bool verbose) const;
+
+    QList<CliCommand> commands_;
 };
 
 } // namespace quorvel::cli

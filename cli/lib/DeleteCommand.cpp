@@ -1,7 +1,7 @@
 #include "DeleteCommand.h"
 
 #include "CliContext.h"
-#include "CommandLine.h"
+#include "CliOutput.h"
 #include "DBHelper.h"
 #include "Paths.h"
 
@@ -10,22 +10,28 @@
 
 namespace quorvel::cli {
 
-const char* DeleteCommand::help() {
-    return "usage: quorvel-cli delete FILE\n"
-           "  Deletes a stored ringtone: its row in the store and its file. FILE is the\n"
-           "  file name that `quorvel-cli list` shows (or its path in the documents folder).\n";
+CliCommand DeleteCommand::command() {
+    return {QStringLiteral("delete"), QStringLiteral("FILE"), QStringLiteral("delete a stored ringtone and its file"),
+            QStringLiteral("  Deletes a stored ringtone: its row in the store and its file. FILE is the\n"
+                           "  file name that `quorvel-cli list` shows (escaped as there, or not), or its\n"
+                           "  path or file: URL in the documents folder.\n"),
+            {},
+            1,
+            QStringLiteral("delete takes one FILE"),
+            &DeleteCommand::run};
 }
 
-int DeleteCommand::run(const QStringList& args) {
-    int exitCode = kExitOk;
-    auto line = parseCommand(args, {}, help(), 1, QStringLiteral("delete takes one FILE"), &exitCode);
-    if (!line) return exitCode;
-
+int DeleteCommand::run(const QCommandLineParser& line) {
+    QString error;
+    const std::optional<QString> argument = CliContext::localPath(line.positionalArguments().front(), &error);
+    if (!argument) return CliContext::fail(error);
     CliContext context;
-    const QString name = QFileInfo(line->positional().front()).fileName();
+    const QString name = QFileInfo(*argument).fileName();
     DBHelper& db = DBHelper::dbHelper();
     auto row = db.loadRingtoneWithNameFromDB(name);
-    if (!row) return CliContext::fail(QStringLiteral("no stored ringtone is named \"%1\"").arg(name));
+    // A name copied from `list`, where control characters are escaped.
+    if (!row && CliOutput::unescaped(name) != name) row = db.loadRingtoneWithNameFromDB(CliOutput::unescaped(name));
+    if (!row) return CliContext::fail(QStringLiteral("no stored ringtone is named \"%1\"").arg(CliOutput::escaped(name)));
     const QString path = Paths::documentPath(row->file());
     if (QFileInfo(path).isFile() && !QFile::remove(path))
         return CliContext::fail(QStringLiteral("could not remove %1").arg(path));

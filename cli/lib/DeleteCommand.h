@@ -1,13 +1,13 @@
 #pragma once
-#include <QStringList>
+#include "CliCommand.h"
 
 namespace quorvel::cli {
 
 // quorvel-cli delete FILE: deletes a stored ringtone, its row and its file.
 class DeleteCommand {
   public:
-    static const char* help();
-    static int run(const QStringList& args);
+    static CliCommand command();
+    static int run(const QCommandLineParser& line);
 };
 
 } // namespace quorvel::cli

@@ -2,7 +2,7 @@
 
 #include "AudioExporterFor3G.h"
 #include "CliContext.h"
-#include "CommandLine.h"
+#include "CliOutput.h"
 #include "ProgressBar.h"
 
 #include <QFileInfo>
@@ -13,18 +13,25 @@
 
 namespace quorvel::cli {
 
-const char* EncodeCommand::help() {
-    return "usage: quorvel-cli encode WAV OUTPUT\n"
-           "  Encodes a mono 44,100 Hz WAV file as an AAC ringtone (MPEG-4, 128 kbit/s)\n"
-           "  at OUTPUT and tags it as a ringtone. Nothing is stored.\n";
+CliCommand EncodeCommand::command() {
+    return {QStringLiteral("encode"), QStringLiteral("WAV OUTPUT"),
+            QStringLiteral("encode a mono 44,100 Hz WAV as a ringtone file"),
+            QStringLiteral("  Encodes a mono 44,100 Hz WAV file as an AAC ringtone (MPEG-4, 128 kbit/s)\n"
+                           "  at OUTPUT and tags it as a ringtone. Nothing is stored. WAV and OUTPUT are\n"
+                           "  paths or file: URLs; the last line printed is OUTPUT's full path.\n"),
+            {},
+            2,
+            QStringLiteral("encode takes WAV and OUTPUT"),
+            &EncodeCommand::run};
 }
 
-int EncodeCommand::run(const QStringList& args) {
-    int exitCode = kExitOk;
-    auto line = parseCommand(args, {}, help(), 2, QStringLiteral("encode takes WAV and OUTPUT"), &exitCode);
-    if (!line) return exitCode;
-    const QString in = line->positional()[0];
-    const QString out = line->positional()[1];
+int EncodeCommand::run(const QCommandLineParser& line) {
+    QString error;
+    const std::optional<QString> inPath = CliContext::localPath(line.positionalArguments()[0], &error);
+    const std::optional<QString> outPath = inPath ? CliContext::localPath(line.positionalArguments()[1], &error) : std::nullopt;
+    if (!inPath || !outPath) return CliContext::fail(error);
+    const QString in = *inPath;
+    const QString out = *outPath;
     if (!QFileInfo(in).isFile() || !QFileInfo(in).isReadable())
         return CliContext::fail(QStringLiteral("cannot read %1").arg(in));
 
@@ -43,11 +50,14 @@ int EncodeCommand::run(const QStringList& args) {
     }
     job.join();
     bar.finish();
-    if (progress->elementZero() < 1.0f || !QFileInfo(out).isFile())
-        return CliContext::fail(
-            QStringLiteral("%1 could not be encoded (it must be a mono 44,100 Hz WAV file)").arg(in));
+    if (progress->elementZero() < 1.0f || !QFileInfo(out).isFile()) {
+        const QString reason = writer.lastFailure();
+        return CliContext::fail(reason.isEmpty()
+                                    ? QStringLiteral("%1 could not be encoded (it must be a mono 44,100 Hz WAV file)").arg(in)
+                                    : QStringLiteral("%1 could not be encoded: %2").arg(in, reason));
+    }
     AudioExporterFor3G::editMediaTypeTag(out);
-    CliContext::out(QFileInfo(out).absoluteFilePath());
+    CliContext::out(CliOutput::escaped(QFileInfo(out).absoluteFilePath()));
     return kExitOk;
 }
 

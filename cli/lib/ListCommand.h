@@ -1,5 +1,5 @@
 #pragma once
-#include <QStringList>
+#include "CliCommand.h"
 
 namespace quorvel::cli {
 
@@ -7,8 +7,8 @@ namespace quorvel::cli {
 // title-counter, artist, duration, separated by tabs.
 class ListCommand {
   public:
-    static const char* help();
-    static int run(const QStringList& args);
+    static CliCommand command();
+    static int run(const QCommandLineParser& line);
 };
 
 } // namespace quorvel::cli

@@ -2,7 +2,7 @@
 
 #include "AudioExporterFor3G.h"
 #include "CliContext.h"
-#include "CommandLine.h"
+#include "CliOutput.h"
 #include "DocumentsLock.h"
 #include "MPMediaLibrary.h"
 #include "MainViewPresenter.h"
@@ -82,7 +82,45 @@ class TerminalView : public QObject, public MainView {
 
 struct MakeSettings {
     float start = 0, length = SegmentControls::kShortestLength, fadeIn = 0, fadeOut = 0, speed = 0, pitch = 0;
+    std::vector<std::pair<QString, float*>> fields() {
+        return {{QStringLiteral("start"), &start},     {QStringLiteral("length"), &length},
+                {QStringLiteral("fade-in"), &fadeIn},  {QStringLiteral("fade-out"), &fadeOut},
+                {QStringLiteral("speed"), &speed},     {QStringLiteral("pitch"), &pitch}};
+    }
 };
+
+QString seconds(double value) { return QString::number(std::round(value * 10.0) / 10.0); }
+
+// Each value given that the editor's controls did not take as it was, once,
+// with the value used: "--start 500 is past the end: using 125.9".
+void reportAdjustments(const QCommandLineParser& line, const MakeSettings& asked, const EditorControls& controls) {
+    const auto say = [&](const QString& name, float wanted, double used, const QString& why) {
+        if (!line.isSet(name) || std::abs(double(wanted) - used) < 1e-3) return;
+        CliOutput::message(QStringLiteral("quorvel-cli: --%1 %2 %3: using %4")
+                               .arg(name, line.value(name), why, seconds(used)));
+    };
+    const SliderValue& length = controls.lengthSlider();
+    say(QStringLiteral("length"), asked.length, controls.length(),
+        asked.length < length.minimum ? QStringLiteral("is shorter than %1 s").arg(seconds(length.minimum))
+        : length.maximum < SegmentControls::kLongestLength
+            ? QStringLiteral("is longer than the song (%1 s)").arg(seconds(length.maximum))
+            : QStringLiteral("is longer than %1 s").arg(seconds(length.maximum)));
+    say(QStringLiteral("start"), asked.start, controls.start(),
+        asked.start < 0 ? QStringLiteral("is before the beginning") : QStringLiteral("is past the end"));
+    const QString fadeSteps = QStringLiteral("is not a fade step (0, 1.5 or 3)");
+    say(QStringLiteral("fade-in"), asked.fadeIn, controls.fadeIn(), fadeSteps);
+    say(QStringLiteral("fade-out"), asked.fadeOut, controls.fadeOut(), fadeSteps);
+    say(QStringLiteral("speed"), asked.speed, controls.speed(), QStringLiteral("is not a speed step (-2, -1, 0, 1 or 2)"));
+    say(QStringLiteral("pitch"), asked.pitch, controls.pitch(), QStringLiteral("is not a pitch step (-12, -6, 0, 6 or 12)"));
+}
+
+// RIFF and WAVE at the start: what the recorder writes.
+bool isWavFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(12);
+    return head.size() == 12 && (head.startsWith("RIFF") || head.startsWith("RF64")) && head.mid(8, 4) == "WAVE";
+}
 
 // A song the library offers as a WAV is decoded once, before the editor opens it.
 std::optional<MPMediaItem> prepared(MPMediaLibrary& library, std::optional<MPMediaItem> item,
@@ -135,64 +173,66 @@ void removeWorkFiles(const EditorFlows& flows) {
 
 } // namespace
 
-const char* MakeCommand::help() {
-    return "usage: quorvel-cli make SOURCE [--start S] [--length L] [--fade-in F] [--fade-out F]\n"
-           "                          [--speed V] [--pitch P] [--recording]\n"
-           "  Makes a ringtone from SOURCE (a library URL from `quorvel-cli songs`, or the path\n"
-           "  of an audio file) and stores it. Values are those of the editor's controls and\n"
-           "  snap like them:\n"
-           "  --start S      start of the segment in seconds (default 0)\n"
-           "  --length L     length in seconds, 3 to 40 (default 3; exports hold at most 39.9 s)\n"
-           "  --fade-in F    0, 1.5 or 3 seconds (default 0)\n"
-           "  --fade-out F   0, 1.5 or 3 seconds (default 0)\n"
-           "  --speed V      -2 (half as long) .. 2 (twice as long), default 0\n"
-           "  --pitch P      semitones: -12, -6, 0, 6 or 12 (default 0)\n"
-           "  --recording    SOURCE is a WAV recording (mono, 16-bit, 44,100 Hz)\n"
-           "  The last line printed is the stored ringtone's full path.\n";
+CliCommand MakeCommand::command() {
+    const auto option = [](const char* shortName, const char* name, const char* description, const char* value) {
+        return QCommandLineOption({QString::fromLatin1(shortName), QString::fromLatin1(name)},
+                                  QString::fromUtf8(description), QString::fromLatin1(value));
+    };
+    return {QStringLiteral("make"), QStringLiteral("SOURCE [OPTIONS]"), QStringLiteral("make and store a ringtone"),
+            QStringLiteral(
+                "  Makes a ringtone from SOURCE (a library URL from `quorvel-cli songs`, or the path\n"
+                "  or file: URL of an audio file) and stores it. Values are those of the editor's\n"
+                "  controls and snap like them; a value that snaps or is out of range is said on\n"
+                "  standard error with the value used. The last line printed is the stored\n"
+                "  ringtone's full path.\n"),
+            {option("s", "start", "start of the segment in seconds (default 0)", "S"),
+             option("l", "length", "length in seconds, 3 to 40 (default 3; exports hold at most 39.9 s)", "L"),
+             option("i", "fade-in", "0, 1.5 or 3 seconds (default 0)", "F"),
+             option("o", "fade-out", "0, 1.5 or 3 seconds (default 0)", "F"),
+             option("t", "speed", "-2 (half as long) .. 2 (twice as long), default 0", "V"),
+             option("p", "pitch", "semitones: -12, -6, 0, 6 or 12 (default 0)", "P"),
+             QCommandLineOption({QStringLiteral("r"), QStringLiteral("recording")},
+                                QStringLiteral("SOURCE is a WAV recording (mono, 16-bit, 44,100 Hz)")),
+             QCommandLineOption({QStringLiteral("n"), QStringLiteral("normalize")},
+                                QStringLiteral("Normalize Loudness: -14 LUFS, true peak at most -1 dBTP"))},
+            1,
+            QStringLiteral("make takes one SOURCE"),
+            &MakeCommand::run};
 }
 
-int MakeCommand::run(const QStringList& args) {
-    const QList<OptionSpec> options = {
-        {QStringLiteral("start"), true},     {QStringLiteral("length"), true},
-        {QStringLiteral("fade-in"), true},   {QStringLiteral("fade-out"), true},
-        {QStringLiteral("speed"), true},     {QStringLiteral("pitch"), true},
-        {QStringLiteral("recording"), false}};
-    int exitCode = kExitOk;
-    auto line = parseCommand(args, options, help(), 1, QStringLiteral("make takes one SOURCE"), &exitCode);
-    if (!line) return exitCode;
+int MakeCommand::run(const QCommandLineParser& line) {
     QString error;
     MakeSettings s;
-    for (auto [name, target] :
-         {std::pair{"start", &s.start}, std::pair{"length", &s.length}, std::pair{"fade-in", &s.fadeIn},
-          std::pair{"fade-out", &s.fadeOut}, std::pair{"speed", &s.speed}, std::pair{"pitch", &s.pitch}}) {
-        bool ok = true;
-        *target = float(line->number(QString::fromLatin1(name), *target, &ok));
-        if (!ok)
-            return CliContext::usage(QStringLiteral("--%1 needs a number").arg(QString::fromLatin1(name)),
-                                     QString::fromUtf8(help()));
+    for (const auto& [name, target] : s.fields()) {
+        const std::optional<double> value = numberOption(line, name, *target);
+        if (!value) return CliContext::usage(QStringLiteral("--%1 needs a number").arg(name), command().usageLine());
+        *target = float(*value);
     }
+    const std::optional<QString> source = CliContext::localPath(line.positionalArguments().front(), &error);
+    if (!source) return CliContext::fail(error);
 
     CliContext context;
-    const QString source = line->positional().front();
     QEventLoop loop;
     TerminalView view(loop);
     MainViewPresenter editor(IsAACHardwareEncoderAvailable());
     editor.setView(&view);
     QObject::connect(&editor, &MainViewPresenter::changed, &view, [&view] { view.check(); });
-    if (line->has(QStringLiteral("recording"))) {
-        const QFileInfo file(source);
+    if (line.isSet(QStringLiteral("recording"))) {
+        const QFileInfo file(*source);
         if (!file.isFile() || !file.isReadable())
-            return CliContext::fail(QStringLiteral("cannot read the recording %1").arg(source));
+            return CliContext::fail(QStringLiteral("cannot read the recording %1").arg(*source));
+        if (!isWavFile(*source))
+            return CliContext::fail(QStringLiteral("%1 is not a WAV file: a recording must be one").arg(*source));
         editor.recorderViewControllerDidFinish(QUrl::fromLocalFile(file.absoluteFilePath()));
     } else {
-        auto item = itemForSource(source, &error);
+        auto item = itemForSource(*source, &error);
         if (!item) return CliContext::fail(error);
         editor.mediaPickerDidPickMediaItems({*item});
         if (!view.alert().isEmpty()) return CliContext::fail(view.alert());
     }
     view.wait([&editor] { return !editor.isLoading(); });
     if (editor.songLoadFailed() || !editor.ringtune())
-        return CliContext::fail(QStringLiteral("%1 cannot be read as audio").arg(source));
+        return CliContext::fail(QStringLiteral("%1 cannot be read as audio").arg(*source));
     const std::shared_ptr<Ringtune> ringtune = editor.ringtune();
 
     editor.rangeValueChanged(s.length);
@@ -201,6 +241,8 @@ int MakeCommand::run(const QStringList& args) {
     editor.fadeOutValueChanged(s.fadeOut);
     editor.speedValueChanged(s.speed);
     editor.pitchValueChanged(s.pitch);
+    editor.normalizeLoudnessChanged(line.isSet(QStringLiteral("normalize")));
+    reportAdjustments(line, s, editor.controls());
     editor.preProcessRingtoneForExport();
     view.wait();
     view.finishBar();
@@ -215,7 +257,7 @@ int MakeCommand::run(const QStringList& args) {
         // The last line is the stored file, never an empty one.
         if (stored.isEmpty() || !QFileInfo(stored).isFile())
             return CliContext::fail(QStringLiteral("the export ended without a stored ringtone file"));
-        CliContext::out(stored);
+        CliContext::out(CliOutput::escaped(stored));
         return kExitOk;
     }
     case ExportViewController::Outcome::Error:

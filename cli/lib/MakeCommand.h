@@ -1,5 +1,5 @@
 #pragma once
-#include <QStringList>
+#include "CliCommand.h"
 
 namespace quorvel::cli {
 
@@ -9,8 +9,8 @@ namespace quorvel::cli {
 // standard output is the stored file's path.
 class MakeCommand {
   public:
-    static const char* help();
-    static int run(const QStringList& args);
+    static CliCommand command();
+    static int run(const QCommandLineParser& line);
 };
 
 } // namespace quorvel::cli

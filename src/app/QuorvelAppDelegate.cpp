@@ -3,6 +3,7 @@
 #include "Appirater.h"
 #include "DBHelper.h"
 #include "DocumentsLock.h"
+#include "FolderMigration.h"
 #include "Log.h"
 #include "Paths.h"
 
@@ -55,6 +56,7 @@ bool QuorvelAppDelegate::applicationDidFinishLaunchingWithOptions() {
         // the start unguarded rather than impossible: listing and deleting
         // are what frees the disk.
         if (!lock.isLocked()) NSLog("Starting without the documents folder's lock: %@", lock.errorString());
+        FolderMigration::moveOldFiles();
         DBHelper::dbHelper().setManagedObjectContext(managedObjectContext());
         NSError error;
         if (!checkDB(&error)) unresolvedError(error);

@@ -1,5 +1,6 @@
 #include "GenericHelper.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -40,6 +41,20 @@ WaveLayout GenericHelper::slideRangeOnWave(float start, float range) {
     return layout;
 }
 
+WaveLayout GenericHelper::slideRangeOverSong(float start, float range) {
+    const float end = start + range;
+    const double E = double(end) * kPointsPerSecond;
+    const float offset = float(E - kRightAnchor);
+    const float x = float(E <= kRightAnchor ? double(start) * kPointsPerSecond
+                                            : kRightAnchor - double(range) * kPointsPerSecond);
+    gLastStartPoint = x;
+    WaveLayout layout;
+    layout.rangeFrame = QRectF(x, 0, range * float(kPointsPerSecond), kOverlayHeight);
+    layout.cursorFrame = QRectF(x, 0, kCursorWidth, kOverlayHeight);
+    layout.visibleRect = QRectF(offset < 0 ? 0.0f : offset, 0, kVisibleWidth, kStripHeight);
+    return layout;
+}
+
 QRectF GenericHelper::cursorPoint(float start, float range) {
     return QRectF(rangeStartPoint(start, range), 0, kCursorWidth, kOverlayHeight);
 }
@@ -50,29 +65,33 @@ float GenericHelper::playingCursorPoint(float playerTime, float start, float ran
     return isRecorded ? x0 + (playerTime - start) * k : x0 + k * playerTime;
 }
 
+float GenericHelper::roundedToTenth(double seconds) { return float(std::round(seconds * 10.0) / 10.0); }
+
 QString GenericHelper::timeToString(float seconds, bool withMinutes) {
-    const float q = seconds / 60.0f;
-    const int m = int(q);
-    const float u = (q - float(m)) * 60.0f;
-    const int sec = int(u);
-    const int tenth = int((u - float(sec)) * 10.0f);
+    const long long tenths = std::max(0LL, std::llround(double(seconds) * 10.0));
+    const long long m = tenths / 600;
+    const int sec = int(tenths / 10 % 60);
+    const int tenth = int(tenths % 10);
     char buf[64];
     if (withMinutes)
-        std::snprintf(buf, sizeof buf, "%02d:%02d.%d", m, sec, tenth);
+        std::snprintf(buf, sizeof buf, "%02lld:%02d.%d", m, sec, tenth);
     else
         std::snprintf(buf, sizeof buf, "%02d.%1d", sec, tenth);
     return QString::fromLatin1(buf);
 }
 
 CMTimeRange GenericHelper::playerItemTimeRange(float start, float range) {
-    const int64_t durationMs = range >= 40.0f ? 39900 : int64_t(double(range) * 1000.0);
-    const int64_t startMs = int64_t(double(start) * 1000.0);
+    const auto tenthsInMs = [](float seconds) { return int64_t(std::llround(double(seconds) * 10.0)) * 100; };
+    const int64_t durationMs = range >= 40.0f ? 39900 : std::min<int64_t>(39900, tenthsInMs(range));
+    const int64_t startMs = std::max<int64_t>(0, tenthsInMs(start));
     return CMTimeRangeMake(CMTimeMake(startMs, 1000), CMTimeMake(durationMs, 1000));
 }
 
 CMTimeRange GenericHelper::timeRangeForSpeed(float speedPosition, const CMTimeRange& range, float length) {
     const float d = float(double(length) * std::pow(2.0, double(speedPosition) * 0.5));
-    const CMTime duration = d < 40.0f ? CMTimeMakeWithSeconds(double(d), 10) : CMTimeMakeWithSeconds(39.9, 10);
+    CMTime duration = d < 40.0f ? CMTimeMakeWithSeconds(double(d), 10) : CMTimeMakeWithSeconds(39.9, 10);
+    // Rounded to the tenth, a length just under 40 s becomes 40.0: the cap holds after the rounding.
+    if (CMTimeGetSeconds(duration) > 39.9) duration = CMTimeMakeWithSeconds(39.9, 10);
     const CMTime start = range.isValid() ? range.start : kCMTimeZero;
     return CMTimeRangeMake(start, duration);
 }
@@ -84,7 +103,8 @@ std::shared_ptr<AVAudioMix> GenericHelper::fadeInAndOut(const std::shared_ptr<AV
     if (tracks.empty()) return nullptr;
 
     const float D = float(CMTimeGetSeconds(range.duration));
-    if (!(D - (fadeIn + fadeOut) > 0)) fadeIn = fadeOut = (D - 1.0f) * 0.5f;
+    // A segment shorter than a second has no room for shortened fades: none.
+    if (!(D - (fadeIn + fadeOut) > 0)) fadeIn = fadeOut = std::max(0.0f, (D - 1.0f) * 0.5f);
 
     const CMTime end = CMTimeAdd(range.start, range.duration);
     const CMTimeRange fadeInRange = CMTimeRangeMake(range.start, CMTimeMakeWithSeconds(double(fadeIn), 10));

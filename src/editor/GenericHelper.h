@@ -37,13 +37,22 @@ public:
     // The marker spans the segment, the cursor sits at its start, and the
     // strip scrolls so that the segment's end is at the anchor (or to 0).
     static WaveLayout slideRangeOnWave(float start, float range);
+    // The same scroll, with the marker always over the audio it selects
+    // (the strip showing the song's own waveform): when the segment's end
+    // lies beyond the anchor, the marker's end sits at the anchor, also when
+    // the segment has just grown. Remembers the marker's x as
+    // rangeStartPoint() does, so the cursor operations agree with it.
+    static WaveLayout slideRangeOverSong(float start, float range);
     // The cursor at rest at the segment start.
     static QRectF cursorPoint(float start, float range);
     // x of the play cursor for player time t.
     static float playingCursorPoint(float playerTime, float start, float range, float speed, bool isRecorded);
-    // "%02d:%02d.%d" with minutes, "%02d.%1d" without (minutes dropped).
+    // "%02d:%02d.%d" with minutes, "%02d.%1d" without (minutes dropped),
+    // rounded to the nearest tenth: the controls step in tenths, and a float
+    // sum of tenths lies just below or above the tenth it means.
     static QString timeToString(float seconds, bool withMinutes);
-    // The segment in milliseconds; at most 39,900 ms long.
+    // The segment in milliseconds, start and length rounded to the tenth
+    // (what the labels show); at most 39,900 ms long.
     static CMTimeRange playerItemTimeRange(float start, float range);
     // The segment after time stretching (tenths of a second), at most 39.9 s.
     static CMTimeRange timeRangeForSpeed(float speedPosition, const CMTimeRange& range, float length);
@@ -51,6 +60,9 @@ public:
     // fade-out; attached to the item and returned. Nil without an item or tracks.
     static std::shared_ptr<AVAudioMix> fadeInAndOut(const std::shared_ptr<AVPlayerItem>& playerItem, float fadeIn,
                                                     float fadeOut, const CMTimeRange& range, float speedPosition);
+
+    // `seconds` rounded to the nearest tenth of a second.
+    static float roundedToTenth(double seconds);
 
     static float lastStartPoint();
     static void setLastStartPoint(float value);

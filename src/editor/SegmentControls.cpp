@@ -1,5 +1,7 @@
 #include "SegmentControls.h"
 
+#include "GenericHelper.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -36,12 +38,13 @@ void SegmentControls::setLength(float seconds) {
     lengthChanged();
 }
 
+// Steps land on tenths: thirty float steps of 0.1 would add up to just below 3.
 void SegmentControls::stepStart(bool forward) {
-    start_.setValue(float(double(start_.value) + (forward ? 0.1 : -0.1)));
+    start_.setValue(GenericHelper::roundedToTenth(double(start_.value) + (forward ? 0.1 : -0.1)));
 }
 
 void SegmentControls::stepLength(bool forward) {
-    length_.setValue(float(double(length_.value) + (forward ? 0.1 : -0.1)));
+    length_.setValue(GenericHelper::roundedToTenth(double(length_.value) + (forward ? 0.1 : -0.1)));
     lengthChanged();
 }
 

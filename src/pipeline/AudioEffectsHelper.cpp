@@ -138,7 +138,9 @@ void AudioEffectsHelper::State::processThread() {
     DiracSetProperty(kDiracPropertyFormantFactor, double(1.0f / pitch), dirac);
     if (pitch > 1.0f) DiracSetProperty(kDiracPropertyUseConstantCpuPitchShift, 1.0, dirac);
 
-    const int64_t total = outputFrames(reader->fileNumFrames(), speed);
+    // Counted at the rate the engine is fed: a song at 48 kHz would otherwise
+    // gain silence at its end, one at 8 kHz lose most of its audio.
+    const int64_t total = outputFrames(reader->clientNumFrames(), speed);
 
     float** audio = AllocateAudioBuffer(kChannels, int(kBlockFrames));
     if (!audio) {

@@ -25,6 +25,11 @@ QHash<QString, QUrl> AudioExportHelper::urlDictionary() const {
     return urlDictionary_;
 }
 
+NSError AudioExportHelper::effectsInputError() const {
+    std::lock_guard lock(mutex_);
+    return effectsInputError_;
+}
+
 void AudioExportHelper::exportRingtune(const std::shared_ptr<Ringtune>& ringtune,
                                        const std::weak_ptr<ExportObserver>& observer) {
     std::lock_guard lock(mutex_);
@@ -86,6 +91,7 @@ void AudioExportHelper::exportRingtuneForEffects(const std::shared_ptr<Ringtune>
     {
         std::lock_guard lock(mutex_);
         std::shared_ptr<NSTimer> timer;
+        effectsInputError_ = NSError{};
         try {
             const QString extension = TSLibraryImport::extensionForAssetURL(ringtune ? ringtune->assetURL() : QUrl());
             const QUrl url = QUrl::fromLocalFile(Paths::documentPath(outFileName + QLatin1Char('.') + extension));
@@ -97,8 +103,11 @@ void AudioExportHelper::exportRingtuneForEffects(const std::shared_ptr<Ringtune>
             timer = NSTimer::scheduledTimerWithTimeInterval(
                 0.2, [this](NSTimer* t) { progressTimer(t); }, std::any(importer), true);
             importer->importRingtune(ringtune, url, [this](TSLibraryImport* finished) {
-                if (finished->status() != AVAssetExportSessionStatusCompleted)
+                if (finished->status() != AVAssetExportSessionStatusCompleted) {
                     NSLog("Error importing: %@", finished->error());
+                    std::lock_guard lock(mutex_);
+                    effectsInputError_ = finished->error();
+                }
                 NotificationCenter::defaultCenter().postNotificationName(AssetURLExportedNotification, this);
             });
             // The importer keeps itself alive until its completion has run.
@@ -117,6 +126,10 @@ void AudioExportHelper::effectsInputFailed(const NSException& e) {
     // The editor waits for the notification: announce the failed input as a
     // failed import is announced, then let the caller have the exception.
     NSLog("Error importing: %@", e);
+    {
+        std::lock_guard lock(mutex_);
+        effectsInputError_ = NSError{TSLibraryImportErrorDomain, -1, e.reason(), {}};
+    }
     NotificationCenter::defaultCenter().postNotificationName(AssetURLExportedNotification, this);
 }
 

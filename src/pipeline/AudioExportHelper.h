@@ -46,6 +46,10 @@ public:
 
     // "effectsUrl": the latest effects input file.
     QHash<QString, QUrl> urlDictionary() const;
+    // Why the latest effects input was not made ("Cannot write <file>: No
+    // space left on device"); no description while it runs and once it is
+    // made. Set before "assetURLExported" is posted.
+    NSError effectsInputError() const;
 
     AudioExportHelper(const AudioExportHelper&) = delete;
     AudioExportHelper& operator=(const AudioExportHelper&) = delete;
@@ -56,6 +60,7 @@ private:
 
     mutable std::recursive_mutex mutex_; // held for each job's set-up
     QHash<QString, QUrl> urlDictionary_;
+    NSError effectsInputError_;
 };
 
 } // namespace quorvel

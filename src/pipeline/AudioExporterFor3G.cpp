@@ -11,6 +11,8 @@
 
 #include <QFile>
 #include <QScopeGuard>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace quorvel {
@@ -93,7 +95,11 @@ void AudioExporterFor3G::exportRingtune(std::shared_ptr<Ringtune> ringtune, cons
 void AudioExporterFor3G::convertIt(std::shared_ptr<Ringtune> ringtune) {
     const QString outPath = ringtune->filePath();
     QFile::remove(outPath);
-    doIt(ringtune->exportURL().toLocalFile(), outPath);
+    // The same segment and fades as the platform export writes.
+    Segment segment;
+    segment.range = ringtune->timeRange().isValid() ? ringtune->timeRange() : ringtune->realTimeRange();
+    segment.mix = ringtune->audioMixer();
+    doIt(ringtune->exportURL().toLocalFile(), outPath, segment);
 }
 
 std::vector<int> AudioExporterFor3G::channelMap(int channels) {
@@ -119,26 +125,30 @@ struct AudioExporterFor3G::Encoding {
     MP4TrackId track = MP4_INVALID_TRACK_ID;
     MP4EditId edit = MP4_INVALID_EDIT_ID;
     std::unique_ptr<wav_file, WavCloser> wav;
-    uint64_t samplesRead = 0;
+    uint64_t samplesRead = 0; // samples of the segment handed to the encoder
 };
 
-void AudioExporterFor3G::doIt(const QString& inPath, const QString& outPath) {
+void AudioExporterFor3G::doIt(const QString& inPath, const QString& outPath) { doIt(inPath, outPath, Segment()); }
+
+void AudioExporterFor3G::doIt(const QString& inPath, const QString& outPath, const Segment& segment) {
     const std::shared_ptr<Job> job = currentJob();
     progressValueArray_->replaceElementZero(0.0f);
     // Every way out before the file is complete ends the job without a file.
     // The handles are declared after this guard, so they are closed first.
-    // Why the file could not be written, for the export screen.
-    QString writeError;
-    auto failed = qScopeGuard([&] { failJob(job, outPath, writeError); });
+    // Why the file could not be made, for the export screen.
+    QString reason;
+    auto failed = qScopeGuard([&] { failJob(job, outPath, reason); });
     Encoding e;
-    if (!openEncoding(e, inPath.toUtf8(), outPath.toUtf8())) return;
-    const bool flushed = encode(e, job, outPath, &writeError);
+    if (!openEncoding(e, inPath, outPath, &reason)) return;
+    const bool flushed = encode(e, job, segment, outPath, &reason);
     e.wav.reset();
     e.encoder.reset();
     if (flushed) MP4SetTrackEditDuration(e.file.get(), e.track, e.edit, e.samplesRead);
-    const bool closed = MP4Close(e.file.release());
+    QString closeError;
+    const bool closed = MP4Close(e.file.release(), &closeError);
     if (flushed && !closed) {
-        writeError = QStringLiteral("Cannot complete %1").arg(outPath);
+        reason = closeError.isEmpty() ? QStringLiteral("Cannot complete %1").arg(outPath)
+                                      : QStringLiteral("Cannot write %1: %2").arg(outPath, closeError);
         say("MP4Close failed");
     }
     if (!flushed || !closed) return;
@@ -147,13 +157,15 @@ void AudioExporterFor3G::doIt(const QString& inPath, const QString& outPath) {
     progressValueArray_->replaceElementZero(1.0f);
 }
 
-bool AudioExporterFor3G::openEncoding(Encoding& e, const QByteArray& in, const QByteArray& out) {
-    auto fail = [](const char* line) {
+bool AudioExporterFor3G::openEncoding(Encoding& e, const QString& in, const QString& out, QString* reason) {
+    // Each failed step prints its line and leaves it, with the file it concerns, as the reason.
+    auto fail = [reason](const char* line, const QString& file) {
         say(line);
+        *reason = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(line), file);
         return false;
     };
     e.encoder.reset(faacEncOpen(kSampleRate, kChannels, &e.inputSamples, &e.maxOutputBytes));
-    if (!e.encoder) return fail("faacEncOpen failed");
+    if (!e.encoder) return fail("faacEncOpen failed", out);
     faacEncConfigurationPtr config = faacEncGetCurrentConfiguration(e.encoder.get());
     config->mpegVersion = MPEG4;
     config->aacObjectType = LOW;
@@ -166,57 +178,83 @@ bool AudioExporterFor3G::openEncoding(Encoding& e, const QByteArray& in, const Q
     config->outputFormat = 0;
     config->inputFormat = FAAC_INPUT_FLOAT;
     if (!faacEncSetConfiguration(e.encoder.get(), config))
-        return fail("faacEncSetConfiguration failed: the encoder refused its configuration");
-    e.file.reset(MP4Create(out.constData(), 0, 0));
-    if (!e.file) return fail("MP4Create failed");
+        return fail("faacEncSetConfiguration failed: the encoder refused its configuration", out);
+    e.file.reset(MP4Create(out.toUtf8().constData(), 0, 0));
+    if (!e.file) return fail("MP4Create failed", out);
     MP4SetTimeScale(e.file.get(), kSampleRate);
     e.track = MP4AddAudioTrack(e.file.get(), kSampleRate, kSampleDuration, MP4_MPEG4_AUDIO_TYPE);
-    if (e.track == MP4_INVALID_TRACK_ID) return fail("MP4AddAudioTrack failed");
+    if (e.track == MP4_INVALID_TRACK_ID) return fail("MP4AddAudioTrack failed", out);
     MP4SetAudioProfileLevel(e.file.get(), kAudioProfileLevel);
     std::vector<unsigned char> decoderInfo;
     if (faacEncGetDecoderSpecificInfo(e.encoder.get(), &decoderInfo) != 0)
-        return fail("faacEncGetDecoderSpecificInfo failed");
+        return fail("faacEncGetDecoderSpecificInfo failed", out);
     if (!MP4SetTrackESConfiguration(e.file.get(), e.track, decoderInfo.data(), uint32_t(decoderInfo.size())))
-        return fail("MP4SetTrackESConfiguration failed");
+        return fail("MP4SetTrackESConfiguration failed", out);
     // The presentation starts after the encoder's priming; its length is set
-    // once the input's is known, so that the file lasts exactly as long as the WAV.
+    // once the segment's is known, so that the file lasts exactly as long as it.
     e.edit = MP4AddTrackEdit(e.file.get(), e.track, MP4_INVALID_EDIT_ID, faacEncGetDelay(e.encoder.get()), 0);
-    if (e.edit == MP4_INVALID_EDIT_ID) return fail("MP4AddTrackEdit failed");
-    e.wav.reset(wav_open_read(in.constData()));
-    if (!e.wav) return fail("wav_open_read failed");
+    if (e.edit == MP4_INVALID_EDIT_ID) return fail("MP4AddTrackEdit failed", out);
+    e.wav.reset(wav_open_read(in.toUtf8().constData()));
+    if (!e.wav) return fail("wav_open_read failed", in);
     // The encoder is set up for mono at 44,100 Hz: anything else would come
     // out at the wrong speed and length.
     if (e.wav->channels != int(kChannels) || e.wav->sample_rate != int(kSampleRate)) {
-        std::printf("the WAV file is not mono at 44100 Hz (%d channels at %d Hz)\n", int(e.wav->channels),
-                    int(e.wav->sample_rate));
-        std::fflush(stdout);
+        const QString line = QStringLiteral("the WAV file is not mono at 44100 Hz (%1 channels at %2 Hz)")
+                                 .arg(e.wav->channels)
+                                 .arg(e.wav->sample_rate);
+        say(line.toUtf8().constData());
+        *reason = QStringLiteral("%1 (%2)").arg(line, in);
         return false;
     }
     return true;
 }
 
-bool AudioExporterFor3G::encode(Encoding& e, const std::shared_ptr<Job>& job, const QString& outPath,
-                                QString* writeError) {
+bool AudioExporterFor3G::encode(Encoding& e, const std::shared_ptr<Job>& job, const Segment& segment,
+                                const QString& outPath, QString* reason) {
     std::vector<float> input(e.inputSamples);
     std::vector<unsigned char> output(e.maxOutputBytes);
     const std::vector<int> map = channelMap(e.wav->channels);
-    const int frames = e.wav->frames;
+    // The segment in frames of the WAV (mono, so frames are samples).
+    int64_t first = 0;
+    int64_t end = INT64_MAX;
+    if (segment.range.isValid()) {
+        first = std::max<int64_t>(0, llround(CMTimeGetSeconds(segment.range.start) * kSampleRate));
+        end = first + std::max<int64_t>(0, llround(CMTimeGetSeconds(segment.range.duration) * kSampleRate));
+    }
+    const int64_t frames = std::min<int64_t>(e.wav->frames, end) - first;
+    int64_t position = 0; // frames read from the WAV
     for (;;) {
         if ((job && job->cancelled.load()) || WorkerThreads::stopRequested()) return false;
-        const int n = wav_read_float32(e.wav.get(), input.data(), unsigned(e.inputSamples), map.empty() ? nullptr : map.data());
-        e.samplesRead += uint64_t(n);
-        const int bytes = faacEncEncode(e.encoder.get(), input.data(), unsigned(n), output.data(), unsigned(e.maxOutputBytes));
+        // Past the segment's end the WAV is not read on: the encoder is flushed.
+        int n = position < end ? wav_read_float32(e.wav.get(), input.data(), unsigned(e.inputSamples),
+                                                  map.empty() ? nullptr : map.data())
+                               : 0;
+        const int64_t at = position;
+        position += std::max(n, 0);
+        // Keep what lies in the segment, at the start of the buffer, with the fades applied.
+        const int64_t from = std::clamp<int64_t>(first - at, 0, std::max(n, 0));
+        const int64_t to = std::clamp<int64_t>(end - at, 0, std::max(n, 0));
+        const int kept = int(std::max<int64_t>(0, to - from));
+        for (int i = 0; i < kept; ++i) {
+            const float gain = segment.mix ? segment.mix->gainAt(double(at + from + i) / kSampleRate) : 1.0f;
+            input[size_t(i)] = input[size_t(from + i)] * gain;
+        }
+        // Before the segment: read on, nothing to encode yet.
+        if (n > 0 && kept == 0 && at + n <= first) continue;
+        e.samplesRead += uint64_t(kept);
+        const int bytes = faacEncEncode(e.encoder.get(), input.data(), unsigned(kept), output.data(), unsigned(e.maxOutputBytes));
         if (bytes < 0) {
             say("faacEncEncode failed");
+            *reason = QStringLiteral("faacEncEncode failed (%1)").arg(outPath);
             return false;
         }
-        if (bytes == 0 && n == 0) return true; // the encoder is flushed
-        float progress = float(double(e.samplesRead) / double(frames));
+        if (bytes == 0 && kept == 0) return true; // the encoder is flushed
+        float progress = frames > 0 ? float(double(e.samplesRead) / double(frames)) : 0.99f;
         if (!(progress < 1.0f)) progress = 0.99f; // 1.0 is kept for the complete file
         progressValueArray_->replaceElementZero(progress);
         if (bytes > 0 && !MP4WriteSample(e.file.get(), e.track, output.data(), uint32_t(bytes), MP4_INVALID_DURATION, 0, true)) {
-            *writeError = QStringLiteral("Cannot write %1: %2").arg(outPath, MP4GetLastError(e.file.get()));
-            say(QStringLiteral("MP4WriteSample failed: %1").arg(*writeError).toUtf8().constData());
+            *reason = QStringLiteral("Cannot write %1: %2").arg(outPath, MP4GetLastError(e.file.get()));
+            say(QStringLiteral("MP4WriteSample failed: %1").arg(*reason).toUtf8().constData());
             return false;
         }
     }
@@ -239,12 +277,13 @@ void AudioExporterFor3G::finishJob(const std::shared_ptr<Job>& job) {
 
 void AudioExporterFor3G::failJob(const std::shared_ptr<Job>& job, const QString& outPath, const QString& reason) {
     QFile::remove(outPath); // never leave a half-written ringtone behind
+    const bool cancelled = job && job->cancelled.load();
     {
         std::lock_guard lock(threadMutex_);
-        failure_ = reason;
+        failure_ = cancelled ? QString() : reason;
     }
     finishJob(job);
-    progressValueArray_->replaceElementZero(ProgressValueArray::kFailed);
+    progressValueArray_->replaceElementZero(cancelled ? ProgressValueArray::kCancelled : ProgressValueArray::kFailed);
 }
 
 void AudioExporterFor3G::exportWasCancelled(const void* /*sender*/) {
@@ -266,13 +305,12 @@ void AudioExporterFor3G::editMediaTypeTag(const QString& path) {
         say("MP4Modify failed");
         return;
     }
-    MP4Tags* tags = MP4TagsAlloc();
-    MP4TagsFetch(tags, file.get());
-    MP4TagsSetComments(tags, kComment);
+    const MP4TagsPtr tags(MP4TagsAlloc());
+    MP4TagsFetch(tags.get(), file.get());
+    MP4TagsSetComments(tags.get(), kComment);
     const uint8_t mediaType = kMediaTypeRingtone;
-    MP4TagsSetMediaType(tags, &mediaType);
-    if (!MP4TagsStore(tags, file.get())) say("MP4TagsStore failed");
-    MP4TagsFree(tags);
+    MP4TagsSetMediaType(tags.get(), &mediaType);
+    if (!MP4TagsStore(tags.get(), file.get())) say("MP4TagsStore failed");
 }
 
 bool IsAACHardwareEncoderAvailable() {

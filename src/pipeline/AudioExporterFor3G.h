@@ -8,6 +8,8 @@
 // on the main thread; doIt runs on the worker (or, for tools, on the caller's
 // thread). The progress value and the cancel mark are the only state the two
 // threads share. One job at a time.
+#include "AVAudioMix.h"
+#include "CMTime.h"
 #include "ExportObserver.h"
 #include "ProgressValueArray.h"
 #include "WorkerThreads.h"
@@ -28,15 +30,26 @@ public:
     // The one instance; created on first use and never destroyed.
     static AudioExporterFor3G& sharedInstance();
 
-    // Starts a job that writes the ringtone's exportURL (a mono 44,100 Hz WAV)
-    // to its filePath, and schedules a 0.2 s timer that sends the observer
+    // The part of the WAV a job encodes and the volume envelope it applies,
+    // both on the WAV's timeline; the invalid range is the whole file.
+    struct Segment {
+        CMTimeRange range = kCMTimeRangeInvalid;
+        std::shared_ptr<AVAudioMix> mix;
+    };
+
+    // Starts a job that writes the ringtone's exportURL (a mono 44,100 Hz WAV),
+    // cut to its range and with its fade envelope as the platform export
+    // applies them, to its filePath, and schedules a 0.2 s timer that sends the observer
     // progressTimer() with progressValueArray() as user info. Returns at once.
     // The observer is not retained.
     void exportRingtune(std::shared_ptr<Ringtune> ringtune, const std::weak_ptr<ExportObserver>& observer);
-    // The worker's entry: removes any file at filePath, then doIt.
+    // The worker's entry: removes any file at filePath, then doIt with the
+    // ringtone's range (its effective range, else the stored one) and mix.
     void convertIt(std::shared_ptr<Ringtune> ringtune);
-    // The encoding job, on the calling thread.
+    // The encoding job, on the calling thread: the whole WAV without a mix,
+    // or the segment.
     void doIt(const QString& inPath, const QString& outPath);
+    void doIt(const QString& inPath, const QString& outPath, const Segment& segment);
     // Marks the running job cancelled; it stops at its next loop turn.
     void exportWasCancelled(const void* sender) override;
     // Marks a ringtone file as a ringtone (media type 14, the fixed comment) in place.
@@ -45,8 +58,9 @@ public:
     std::shared_ptr<ProgressValueArray> progressValueArray() const { return progressValueArray_; }
     // True while a job is set up or encoding.
     bool isRunning() const;
-    // Why the last job ended without a file, when the writing failed
-    // ("Cannot write <file>: No space left on device"); empty otherwise.
+    // Why the last job ended without a file: the step that failed ("the WAV
+    // file ... is not mono at 44100 Hz", "Cannot write <file>: No space left
+    // on device"); empty after a complete or a cancelled job.
     QString lastFailure() const;
     // Waits for the worker of the last job (tools and tests).
     void waitUntilFinished();
@@ -67,18 +81,20 @@ private:
     };
     std::shared_ptr<Job> currentJob() const;
     // The encoder, the MP4 file and the WAV of one job, set up by
-    // openEncoding (which says which step failed) and fed by encode (true
-    // when the input is used up and the encoder flushed; a sample it cannot
-    // write leaves the reason, naming outPath, in writeError).
+    // openEncoding (which says which step failed in *reason) and fed by
+    // encode (true when the segment is used up and the encoder flushed; an
+    // encoder or file failure leaves its reason, naming outPath, in *reason).
     struct Encoding;
-    static bool openEncoding(Encoding& e, const QByteArray& in, const QByteArray& out);
-    bool encode(Encoding& e, const std::shared_ptr<Job>& job, const QString& outPath, QString* writeError);
+    static bool openEncoding(Encoding& e, const QString& in, const QString& out, QString* reason);
+    bool encode(Encoding& e, const std::shared_ptr<Job>& job, const Segment& segment, const QString& outPath,
+                QString* reason);
     // Puts the audio session into its offline-processing category. The
     // desktop has no session that could refuse it: always 0.
     static int32_t setAudioProcessingCategory();
     void finishJob(const std::shared_ptr<Job>& job);
-    // Ends a job that leaves no file: removes what was written, reports failure.
-    void failJob(const std::shared_ptr<Job>& job, const QString& outPath, const QString& reason = {});
+    // Ends a job that leaves no file: removes what was written, reports the
+    // failure (or the cancel, when the job was cancelled).
+    void failJob(const std::shared_ptr<Job>& job, const QString& outPath, const QString& reason);
 
     std::mutex setupMutex_;          // held while a job is being started
     mutable std::mutex threadMutex_; // guards theThread_ and failure_

@@ -15,19 +15,20 @@ EAFRead::~EAFRead() { closeFile(); }
 OSStatus EAFRead::openFileForRead(const QUrl& url, double sr, int channels) {
     // Opening again must not leak the file opened before.
     closeFile();
-    ExtAudioFileRef ref = nullptr;
-    OSStatus err = ExtAudioFileOpenURL(url, &ref);
+    ExtAudioFileRef opened = nullptr;
+    OSStatus err = ExtAudioFileOpenURL(url, &opened);
     if (err != noErr) {
         NSLog("!!! Error in ExtAudioFileOpen, %d", err);
         return err;
     }
+    // Disposed of on every early return; kept only once the client format is set.
+    ExtAudioFilePtr ref(opened);
 
     AudioStreamBasicDescription fileFormat{};
     UInt32 size = sizeof fileFormat;
-    err = ExtAudioFileGetProperty(ref, kExtAudioFileProperty_FileDataFormat, &size, &fileFormat);
+    err = ExtAudioFileGetProperty(ref.get(), kExtAudioFileProperty_FileDataFormat, &size, &fileFormat);
     if (err != noErr) {
         NSLog("!!! Error in ExtAudioFileGetProperty, %d", err);
-        ExtAudioFileDispose(ref);
         return err;
     }
     extAFRateRatio = sr / fileFormat.mSampleRate;
@@ -41,14 +42,12 @@ OSStatus EAFRead::openFileForRead(const QUrl& url, double sr, int channels) {
     client.mFramesPerPacket = 1;
     client.mBytesPerFrame = client.mBytesPerPacket = UInt32(2 * channels);
     client.mReserved = 0;
-    err = ExtAudioFileSetProperty(ref, kExtAudioFileProperty_ClientDataFormat, sizeof client, &client);
+    err = ExtAudioFileSetProperty(ref.get(), kExtAudioFileProperty_ClientDataFormat, sizeof client, &client);
     if (err != noErr) {
         NSLog("!!! Error in ExtAudioFileSetProperty, %d", err);
-        // A file that cannot deliver the asked format is not kept open.
-        ExtAudioFileDispose(ref);
-        return err;
+        return err; // a file that cannot deliver the asked format is not kept open
     }
-    extAFRef = ref;
+    extAFRef = std::move(ref);
     extAFNumChannels = channels;
     return noErr;
 }
@@ -77,7 +76,7 @@ template <class Store> int32_t EAFRead::readConsecutive(int64_t numFrames, Store
     list.mBuffers[0].mDataByteSize = UInt32(numFrames * channels * 2);
     list.mBuffers[0].mData = data.get();
     UInt32 frames = UInt32(numFrames);
-    OSStatus err = ExtAudioFileRead(extAFRef, &frames, &list);
+    OSStatus err = ExtAudioFileRead(extAFRef.get(), &frames, &list);
     if (err != noErr) return err;
 
     for (int64_t c = 0; c < channels; ++c)
@@ -103,7 +102,7 @@ int64_t EAFRead::fileNumFrames() {
     if (!extAFRef) return 0;
     SInt64 frames = 0;
     UInt32 size = sizeof frames;
-    OSStatus err = ExtAudioFileGetProperty(extAFRef, kExtAudioFileProperty_FileLengthFrames, &size, &frames);
+    OSStatus err = ExtAudioFileGetProperty(extAFRef.get(), kExtAudioFileProperty_FileLengthFrames, &size, &frames);
     if (err != noErr) {
         NSLog("!!! Error in ExtAudioFileGetProperty kExtAudioFileProperty_FileLengthFrames, %d", err);
         return 0;
@@ -111,9 +110,13 @@ int64_t EAFRead::fileNumFrames() {
     return frames;
 }
 
+int64_t EAFRead::clientNumFrames() {
+    const double frames = double(fileNumFrames()) * extAFRateRatio;
+    return std::isfinite(frames) && frames > 0 ? int64_t(std::llround(frames)) : 0;
+}
+
 OSStatus EAFRead::closeFile() {
-    if (extAFRef) ExtAudioFileDispose(extAFRef);
-    extAFRef = nullptr;
+    extAFRef.reset();
     return noErr;
 }
 

@@ -30,13 +30,15 @@ public:
     int32_t readShortsConsecutive(int64_t numFrames, int16_t** audio);
     // The file's length in its own frames at its own rate; 0 when no file is open.
     int64_t fileNumFrames();
+    // The file's length in frames at the rate the reader delivers.
+    int64_t clientNumFrames();
     OSStatus closeFile();
 
 private:
     // Reads numFrames interleaved frames and hands each sample to store(channel, frame, value).
     template <class Store> int32_t readConsecutive(int64_t numFrames, Store store);
 
-    ExtAudioFileRef extAFRef = nullptr;
+    ExtAudioFilePtr extAFRef;
     int32_t extAFNumChannels = 0;
     double extAFRateRatio = 1.0;
     std::mutex lock_;

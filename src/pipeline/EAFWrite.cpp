@@ -3,6 +3,7 @@
 #include "AudioBuffers.h"
 #include "AudioStatus.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -83,12 +84,14 @@ OSStatus EAFWrite::openFileForWrite(const QUrl& url, double sr, int channels, in
         reportFailure("AudioFileCreate", err);
         return err;
     }
-    err = ExtAudioFileWrapAudioFileID(mAfid, true, &mOutputAudioFile);
+    ExtAudioFileRef wrapped = nullptr;
+    err = ExtAudioFileWrapAudioFileID(mAfid, true, &wrapped);
+    mOutputAudioFile.reset(wrapped);
     if (err != noErr) {
         reportFailure("ExtAudioFileWrapAudioFileID", err);
         return err;
     }
-    err = ExtAudioFileSetProperty(mOutputAudioFile, kExtAudioFileProperty_ClientDataFormat, sizeof mOutputFormat,
+    err = ExtAudioFileSetProperty(mOutputAudioFile.get(), kExtAudioFileProperty_ClientDataFormat, sizeof mOutputFormat,
                                   &mOutputFormat);
     if (err != noErr) {
         reportFailure("ExtAudioFileSetProperty", err);
@@ -99,12 +102,18 @@ OSStatus EAFWrite::openFileForWrite(const QUrl& url, double sr, int channels, in
 
 template <class Fill> OSStatus EAFWrite::write(uint32_t numFrames, Fill fill) {
     const UInt32 channels = mStreamFormat.mChannelsPerFrame;
-    AudioBufferList* list = AllocateAudioBufferList(channels, (unsigned long)numFrames * 2);
-    if (!list) return -1;
-    AudioBuffer* buffers = list->mBuffers; // one buffer per channel
-    for (UInt32 c = 0; c < channels; ++c) fill(c, static_cast<int16_t*>(buffers[c].mData));
-    OSStatus err = ExtAudioFileWrite(mOutputAudioFile, numFrames, list);
-    DestroyAudioBufferList(list);
+    // One block list for the whole file, grown when a larger block comes.
+    if (!mBlock || numFrames > mBlockFrames) {
+        mBlock.reset(AllocateAudioBufferList(channels, (unsigned long)numFrames * 2));
+        mBlockFrames = mBlock ? numFrames : 0;
+        if (!mBlock) return -1;
+    }
+    AudioBuffer* buffers = mBlock->mBuffers; // one buffer per channel
+    for (UInt32 c = 0; c < channels; ++c) {
+        buffers[c].mDataByteSize = numFrames * 2;
+        fill(c, static_cast<int16_t*>(buffers[c].mData));
+    }
+    OSStatus err = ExtAudioFileWrite(mOutputAudioFile.get(), numFrames, mBlock.get());
     if (err != noErr) {
         reportFailure("ExtAudioFileWrite", err);
         return err;
@@ -116,7 +125,10 @@ OSStatus EAFWrite::writeFloats(uint32_t numFrames, float** audio) {
     if (!audio || numFrames == 0) return -1;
     return write(numFrames, [&](UInt32 c, int16_t* out) {
         float* in = audio[c];
-        if (!in) return; // the buffer is zeroed: a silent channel
+        if (!in) { // a silent channel
+            std::fill_n(out, numFrames, int16_t(0));
+            return;
+        }
         for (uint32_t j = 0; j < numFrames; ++j) {
             float& v = in[j];
             if (double(v) > 0.999) v = 0.999f;
@@ -130,8 +142,9 @@ OSStatus EAFWrite::writeFloats(uint32_t numFrames, float** audio) {
 OSStatus EAFWrite::writeShorts(uint32_t numFrames, int16_t** audio) {
     if (!audio || numFrames == 0) return -1;
     return write(numFrames, [&](UInt32 c, int16_t* out) {
-        if (const int16_t* in = audio[c])
-            for (uint32_t j = 0; j < numFrames; ++j) out[j] = in[j];
+        const int16_t* in = audio[c];
+        if (in) std::copy_n(in, numFrames, out);
+        else std::fill_n(out, numFrames, int16_t(0)); // a silent channel
     });
 }
 
@@ -139,12 +152,14 @@ OSStatus EAFWrite::closeFile() {
     OSStatus first = noErr;
     if (mAfid) AudioFileOptimize(mAfid);
     if (mOutputAudioFile) {
-        if (OSStatus err = ExtAudioFileDispose(mOutputAudioFile); err != noErr) {
+        // Disposed of here, not by the owner: its status says whether the last samples were written.
+        if (OSStatus err = ExtAudioFileDispose(mOutputAudioFile.release()); err != noErr) {
             reportFailure("ExtAudioFileDispose", err);
             first = err;
         }
-        mOutputAudioFile = nullptr;
     }
+    mBlock.reset();
+    mBlockFrames = 0;
     if (mAfid) {
         if (OSStatus err = AudioFileClose(mAfid); err != noErr) {
             reportFailure("AudioFileClose", err);

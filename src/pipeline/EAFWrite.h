@@ -3,6 +3,7 @@
 // 'caff', 'm4af' ...) from per-channel float or 16-bit arrays. The file is
 // complete only after closeFile(), which the destructor calls. Used from one
 // thread at a time.
+#include "AudioBuffers.h"
 #include "AudioFile.h"
 #include "CoreAudioTypes.h"
 #include "ExtAudioFile.h"
@@ -42,7 +43,9 @@ private:
     AudioStreamBasicDescription mOutputFormat{};
     int32_t mAudioChannels = 0;
     AudioFileID mAfid = nullptr;
-    ExtAudioFileRef mOutputAudioFile = nullptr;
+    ExtAudioFilePtr mOutputAudioFile;
+    AudioBufferListPtr mBlock;
+    uint32_t mBlockFrames = 0;
     QString mPath;
 };
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
@@ -38,6 +39,11 @@ QString movieURLPath(const QString& destPath) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString base = dot > 0 ? name.left(dot) : name;
     return info.dir().filePath(base + QStringLiteral(".mov"));
+}
+
+// A failed write in the system's words, with the file (a full disk says "No space left on device").
+QString writeFailure(const QString& path, int error) {
+    return QStringLiteral("Couldn't write destination file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
 }
 
 } // namespace
@@ -245,12 +251,12 @@ void TSLibraryImport::copyPayload(std::FILE* movie, qint64 bytes, const QString&
             break;
         }
         if (std::fwrite(buffer.data(), 1, got, dest.get()) != got) {
-            failure = QStringLiteral("Couldn't write destination file");
+            failure = writeFailure(destPath, errno);
             break;
         }
         remaining -= chunk;
     }
-    if (std::fclose(dest.release()) != 0 && failure.isEmpty()) failure = QStringLiteral("Couldn't write destination file");
+    if (std::fclose(dest.release()) != 0 && failure.isEmpty()) failure = writeFailure(destPath, errno);
     if (!failure.isEmpty()) {
         // A short copy must not pass for a complete one.
         QFile::remove(destPath);

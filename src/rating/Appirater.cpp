@@ -7,6 +7,7 @@
 #include "NotificationCenter.h"
 #include "URLConnection.h"
 #include "UserDefaults.h"
+#include "WorkerThreads.h"
 
 #include <QDateTime>
 #include <system_error>
@@ -90,48 +91,33 @@ void Appirater::appWillResignActive() {
 void Appirater::waitForPendingCounts() { sharedInstance().joinAll(); }
 
 void Appirater::startCounting(bool significantEvent, bool canPromptForRating) {
-    std::lock_guard lock(threadsMutex_);
-    reapFinishedThreads();
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    try {
-        std::thread thread([this, significantEvent, canPromptForRating, done] {
-            if (significantEvent)
-                incrementSignificantEventAndRate(canPromptForRating);
-            else
-                incrementAndRate(canPromptForRating);
-            done->store(true);
-        });
-        threads_.push_back({std::move(thread), done});
-    } catch (const std::system_error& e) {
-        // No thread to be had: count here rather than lose the count.
-        NSLog("Appirater could not start a counting thread: %s", e.what());
+    auto count = [this, significantEvent, canPromptForRating] {
         if (significantEvent)
             incrementSignificantEventAndRate(canPromptForRating);
         else
             incrementAndRate(canPromptForRating);
-    }
-}
-
-void Appirater::reapFinishedThreads() {
-    for (auto it = threads_.begin(); it != threads_.end();) {
-        if (it->done->load()) {
-            it->thread.join(); // returns at once: the thread has finished its work
-            it = threads_.erase(it);
-        } else {
-            ++it;
-        }
+    };
+    try {
+        const WorkerThreads::Id id = WorkerThreads::start(count);
+        std::lock_guard lock(countsMutex_);
+        counts_.push_back(id);
+    } catch (const std::system_error& e) {
+        // No thread to be had: count here rather than lose the count.
+        NSLog("Appirater could not start a counting thread: %s", e.what());
+        count();
     }
 }
 
 void Appirater::joinAll() {
+    // Counts started while waiting are waited for too.
     for (;;) {
-        std::list<Counting> running;
+        std::vector<WorkerThreads::Id> started;
         {
-            std::lock_guard lock(threadsMutex_);
-            running.swap(threads_);
+            std::lock_guard lock(countsMutex_);
+            started.swap(counts_);
         }
-        if (running.empty()) return;
-        for (Counting& c : running) c.thread.join();
+        if (started.empty()) return;
+        for (const WorkerThreads::Id id : started) WorkerThreads::join(id);
     }
 }
 

@@ -11,15 +11,15 @@
 // counting thread still running.
 #include "NetworkReachability.h"
 #include "RatingPromptPresenter.h"
+#include "WorkerThreads.h"
 
 #include <QString>
 #include <QUrl>
 #include <atomic>
 #include <functional>
-#include <list>
 #include <memory>
 #include <mutex>
-#include <thread>
+#include <vector>
 
 namespace quorvel {
 
@@ -77,13 +77,7 @@ private:
     Appirater();
     void incrementCount(bool significantEvent);
     void startCounting(bool significantEvent, bool canPromptForRating);
-    void reapFinishedThreads(); // caller holds threadsMutex_
     void joinAll();
-
-    struct Counting {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
 
     std::shared_ptr<RatingAlert> ratingAlert_;
     std::shared_ptr<RatingPromptPresenter> presenter_;
@@ -91,8 +85,8 @@ private:
     Clock clock_;
     FlagsSource flagsSource_;
     uint64_t resignObserver_ = 0;
-    std::mutex threadsMutex_;
-    std::list<Counting> threads_;
+    std::mutex countsMutex_;
+    std::vector<WorkerThreads::Id> counts_; // counting workers not waited for yet
 };
 
 } // namespace quorvel

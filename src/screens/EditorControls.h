@@ -32,6 +32,10 @@ public:
     float setPitch(float semitones, SliderPhase phase);
     float setSpeed(float position, SliderPhase phase);
 
+    // "Normalize Loudness": off until switched on; kept across songs like the fades.
+    void setLoudnessNormalized(bool on) { normalizeLoudness_ = on; }
+    bool isLoudnessNormalized() const { return normalizeLoudness_; }
+
     // The values in use.
     float start() const { return segment_.start(); }
     float length() const { return segment_.length(); }
@@ -71,6 +75,7 @@ private:
     SnappingSlider fadeOut_;
     SnappingSlider pitch_;
     SnappingSlider speed_;
+    bool normalizeLoudness_ = false;
 };
 
 } // namespace quorvel

@@ -7,10 +7,18 @@
 #include "EditorRules.h"
 #include "GenericHelper.h"
 #include "Log.h"
+#include "LoudnessMeter.h"
+#include "LoudnessNormalizer.h"
 #include "MainThread.h"
 #include "NSException.h"
 #include "NotificationCenter.h"
 #include "Ringtune.h"
+#include "WorkerThreads.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
 
 namespace quorvel {
 
@@ -19,6 +27,9 @@ namespace {
 const QString kTracks = QStringLiteral("tracks");
 // How often a waiting road tries the lock, and a running export is looked at.
 constexpr int kWorkFilesPollMs = 200;
+// A processed file this much shorter than the range still fills it (its
+// length is read to the sample, the range is in tenths).
+constexpr double kLengthTolerance = 0.01;
 
 // Loads the tracks of `url` off the main thread and runs `then` on the main
 // thread with the asset, unless the flows are gone or the working ringtone
@@ -197,7 +208,10 @@ void EditorFlows::processRingtoneWithDirac() {
 void EditorFlows::decideOnEngine(const std::shared_ptr<AVURLAsset>& input) {
     if (!hasReadableAudio(input)) {
         view_.dismissProcessingNotice();
-        stop(QStringLiteral("The audio of the chosen segment could not be read."));
+        // The cut's own reason (a full disk, a source that cannot be read) says more.
+        const QString cutFailure =
+            ringtune_->isRecorded() ? QString() : AudioExportHelper::sharedInstance().effectsInputError().localizedDescription;
+        stop(cutFailure.isEmpty() ? QStringLiteral("The audio of the chosen segment could not be read.") : cutFailure);
         return;
     }
     if (EditorRules::isEngineSkipped(*ringtune_, playTapped_, hardwareEncoderAvailable_)) {
@@ -239,9 +253,56 @@ void EditorFlows::loadProcessedSegment(bool forPreview) {
                        return;
                    }
                    const SegmentPlayback playback = processedSegment(asset, *ringtune_, controls_);
-                   view_.processedSegmentLoaded(playback, forPreview);
-                   if (!forPreview) exportRingTone();
+                   auto next = [this, playback, forPreview] {
+                       view_.processedSegmentLoaded(playback, forPreview);
+                       if (!forPreview) exportRingTone();
+                   };
+                   if (controls_.isLoudnessNormalized() && playback.audioMix) normalizeLoudnessThen(playback, next);
+                   else next();
                });
+}
+
+void EditorFlows::normalizeLoudnessThen(const SegmentPlayback& playback, std::function<void()> next) {
+    const QUrl url = ringtune_->exportURL();
+    const qint64 modified = QFileInfo(url.toLocalFile()).lastModified().toMSecsSinceEpoch();
+    const bool same = measured_.gain && measured_.url == url && measured_.modified == modified &&
+                      CMTimeCompare(measured_.range.start, playback.range.start) == 0 &&
+                      CMTimeCompare(measured_.range.duration, playback.range.duration) == 0 && measured_.fadeIn == controls_.fadeIn() &&
+                      measured_.fadeOut == controls_.fadeOut();
+    if (same) {
+        playback.audioMix->setLoudnessGain(measured_.gain);
+        next();
+        return;
+    }
+    view_.showProcessingNotice();
+    auto job = std::make_shared<AssetExportJob>();
+    job->sourcePath = url.toLocalFile();
+    job->range = playback.range;
+    job->mix = playback.audioMix;
+    MeasuredLoudness key{url, modified, playback.range, controls_.fadeIn(), controls_.fadeOut(), nullptr};
+    std::weak_ptr<bool> alive = alive_;
+    auto ringtune = ringtune_;
+    WorkerThreads::start([this, alive, ringtune, job, key, playback, next = std::move(next)]() mutable {
+        auto result = std::make_shared<LoudnessNormalizer::Result>();
+        auto error = std::make_shared<NSError>();
+        const bool ok = LoudnessNormalizer::analyse(*job, result.get(), error.get());
+        performOnMainThread([this, alive, ringtune, ok, result, error, key, playback, next]() mutable {
+            if (auto a = alive.lock(); !a || !*a || ringtune_ != ringtune) return;
+            view_.dismissProcessingNotice();
+            if (!ok) {
+                NSLog("loudness: %@", error->localizedDescription);
+                stop(QStringLiteral("The loudness of the segment could not be measured."));
+                return;
+            }
+            NSLog("loudness: %f LUFS, gain %f dB, %@", result->inputLufs,
+                  result->gain ? LoudnessMeter::toDecibels(result->gain->level()) : 0.0,
+                  result->gain && result->gain->isLimited() ? QStringLiteral("limited") : QStringLiteral("not limited"));
+            playback.audioMix->setLoudnessGain(result->gain);
+            key.gain = result->gain;
+            measured_ = key;
+            next();
+        });
+    });
 }
 
 SegmentPlayback EditorFlows::processedSegment(const std::shared_ptr<AVURLAsset>& asset, Ringtune& ringtune,
@@ -252,6 +313,11 @@ SegmentPlayback EditorFlows::processedSegment(const std::shared_ptr<AVURLAsset>&
     // starts at 0; a recording's is its stored segment.
     playback.range =
         GenericHelper::timeRangeForSpeed(ringtune.speedPosition(), ringtune.timeRange(), controls.length());
+    // A song or recording shorter than the length asked for is exported as it
+    // is: the range, and so the stored length, is what the file holds.
+    const double held = CMTimeGetSeconds(asset->duration()) - CMTimeGetSeconds(playback.range.start);
+    if (std::isfinite(held) && held < CMTimeGetSeconds(playback.range.duration) - kLengthTolerance)
+        playback.range.duration = CMTimeMakeWithSeconds(std::max(0.0, held), 1000);
     ringtune.setTimeRange(playback.range);
     playback.audioMix = GenericHelper::fadeInAndOut(playback.item, controls.fadeIn(), controls.fadeOut(),
                                                     playback.range, ringtune.speedPosition());

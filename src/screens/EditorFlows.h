@@ -20,6 +20,7 @@
 #include "AudioEffectsHelper.h"
 #include "DocumentsLock.h"
 #include "ExportViewController.h"
+#include "LoudnessGain.h"
 #include "SegmentPlayback.h"
 
 #include <QString>
@@ -99,6 +100,10 @@ private:
     void removeCutObservers();
     void decideOnEngine(const std::shared_ptr<AVURLAsset>& input);
     void loadProcessedSegment(bool forPreview);
+    // With "Normalize Loudness" on, measures the segment (after the fades) on
+    // a worker and puts the gain into its mix before `next` runs; a segment
+    // measured before with the same file, range and fades is not measured again.
+    void normalizeLoudnessThen(const SegmentPlayback& playback, std::function<void()> next);
     // Runs `next` once this road holds the work files, or stops the road.
     void takeWorkFilesThen(std::function<void()> next);
     void pollWorkFiles();
@@ -118,6 +123,14 @@ private:
     std::chrono::milliseconds workFilesTimeout_{kWorkFilesTimeout};
     std::chrono::steady_clock::time_point waitStarted_;
     std::function<void()> afterWait_;
+    struct MeasuredLoudness {
+        QUrl url;
+        qint64 modified = -1;
+        CMTimeRange range = kCMTimeRangeInvalid;
+        float fadeIn = -1, fadeOut = -1;
+        std::shared_ptr<const LoudnessGain> gain;
+    };
+    MeasuredLoudness measured_;
     QTimer waitTimer_;  // tries the lock while another export holds it
     QTimer watchTimer_; // releases it when the export screen's outcome is known
     // Alive while this object is; asynchronous completions check it before acting.

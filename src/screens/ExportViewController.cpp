@@ -59,11 +59,17 @@ void ExportViewController::progressTimer(NSTimer* timer) {
     if (const auto* values = std::any_cast<std::shared_ptr<ProgressValueArray>>(&info)) {
         const float value = (*values)->elementZero();
         if (value < 0.0f) {
-            // The writer ended without a file (cancelled or failed).
-            outcome_ = Outcome::Failed;
-            failureDescription_ = QStringLiteral("the AAC writer stopped without a file");
-            setLabel(QStringLiteral("failed"));
+            // The writer ended without a file: cancelled, or failed for the reason it gives.
             timer->invalidate();
+            if ((*values)->wasCancelled()) {
+                outcome_ = Outcome::Cancelled;
+                setLabel(QStringLiteral("cancelled"));
+                return;
+            }
+            const QString reason = AudioExporterFor3G::sharedInstance().lastFailure();
+            outcome_ = Outcome::Failed;
+            failureDescription_ = reason.isEmpty() ? QStringLiteral("the AAC writer stopped without a file") : reason;
+            setLabel(QStringLiteral("failed"));
             return;
         }
         progress_ = value;
@@ -192,7 +198,32 @@ void ExportViewController::finalizeExportCompleted(NSTimer* timer) {
     if (ringtune_) AudioExporterFor3G::editMediaTypeTag(ringtune_->storedFilePath().toLocalFile());
     cancelDelegate_ = nullptr;
     exporter_ = nullptr;
+    offerWaysOut();
     emit changed();
+}
+
+RingtoneWaysOut& ExportViewController::waysOut() {
+    if (!waysOut_) {
+        waysOut_ = std::make_unique<RingtoneWaysOut>();
+        connect(waysOut_.get(), &RingtoneWaysOut::changed, this, &ExportViewController::changed);
+        offerWaysOut();
+    }
+    return *waysOut_;
+}
+
+void ExportViewController::offerWaysOut() {
+    if (!waysOut_ || outcome_ != Outcome::Done || !ringtune_ || !ringtune_->storedFilePath().isLocalFile() ||
+        waysOut_->hasFile())
+        return;
+    RingtoneCopyTags tags;
+    tags.title = ringtune_->title();
+    tags.artist = ringtune_->artist();
+    if (!ringtune_->artwork().isNull()) {
+        QBuffer buffer(&tags.artworkPng);
+        buffer.open(QIODevice::WriteOnly);
+        ringtune_->artwork().save(&buffer, "PNG");
+    }
+    waysOut_->setRingtone(ringtune_->storedFilePath().toLocalFile(), tags);
 }
 
 bool ExportViewController::storeRingtone(const QByteArray& artworkPng) {

@@ -13,6 +13,7 @@
 // ahead) is dropped, and a final state ("done", "failed", "cancelled") is
 // never left for a running one.
 #include "ExportObserver.h"
+#include "RingtoneWaysOut.h"
 
 #include <QImage>
 #include <QObject>
@@ -63,6 +64,12 @@ public:
     // or finishes at once when nothing runs.
     void cancelFinish();
 
+    // Save a Copy, Show in Folder, Send to Phone and dragging out, made on
+    // first use (a program without a screen never asks); they act on the
+    // stored file once the export is done.
+    RingtoneWaysOut& waysOut();
+    bool areWaysOutShown() const { return outcome_ == Outcome::Done && waysOut_ && waysOut_->hasFile(); }
+
     // What the screen shows.
     const QString& labelKey() const { return labelKey_; }
     float progress() const { return progress_; }
@@ -92,6 +99,7 @@ private:
     // Records the exported file in the store; true only when the stored file is in place.
     bool storeRingtone(const QByteArray& artworkPng);
     void finishNotifier();
+    void offerWaysOut();
     void handleStatus(int status, const std::shared_ptr<AVAssetExportSession>& session);
     // Whether a session status may still be applied; records it when so.
     bool advanceTo(int status);
@@ -103,6 +111,7 @@ private:
     ExportViewControllerCancelDelegate* cancelDelegate_ = nullptr;
     std::shared_ptr<Ringtune> ringtune_;
     std::shared_ptr<AVAssetExportSession> exporter_;
+    std::unique_ptr<RingtoneWaysOut> waysOut_;
     QString labelKey_;
     float progress_ = 0.0f;
     bool helpVisible_ = false;

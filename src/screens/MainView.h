@@ -23,6 +23,9 @@ public:
     // Closes the screen the editor presents, with anything above it (nothing
     // when none is shown).
     virtual void dismissPresentedScreen() = 0;
+    // Without a song: closes what is presented over the start screen (the
+    // recorder, the list or help opened from there), which stays.
+    virtual void dismissScreensOverStartScreen() { dismissPresentedScreen(); }
     // A window-modal alert with one "OK" button; `title` may be empty.
     virtual void showAlert(const QString& title, const QString& message) = 0;
     // The step buttons' click.

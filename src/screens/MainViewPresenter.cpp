@@ -8,6 +8,7 @@
 #include "MPMediaLibrary.h"
 #include "Paths.h"
 #include "Ringtune.h"
+#include "TypedTime.h"
 #include "WorkingRingtuneFactory.h"
 
 #include <QPointer>
@@ -43,6 +44,11 @@ void MainViewPresenter::viewDidLoad() {
 void MainViewPresenter::viewDidAppear() {
     startScreenShown_ = !ringtune_;
     if (!ringtune_) {
+        emit changed();
+        return;
+    }
+    // Back from help, the list or a cancelled pick: the segment chosen stays.
+    if (loadedRingtune_.lock() == ringtune_ && !loading_) {
         emit changed();
         return;
     }
@@ -106,6 +112,8 @@ void MainViewPresenter::exportViewControllerDidFinish(ExportViewController*) {
     // The road keeps the screen until the next export, so the screen outlives
     // this call even when the view lets go of it.
     busy_ = false;
+    // After an export the song is loaded again, with start 0 and length 3.
+    loadedRingtune_.reset();
     closePresentedScreenAndReappear();
 }
 
@@ -114,7 +122,8 @@ void MainViewPresenter::fileManagerControllerDidFinish() { closePresentedScreenA
 void MainViewPresenter::helpWebViewControllerDidFinish() { closePresentedScreenAndReappear(); }
 
 void MainViewPresenter::closePresentedScreenAndReappear() {
-    if (view_) view_->dismissPresentedScreen();
+    if (view_ && !ringtune_ && startScreenShown_) view_->dismissScreensOverStartScreen();
+    else if (view_) view_->dismissPresentedScreen();
     viewDidAppear();
 }
 
@@ -130,6 +139,8 @@ void MainViewPresenter::adoptRingtune(std::shared_ptr<Ringtune> ringtune) {
 
 void MainViewPresenter::loadFullAsset() {
     const uint64_t generation = ++loadGeneration_;
+    loadedRingtune_.reset();
+    waveform_.clearSong();
     loading_ = true;
     songLoadFailed_ = false;
     emit changed();
@@ -169,8 +180,10 @@ void MainViewPresenter::fullAssetLoaded(const std::shared_ptr<AVURLAsset>& asset
     }
     playing_ = false;
     controls_.loadReset(songLength);
-    layout_ = GenericHelper::slideRangeOnWave(controls_.start(), controls_.length());
+    placeSegment();
     waveContentSize_ = QSizeF(double(songLength) * GenericHelper::kPointsPerSecond, GenericHelper::kStripHeight);
+    loadedRingtune_ = ringtune_;
+    waveform_.setSong(ringtune_->assetURL(), asset->filePath(), library_);
     markNotProcessed();
     songLoadEnded(false);
 }
@@ -218,20 +231,32 @@ void MainViewPresenter::markNotProcessed() {
     if (ringtune_) ringtune_->setProcessed(false);
 }
 
+void MainViewPresenter::placeSegment() {
+    layout_ = waveform_.isShown() ? GenericHelper::slideRangeOverSong(controls_.start(), controls_.length())
+                                  : GenericHelper::slideRangeOnWave(controls_.start(), controls_.length());
+}
+
 void MainViewPresenter::segmentChanged() {
-    layout_ = GenericHelper::slideRangeOnWave(controls_.start(), controls_.length());
+    placeSegment();
     markNotProcessed();
     emit changed();
 }
 
+// The preview went on playing the old segment under a moved marker.
+void MainViewPresenter::stopPreviewForChange() {
+    if (playing_) stopPlaying();
+}
+
 void MainViewPresenter::startValueChanged(float seconds) {
     if (!areControlsEnabled()) return;
+    stopPreviewForChange();
     controls_.setStart(seconds);
     segmentChanged();
 }
 
 void MainViewPresenter::rangeValueChanged(float seconds) {
     if (!areControlsEnabled()) return;
+    stopPreviewForChange();
     controls_.setLength(seconds);
     segmentChanged();
 }
@@ -239,6 +264,7 @@ void MainViewPresenter::rangeValueChanged(float seconds) {
 void MainViewPresenter::startForward() {
     if (!areControlsEnabled()) return;
     if (view_) view_->playTickSound();
+    stopPreviewForChange();
     controls_.stepStart(true);
     segmentChanged();
 }
@@ -246,6 +272,7 @@ void MainViewPresenter::startForward() {
 void MainViewPresenter::startBackward() {
     if (!areControlsEnabled()) return;
     if (view_) view_->playTickSound();
+    stopPreviewForChange();
     controls_.stepStart(false);
     segmentChanged();
 }
@@ -253,6 +280,7 @@ void MainViewPresenter::startBackward() {
 void MainViewPresenter::rangeForward() {
     if (!areControlsEnabled()) return;
     if (view_) view_->playTickSound();
+    stopPreviewForChange();
     controls_.stepLength(true);
     segmentChanged();
 }
@@ -260,8 +288,44 @@ void MainViewPresenter::rangeForward() {
 void MainViewPresenter::rangeBackward() {
     if (!areControlsEnabled()) return;
     if (view_) view_->playTickSound();
+    stopPreviewForChange();
     controls_.stepLength(false);
     segmentChanged();
+}
+
+std::optional<float> MainViewPresenter::typedSeconds(const QString& text, TypedTimeOutcome& outcome) const {
+    if (!areControlsEnabled() || loading_) return std::nullopt;
+    QString reason;
+    const std::optional<float> seconds = TypedTime::parse(text, &reason);
+    if (!seconds) outcome.note = NSLocalizedString(reason);
+    outcome.accepted = seconds.has_value();
+    return seconds;
+}
+
+MainViewPresenter::TypedTimeOutcome MainViewPresenter::startTyped(const QString& text) {
+    TypedTimeOutcome outcome;
+    const std::optional<float> seconds = typedSeconds(text, outcome);
+    if (!seconds) return outcome;
+    startValueChanged(*seconds);
+    if (controls_.start() < *seconds) outcome.note = NSLocalizedString(QStringLiteral("typed_latest_start"));
+    return outcome;
+}
+
+MainViewPresenter::TypedTimeOutcome MainViewPresenter::lengthTyped(const QString& text) {
+    TypedTimeOutcome outcome;
+    const std::optional<float> seconds = typedSeconds(text, outcome);
+    if (!seconds) return outcome;
+    rangeValueChanged(*seconds);
+    if (controls_.length() < *seconds) outcome.note = NSLocalizedString(QStringLiteral("typed_longest"));
+    else if (controls_.length() > *seconds) outcome.note = NSLocalizedString(QStringLiteral("typed_shortest"));
+    return outcome;
+}
+
+void MainViewPresenter::setSongWaveformShown(bool shown) {
+    if (shown == waveform_.isShown()) return;
+    waveform_.setShown(shown);
+    placeSegment();
+    emit changed();
 }
 
 void MainViewPresenter::fadeInValueChanged(float seconds, SliderPhase phase) {
@@ -274,6 +338,16 @@ void MainViewPresenter::fadeInValueChanged(float seconds, SliderPhase phase) {
 void MainViewPresenter::fadeOutValueChanged(float seconds, SliderPhase phase) {
     if (!areControlsEnabled()) return;
     controls_.setFadeOut(seconds, phase);
+    markNotProcessed();
+    emit changed();
+}
+
+void MainViewPresenter::normalizeLoudnessChanged(bool on) {
+    if (!areControlsEnabled() || controls_.isLoudnessNormalized() == on) {
+        emit changed(); // a switch flipped while it cannot act goes back
+        return;
+    }
+    controls_.setLoudnessNormalized(on);
     markNotProcessed();
     emit changed();
 }
@@ -391,6 +465,23 @@ void MainViewPresenter::waitingForAnotherExport() {
 }
 
 // ---- what the view shows ----
+
+QSizeF MainViewPresenter::waveContentSize() const {
+    // Room after the song's end, so the strip reaches the offset that puts
+    // the last seconds under the marker.
+    if (waveform_.isShown() && !waveContentSize_.isEmpty())
+        return waveContentSize_ + QSizeF(GenericHelper::kVisibleWidth - GenericHelper::kRightAnchor, 0);
+    return waveContentSize_;
+}
+
+QString MainViewPresenter::shortSourceNotice() const {
+    const double seconds = controls_.songLength();
+    if (!ringtune_ || loading_ || songLoadFailed_ || loadedRingtune_.lock() != ringtune_ ||
+        !(seconds < SegmentControls::kShortestLength))
+        return {};
+    const QString key = ringtune_->isRecorded() ? QStringLiteral("short_recording") : QStringLiteral("short_song");
+    return NSLocalizedString(key).arg(QString::number(seconds, 'f', seconds < 0.1 ? 2 : 1));
+}
 
 QString MainViewPresenter::playStopButtonImage() const {
     return playing_ ? QStringLiteral("stop.png") : QStringLiteral("play.png");

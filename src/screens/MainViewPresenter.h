@@ -16,6 +16,7 @@
 #include "MainView.h"
 #include "PreviewPlayer.h"
 #include "RecorderViewController.h"
+#include "SongWaveform.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -23,6 +24,7 @@
 #include <QSizeF>
 #include <QUrl>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <vector>
 
@@ -55,12 +57,14 @@ public:
     // The editor's screen was set up: the audio session is set to playback
     // (a failure is logged; previews are still tried).
     void viewDidLoad();
-    // The editor became visible: with a working ringtone the song loads (start
-    // 0, length 3.0 when it has loaded); without one the start screen shows.
+    // The editor became visible: with a new working ringtone (or after an
+    // export) the song loads (start 0, length 3.0 when it has loaded); with
+    // the one already loaded the segment stays as the user left it; without
+    // one the start screen shows.
     void viewDidAppear();
 
     // Picks and the closing of presented screens. Each closes the presented
-    // screen and then reappears (reloading the song).
+    // screen and then reappears.
     void mediaPickerDidPickMediaItems(const std::vector<MPMediaItem>& items);
     void mediaPickerDidCancel();
     void startViewControllerDidFinish(const std::vector<MPMediaItem>& items);
@@ -86,11 +90,35 @@ public:
     void fadeOutValueChanged(float seconds, SliderPhase phase = SliderPhase::Released);
     void pitchValueChanged(float semitones, SliderPhase phase = SliderPhase::Released);
     void speedValueChanged(float position, SliderPhase phase = SliderPhase::Released);
+    // The "Normalize Loudness" switch.
+    void normalizeLoudnessChanged(bool on);
     // Step buttons: the tick, then 0.1 s more or less (clamped to the slider).
     void startForward();
     void startBackward();
     void rangeForward();
     void rangeBackward();
+
+    // A time typed for the start or the length ("1:23.4", "83.4", "20"),
+    // applied through startValueChanged() / rangeValueChanged(). `accepted`
+    // is false for a text that is no time (nothing changes); `note` says why,
+    // or, for an accepted time, a short word when the control's limit took
+    // over ("latest start", "longest", "shortest"); empty otherwise.
+    struct TypedTimeOutcome {
+        bool accepted = false;
+        QString note;
+    };
+    TypedTimeOutcome startTyped(const QString& text);
+    TypedTimeOutcome lengthTyped(const QString& text);
+
+    // The song's own waveform on the strip (off: the tiled picture). On, the
+    // marker always sits over the audio it selects (GenericHelper's
+    // slideRangeOverSong) and the strip has room to scroll the song's last
+    // seconds under it.
+    void setSongWaveformShown(bool shown);
+    bool isSongWaveformShown() const { return waveform_.isShown(); }
+    // The peaks to draw; null while they are readied or when not shown.
+    const std::shared_ptr<const WaveformPeaks>& songWaveform() const { return waveform_.peaks(); }
+    const SongWaveform& waveform() const { return waveform_; }
 
     // State.
     const std::shared_ptr<Ringtune>& ringtune() const { return ringtune_; }
@@ -114,7 +142,10 @@ public:
     QRectF rangeFrame() const { return layout_.rangeFrame; }
     QRectF cursorFrame() const { return layout_.cursorFrame; }
     QRectF visibleRect() const { return layout_.visibleRect; }
-    QSizeF waveContentSize() const { return waveContentSize_; }
+    QSizeF waveContentSize() const;
+    // For a song or recording shorter than the shortest ringtone (3 s): a
+    // sentence saying it is exported as it is; empty otherwise.
+    QString shortSourceNotice() const;
     // The running time of the preview ("00:01.2").
     const QString& playCurrentTimeText() const { return playCurrentTime_; }
     // The processed segment last loaded for a preview or an export.
@@ -144,6 +175,11 @@ private:
     void fullAssetLoaded(const std::shared_ptr<AVURLAsset>& asset);
     void songLoadEnded(bool failed);
     void segmentChanged();
+    void placeSegment();
+    // The typed text's seconds; nothing (with the reason in `outcome`) for no time or a busy editor.
+    std::optional<float> typedSeconds(const QString& text, TypedTimeOutcome& outcome) const;
+    // The start or length is about to change: a playing preview stops.
+    void stopPreviewForChange();
     void markNotProcessed();
     void playProcessedSegment(const SegmentPlayback& playback);
     void playCursorTick(const CMTime& time);
@@ -157,6 +193,9 @@ private:
     EditorControls controls_;
     EditorFlows flows_;
     std::shared_ptr<Ringtune> ringtune_;
+    // The working ringtone whose song has loaded with the segment shown; a
+    // return to the editor keeps that segment. Cleared after an export.
+    std::weak_ptr<Ringtune> loadedRingtune_;
     std::shared_ptr<AVPlayerItem> playerItem_;
     std::shared_ptr<AVPlayerItem> effectsPlayerItem_;
     PreviewPlayer::ObserverToken endObserver_ = 0;
@@ -174,6 +213,8 @@ private:
     bool loading_ = false;
     bool songLoadFailed_ = false;
     bool playing_ = false;
+    // Last: its job reports through changed() and is joined before the rest goes.
+    SongWaveform waveform_{[this] { emit changed(); }};
 };
 
 } // namespace quorvel

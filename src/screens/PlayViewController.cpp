@@ -20,7 +20,9 @@ const QString kStop = QStringLiteral("stop.png");
 } // namespace
 
 PlayViewController::PlayViewController(RingtoneFilePlayerFactory playerFactory, QObject* parent)
-    : QObject(parent), playerFactory_(std::move(playerFactory)), buttonImage_(kBigPlay) {}
+    : QObject(parent), playerFactory_(std::move(playerFactory)), buttonImage_(kBigPlay) {
+    connect(&waysOut_, &RingtoneWaysOut::changed, this, &PlayViewController::changed);
+}
 
 PlayViewController::~PlayViewController() { stopAndDetachPlayer(); }
 
@@ -39,6 +41,7 @@ void PlayViewController::viewDidLoad() {
     artist_ = ringtone_->artist();
     secHidden_ = !StoredRingtoneText::isDurationShown(*ringtone_);
     sec_ = StoredRingtoneText::durationText(*ringtone_);
+    waysOut_.setRingtone(filePath(), RingtoneCopyTags{ringtone_->title(), ringtone_->artist(), image});
     emit changed();
 }
 

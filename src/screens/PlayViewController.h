@@ -6,6 +6,7 @@
 //
 // Main thread only.
 #include "RingtoneFilePlayer.h"
+#include "RingtoneWaysOut.h"
 
 #include <QImage>
 #include <QObject>
@@ -70,6 +71,10 @@ public:
     void cancelFinish();
     void showHelp();
 
+    // Save a Copy, Show in Folder, Send to Phone and dragging out, for the
+    // ringtone's file (filled by viewDidLoad()).
+    RingtoneWaysOut& waysOut() { return waysOut_; }
+
     // Answers.
     void actionSheetDidDismissWithButtonIndex(int buttonIndex);
     void mailComposeControllerDidFinish();
@@ -106,6 +111,7 @@ private:
     QString nowPlaying_, artist_, sec_;
     bool secHidden_ = true;
     QString buttonImage_;
+    RingtoneWaysOut waysOut_;
 };
 
 } // namespace quorvel

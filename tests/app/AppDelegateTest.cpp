@@ -150,3 +150,16 @@ TEST_F(StartUpDeathTest, AStoreThatIsNotSQLiteEndsTheProcessAndIsLeftAsItWas) {
     EXPECT_EQ(f.readAll(), garbage);
     EXPECT_EQ(visibleFiles(), QStringList{QStringLiteral("Bells.m4r")}); // nothing migrated
 }
+
+TEST_F(StartUp, OldCacheAndWindowSettingsMoveToTheirFoldersAtStartUp) {
+    QDir().mkpath(home.path() + QStringLiteral("/.SongCache"));
+    QFile(home.path() + QStringLiteral("/.SongCache/5-6.wav")).open(QIODevice::WriteOnly);
+    UserDefaults::standardUserDefaults().setInteger(QStringLiteral("window_scale_percent"), 100);
+    UserDefaults::standardUserDefaults().synchronize();
+    QuorvelAppDelegate delegate(false);
+    ASSERT_TRUE(delegate.applicationDidFinishLaunchingWithOptions());
+    EXPECT_TRUE(QFileInfo::exists(Paths::songCacheDirectory() + QStringLiteral("/5-6.wav")));
+    EXPECT_EQ(UserDefaults::windowDefaults().integerForKey(QStringLiteral("window_scale_percent")), 100);
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().hasKey(QStringLiteral("window_scale_percent")));
+    UserDefaults::windowDefaults().reload();
+}

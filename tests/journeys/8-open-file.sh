@@ -16,5 +16,5 @@ S
 )"
 run_quorvel "$script" "$work/song.m4a"
 [ "$status" -eq 0 ] || fail "the program ended with status $status"
-grep -q '^window_position=' "$QUORVEL_HOME/Preferences.ini" || fail "the window's position was not kept"
+grep -q '^window_position=' "$QUORVEL_HOME/Config/Window.ini" || fail "the window's position was not kept"
 echo "ok: the named file opened in the editor"

@@ -2,11 +2,14 @@
 # home, SDL's disk drivers, the program run with a script, and checks made
 # from outside it (ffprobe, exiftool, sqlite3, the documents folder).
 #
-# Needs QUORVEL_BIN (the program) and QUORVEL_DEMO_DIR (the demo songs).
+# Needs QUORVEL_BIN (quorvel_scripted: the desktop program's main built with
+# the script runner of tests/journeys/hook; the installed program has none)
+# and QUORVEL_DEMO_DIR (the demo songs). QUORVEL_PROGRAM, when set, is the
+# program itself (build/app/quorvel).
 # Exit status 77 means skipped (no X server could start).
 set -euo pipefail
 
-: "${QUORVEL_BIN:?the program to drive}"
+: "${QUORVEL_BIN:?the scripted program to drive (quorvel_scripted)}"
 : "${QUORVEL_DEMO_DIR:?the demo songs}"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/quorvel-journey.XXXXXX")"
@@ -55,7 +58,7 @@ start_x() {
 }
 
 # run_quorvel SCRIPT [ARGS...]: the program driven by the commands in SCRIPT
-# (see app/testhook/TestScript.h); its status is in $status, its output in
+# (see tests/journeys/hook/TestScript.h); its status is in $status, its output in
 # $work/out.txt and $work/err.txt.
 run_quorvel() {
     local script="$1"; shift

@@ -1,6 +1,7 @@
 #include "HostileCorpus.h"
 
 #include "OSStatus.h"
+#include "PlayableCorpus.h"
 #include "SampleFiles.h"
 
 #include <QDir>
@@ -175,6 +176,10 @@ std::vector<HostileFile> hostileCorpus(const QString& scratch, uint32_t seed) {
     noChannels[comm + 9] = 0;
     add(QStringLiteral("aiff-comm-no-channels.aiff"), Expect::Refused, QStringLiteral("COMM with no channels"), noChannels);
 
+    const std::vector<HostileFile> playable = playableCorpus(scratch);
+    if (playable.empty()) return {};
+    files.insert(files.end(), playable.begin(), playable.end());
+
     for (const HostileFile& f : files)
         if (f.bytes.isEmpty() && !f.name.startsWith(QLatin1String("empty."))) {
             std::fprintf(stderr, "could not make %s\n", qPrintable(f.name));
@@ -189,9 +194,10 @@ bool writeHostileCorpus(const QString& dir, const QString& scratch, uint32_t see
     QString manifest = QStringLiteral("# name\texpectation\twhat (made by quorvel_make_samples hostile, seed %1)\n").arg(seed);
     for (const HostileFile& f : files) {
         if (!writeBytes(dir + QLatin1Char('/') + f.name, f.bytes)) return false;
-        manifest += f.name + QLatin1Char('\t') +
-                    (f.expect == Expect::Refused ? QStringLiteral("refused") : QStringLiteral("damaged")) +
-                    QLatin1Char('\t') + f.what + QLatin1Char('\n');
+        const QString expect = f.expect == Expect::Refused  ? QStringLiteral("refused")
+                               : f.expect == Expect::Plays ? QStringLiteral("plays")
+                                                           : QStringLiteral("damaged");
+        manifest += f.name + QLatin1Char('\t') + expect + QLatin1Char('\t') + f.what + QLatin1Char('\n');
     }
     return writeBytes(dir + QStringLiteral("/MANIFEST"), manifest.toUtf8());
 }
@@ -203,7 +209,10 @@ std::vector<HostileFile> readHostileManifest(const QString& dir) {
         if (line.startsWith(QLatin1Char('#'))) continue;
         const QStringList parts = line.split(QLatin1Char('\t'));
         if (parts.size() < 3) continue;
-        files.push_back({parts[0], parts[1] == QLatin1String("refused") ? Expect::Refused : Expect::Damaged, parts[2], {}});
+        const Expect expect = parts[1] == QLatin1String("refused") ? Expect::Refused
+                              : parts[1] == QLatin1String("plays") ? Expect::Plays
+                                                                   : Expect::Damaged;
+        files.push_back({parts[0], expect, parts[2], {}});
     }
     return files;
 }

@@ -8,6 +8,8 @@
 // MANIFEST lists every file with what the readers must do with it:
 //   refused  every reader gives an error (null handle, error status, failed import)
 //   damaged  a reader may deliver what it can, but must end cleanly or fail clearly
+//   plays    a song every player plays (PlayableCorpus): it is imported and
+//            makes a ringtone as long as it is, up to the 3 s asked for
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -15,7 +17,7 @@
 
 namespace quorvel::samples {
 
-enum class Expect { Refused, Damaged };
+enum class Expect { Refused, Damaged, Plays };
 
 struct HostileFile {
     QString name;

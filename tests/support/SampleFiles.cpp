@@ -123,6 +123,11 @@ QByteArray taggedFile(const QString& dir, const QString& extension, double secon
     return runFfmpeg(args) ? readBytes(path) : QByteArray();
 }
 
+QByteArray ffmpegFile(const QString& dir, const QString& name, const QStringList& args) {
+    const QString path = dir + QLatin1Char('/') + name;
+    return runFfmpeg(args + kBitExact + QStringList{path}) ? readBytes(path) : QByteArray();
+}
+
 QByteArray coverPng() {
     QImage image(16, 16, QImage::Format_RGB32);
     for (int y = 0; y < 16; ++y)

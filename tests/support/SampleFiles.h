@@ -25,6 +25,9 @@ QByteArray movieFile(const QString& dir, double seconds);
 // The tone with title, artist and a small PNG cover: `extension` is "mp3",
 // "m4a" or "aiff" (ID3v2 APIC / "covr").
 QByteArray taggedFile(const QString& dir, const QString& extension, double seconds);
+// A file made by the ffmpeg program in `dir` under `name` from `args`
+// (inputs, codecs, options; bit-exact flags and the output are added).
+QByteArray ffmpegFile(const QString& dir, const QString& name, const QStringList& args);
 // A 16x16 PNG made with QImage.
 QByteArray coverPng();
 

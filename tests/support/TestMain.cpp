@@ -2,12 +2,15 @@
 // handed to the main thread runs when a test pumps the event loop.
 // QUORVEL_TEST_WITHOUT_APP=1 runs it without one (child processes of tests
 // that check what happens then).
+#include "LeakSuppressions.h"
 #include "TestSupport.h"
 #include "WorkerThreads.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 #include <optional>
+
+QUORVEL_LEAK_SUPPRESSIONS
 
 int main(int argc, char** argv) {
     quorvel::test::runAsLockHolderIfAsked();

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <csignal>
 #include <sys/prctl.h>
@@ -166,6 +167,24 @@ double probeDuration(const QString& path) {
     bool ok = false;
     double d = r.out.trimmed().toDouble(&ok);
     return (r.exitCode == 0 && ok) ? d : std::numeric_limits<double>::quiet_NaN();
+}
+
+std::vector<float> decodedMono(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                                       QStringLiteral("-map"), QStringLiteral("0:a:0"), QStringLiteral("-ac"), QStringLiteral("1"),
+                                       QStringLiteral("-ar"), QStringLiteral("44100"), QStringLiteral("-f"), QStringLiteral("f32le"),
+                                       QStringLiteral("-")});
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return {};
+    const QByteArray bytes = p.readAllStandardOutput();
+    std::vector<float> samples(size_t(bytes.size()) / sizeof(float));
+    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
+    return samples;
+}
+
+double decodedSeconds(const QString& path) {
+    const std::vector<float> samples = decodedMono(path);
+    return samples.empty() ? std::numeric_limits<double>::quiet_NaN() : double(samples.size()) / 44100.0;
 }
 
 QString probeStreamField(const QString& path, const QString& field) {

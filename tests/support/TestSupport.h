@@ -79,6 +79,10 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs = 30000);
 
 // Duration of a media file in seconds as ffprobe reads it (NaN on failure).
 double probeDuration(const QString& path);
+// The first audio stream as ffmpeg decodes it, mixed to mono at 44,100 Hz
+// (empty on failure), and its length in seconds (NaN on failure).
+std::vector<float> decodedMono(const QString& path);
+double decodedSeconds(const QString& path);
 // One stream field (codec_name, sample_rate, channels, profile ...) of the first audio stream.
 QString probeStreamField(const QString& path, const QString& field);
 

@@ -1,6 +1,9 @@
 // Widget tests run inside a QApplication (QT_QPA_PLATFORM=offscreen is set by CTest).
+#include "LeakSuppressions.h"
 #include <QApplication>
 #include <gtest/gtest.h>
+
+QUORVEL_LEAK_SUPPRESSIONS
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

@@ -21,6 +21,8 @@ std::vector<ImageSpec> applicationImages();
 // The application icon at `pixels` x `pixels`.
 QImage applicationIcon(int pixels);
 std::vector<int> iconSizes();
+// The same icon as SVG (quorvel.svg), for any size.
+QByteArray applicationIconSvg();
 
 // Groups of images, one source file each.
 std::vector<ImageSpec> backgroundImages();  // QuorvelBG, fmBG, artistBg_4delete, wave, cursor, marker, no_artwork

@@ -1,12 +1,15 @@
 // Draws every image Quorvel shows, at 1x (name.png) and 2x (name@2x.png), and
-// the application icon at the desktop's usual sizes (quorvel-N.png).
+// the application icon at the desktop's usual sizes (quorvel-N.png) and as
+// SVG (quorvel.svg).
 //
 //   quorvel-images IMAGES_DIR ICONS_DIR   write them
 //   quorvel-images --check IMAGES_DIR ICONS_DIR
-//                                         check that each file exists with its size
+//                                         check that each file exists with its size,
+//                                         and the SVG icon as the drawing makes it
 #include "Images.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <cstdio>
 
@@ -34,6 +37,11 @@ int write(const QString& imagesDir, const QString& iconsDir) {
     }
     for (int size : iconSizes())
         if (!save(applicationIcon(size), iconsDir + QLatin1Char('/') + iconName(size))) return 1;
+    QFile svg(iconsDir + QStringLiteral("/quorvel.svg"));
+    if (!svg.open(QIODevice::WriteOnly) || svg.write(applicationIconSvg()) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(svg.fileName()));
+        return 1;
+    }
     return 0;
 }
 
@@ -59,6 +67,13 @@ int check(const QString& imagesDir, const QString& iconsDir) {
     }
     for (int size : iconSizes())
         (checkOne(iconsDir + QLatin1Char('/') + iconName(size), QSize(size, size)) ? good : bad)++;
+    QFile svg(iconsDir + QStringLiteral("/quorvel.svg"));
+    if (svg.open(QIODevice::ReadOnly) && svg.readAll() == applicationIconSvg()) {
+        ++good;
+    } else {
+        std::fprintf(stderr, "%s is missing or not what the drawing makes\n", qPrintable(svg.fileName()));
+        ++bad;
+    }
     std::printf("%d images of the right size, %d wrong or missing\n", good, bad);
     return bad == 0 ? 0 : 1;
 }

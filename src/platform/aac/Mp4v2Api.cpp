@@ -127,9 +127,10 @@ bool MP4TagsStore(MP4Tags* tags, MP4FileHandle file) {
 
 void MP4TagsFree(MP4Tags* tags) { delete tags; }
 
-bool MP4Close(MP4FileHandle file) {
+bool MP4Close(MP4FileHandle file, QString* lastError) {
     if (!file) return false;
     bool ok = file->writer ? file->writer->close() : true;
+    if (!ok && lastError) *lastError = file->writer->lastError();
     delete file;
     return ok;
 }

@@ -59,9 +59,14 @@ bool MP4TagsSetMediaType(MP4Tags* tags, const uint8_t* mediaType);
 bool MP4TagsStore(MP4Tags* tags, MP4FileHandle file);
 void MP4TagsFree(MP4Tags* tags);
 
+struct MP4TagsFreer {
+    void operator()(MP4Tags* tags) const { MP4TagsFree(tags); }
+};
+using MP4TagsPtr = std::unique_ptr<MP4Tags, MP4TagsFreer>;
+
 // Completes a written file (or releases a modified one). False when the file
-// could not be completed.
-bool MP4Close(MP4FileHandle file);
+// could not be completed, with the reason in *lastError when asked for.
+bool MP4Close(MP4FileHandle file, QString* lastError = nullptr);
 
 struct MP4Closer {
     void operator()(MP4File* file) const { MP4Close(file); }

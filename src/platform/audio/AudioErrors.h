@@ -13,4 +13,7 @@ extern const QString NSOSStatusErrorDomain;
 
 NSError osStatusError(OSStatus code, const QString& description);
 
+// The output device went away while it played.
+constexpr OSStatus kAudioHardwareBadDeviceError = OSStatus(fourCC("!dev"));
+
 } // namespace quorvel

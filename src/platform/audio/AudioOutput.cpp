@@ -3,6 +3,7 @@
 #include "AudioRenderer.h"
 #include "AudioSystem.h"
 #include "Log.h"
+#include "NotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -43,6 +44,10 @@ void AudioOutput::unlock() const {
 
 bool AudioOutput::open(QString* error) {
     AudioSystem& system = AudioSystem::sharedInstance();
+    // After a lost device, or on the fallback, the driver may have a server
+    // again: start it afresh (its connection to the old one is dead).
+    if ((lost_ || system.isFallback()) && system.openDevices() == 0) system.restart();
+    lost_ = false;
     if (!system.start(error)) return false;
     SDL_AudioSpec want{};
     want.freq = kSampleRate;
@@ -124,7 +129,28 @@ bool AudioOutput::close() {
     return true;
 }
 
+void AudioOutput::deviceLost() {
+    std::array<AudioRenderer*, std::tuple_size_v<decltype(slots_)>> cut{};
+    size_t count = 0;
+    lock();
+    for (Slot& s : slots_) {
+        if (s.renderer) cut[count++] = s.renderer;
+        s.renderer = nullptr;
+    }
+    unlock();
+    NSLog("audio: the sound device is gone (%@); sound plays again once one is back",
+          AudioSystem::sharedInstance().driverName());
+    closeDevice();
+    lost_ = true;
+    for (size_t i = 0; i < count; ++i) cut[i]->renderingCutOff();
+    NotificationCenter::defaultCenter().postNotificationName(QString::fromLatin1(kDeviceLostNotification), this);
+}
+
 void AudioOutput::housekeeping() {
+    if (device_ && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
+        deviceLost();
+        return;
+    }
     std::array<AudioRenderer*, std::tuple_size_v<decltype(slots_)>> finished{};
     size_t count = 0;
     lock();

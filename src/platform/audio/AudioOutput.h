@@ -8,6 +8,11 @@
 // Renderers that have finished are let go on the main thread, from a timer
 // that runs while the device is open; each then hears renderingFinished().
 //
+// When the device goes away under it (the sound server stopped, a headset
+// unplugged), every renderer hears renderingFinished() at once, the device
+// closes, and kDeviceLostNotification is posted; the next sound starts the
+// audio subsystem again, so it plays once a server is back.
+//
 // Thread safety: every call on the main thread. Renderers are called on
 // SDL's audio thread.
 #include <QElapsedTimer>
@@ -32,6 +37,9 @@ public:
     static constexpr int kPeriodFrames = 512;
     // How long the device stays open with nothing to play.
     static constexpr int kIdleCloseMs = 2000;
+
+    // Posted on the main thread when the open device went away.
+    static constexpr const char* kDeviceLostNotification = "AudioOutputDeviceLostNotification";
 
     static AudioOutput& sharedInstance();
 
@@ -65,6 +73,7 @@ private:
     void lock() const;
     void unlock() const;
     void housekeeping();
+    void deviceLost();
     static void callback(void* self, uint8_t* stream, int bytes);
     void mix(float* out, int frames);
 
@@ -73,6 +82,7 @@ private:
     std::vector<float> scratch_; // one period, allocated when the device opens
     std::unique_ptr<QTimer> timer_;
     QElapsedTimer idle_;
+    bool lost_ = false;
 };
 
 } // namespace quorvel

@@ -17,6 +17,10 @@ public:
     // Main thread, from the event loop: the output has let go of this
     // renderer after its render() returned false.
     virtual void renderingFinished() = 0;
+
+    // Main thread: the output lost its device before this renderer was done;
+    // render() is not called again.
+    virtual void renderingCutOff() { renderingFinished(); }
 };
 
 } // namespace quorvel

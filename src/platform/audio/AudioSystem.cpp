@@ -52,6 +52,15 @@ bool AudioSystem::fallBackToDummy(QString* error) {
     return true;
 }
 
+bool AudioSystem::restart(QString* error) {
+    if (openDevices_ > 0) {
+        if (error) *error = QStringLiteral("audio devices are still open");
+        return false;
+    }
+    stop();
+    return start(error);
+}
+
 QString AudioSystem::driverName() const {
     const char* name = running_ ? SDL_GetCurrentAudioDriver() : nullptr;
     return name ? QString::fromUtf8(name) : QString();

@@ -21,6 +21,9 @@ public:
     // Restarts on the dummy driver; only while no device is open.
     bool fallBackToDummy(QString* error);
     bool isFallback() const { return fallback_; }
+    // Starts the subsystem afresh with the driver asked for (a sound server
+    // may have come back); only while no device is open.
+    bool restart(QString* error = nullptr);
     QString driverName() const;
     // A capture device exists (never on the fallback driver).
     bool hasCaptureDevice();

@@ -1,6 +1,7 @@
 #include "PlaybackStream.h"
 
 #include "AssetExportJob.h"
+#include "AudioErrors.h"
 #include "AudioOutput.h"
 #include "SegmentDecoder.h"
 #include "SpscRingBuffer.h"
@@ -194,6 +195,16 @@ bool PlaybackStream::render(float* out, int frames) noexcept {
 
 void PlaybackStream::renderingFinished() {
     if (onFinished_) onFinished_();
+}
+
+void PlaybackStream::renderingCutOff() {
+    {
+        std::lock_guard lock(decoder_->errorMutex);
+        decoder_->error = osStatusError(kAudioHardwareBadDeviceError, QStringLiteral("The sound device is gone"));
+    }
+    failed_.store(true, std::memory_order_release);
+    finished_.store(true, std::memory_order_release);
+    renderingFinished();
 }
 
 } // namespace quorvel

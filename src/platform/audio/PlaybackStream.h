@@ -50,6 +50,8 @@ public:
 
     bool render(float* out, int frames) noexcept override;
     void renderingFinished() override;
+    // Ends the stream as failed, with the reason, and tells the finish handler.
+    void renderingCutOff() override;
 
     PlaybackStream(const PlaybackStream&) = delete;
     PlaybackStream& operator=(const PlaybackStream&) = delete;

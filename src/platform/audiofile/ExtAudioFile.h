@@ -46,4 +46,11 @@ OSStatus ExtAudioFileWrite(ExtAudioFileRef file, UInt32 frames, const AudioBuffe
 // Frees the handle; for writing, first sends the last samples to the file.
 OSStatus ExtAudioFileDispose(ExtAudioFileRef file);
 
+// Owns a handle and disposes of it. A writer that must know whether its last
+// samples reached the file disposes of it itself: ExtAudioFileDispose(ptr.release()).
+struct ExtAudioFileDisposer {
+    void operator()(OpaqueExtAudioFile* file) const { ExtAudioFileDispose(file); }
+};
+using ExtAudioFilePtr = std::unique_ptr<OpaqueExtAudioFile, ExtAudioFileDisposer>;
+
 } // namespace quorvel

@@ -7,17 +7,30 @@
 namespace quorvel {
 
 UserDefaults& UserDefaults::standardUserDefaults() {
-    static UserDefaults defaults;
+    static UserDefaults defaults(&standardFilePath);
     return defaults;
 }
 
-UserDefaults::UserDefaults() = default;
+UserDefaults& UserDefaults::windowDefaults() {
+    static UserDefaults defaults(&windowFilePath);
+    return defaults;
+}
+
+QString UserDefaults::standardFilePath() { return Paths::applicationHome() + QStringLiteral("/Preferences.ini"); }
+
+QString UserDefaults::windowFilePath() { return Paths::configDirectory() + QStringLiteral("/Window.ini"); }
+
+UserDefaults::UserDefaults(QString (*filePath)()) : filePath_(filePath) {}
 UserDefaults::~UserDefaults() = default;
 
 QSettings& UserDefaults::settings() {
-    if (!settings_)
-        settings_ = std::make_unique<QSettings>(Paths::applicationHome() + QStringLiteral("/Preferences.ini"),
-                                                QSettings::IniFormat);
+    // A changed home (tests switch them) gives another file.
+    const QString path = filePath_();
+    if (settings_ && settings_->fileName() != path) {
+        settings_->sync();
+        settings_.reset();
+    }
+    if (!settings_) settings_ = std::make_unique<QSettings>(path, QSettings::IniFormat);
     return *settings_;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
-// Per-application user defaults, kept in QSettings' INI format at
-// <home>/Preferences.ini. Every access takes one lock, so threads may share it;
+// Per-application user defaults, kept in QSettings' INI format: the standard
+// ones (the rating prompt's counters) at <home>/Preferences.ini, the window's
+// (its scale, place and size) at <config>/Window.ini. Every access takes one
+// lock, so threads may share it;
 // a caller that must read, change and write a value atomically holds the lock
 // returned by lock() around the whole step.
 #include <QString>
@@ -15,6 +17,11 @@ namespace quorvel {
 class UserDefaults {
 public:
     static UserDefaults& standardUserDefaults();
+    static UserDefaults& windowDefaults();
+
+    // The files behind the two, for the current homes.
+    static QString standardFilePath();
+    static QString windowFilePath();
 
     double doubleForKey(const QString& key);
     long long integerForKey(const QString& key);
@@ -31,7 +38,8 @@ public:
 
     std::unique_lock<std::recursive_mutex> lock() { return std::unique_lock(mutex_); }
 
-    // Points the defaults at the current application home again (tests switch homes).
+    // Points the defaults at the current application home again (tests switch
+    // homes, and the start-up's move of old files changes what is on disk).
     void reload();
 
     UserDefaults(const UserDefaults&) = delete;
@@ -39,8 +47,9 @@ public:
     ~UserDefaults();
 
 private:
-    UserDefaults();
+    explicit UserDefaults(QString (*filePath)());
     QSettings& settings();
+    QString (*filePath_)();
     std::recursive_mutex mutex_;
     std::unique_ptr<QSettings> settings_;
 };

@@ -1,5 +1,8 @@
 #include "FFmpegHandles.h"
 
+#include "Log.h"
+
+#include <cstdarg>
 #include <mutex>
 
 namespace quorvel::ff {
@@ -16,12 +19,34 @@ QString errorString(int averror) {
     return QString::fromUtf8(buf);
 }
 
+namespace {
+
+// FFmpeg's messages join the program's log, a whole line at a time, so that
+// whoever reads the log (or silences it) gets them too.
+void logFromFFmpeg(void* context, int level, const char* format, va_list args) {
+    if (level > av_log_get_level()) return;
+    thread_local int printPrefix = 1;
+    thread_local QByteArray pending;
+    char piece[1024];
+    av_log_format_line2(context, level, format, args, piece, sizeof piece, &printPrefix);
+    pending += piece;
+    while (true) {
+        const qsizetype end = pending.indexOf('\n');
+        if (end < 0) break;
+        writeLogLine(QString::fromUtf8(pending.left(end)));
+        pending.remove(0, end + 1);
+    }
+}
+
+} // namespace
+
 void quietLogging() {
     // FFmpeg's own warnings (estimated durations, container hints) are not
     // the program's log; errors still show. QUORVEL_FFMPEG_LOG=1 keeps them all.
     static std::once_flag once;
     std::call_once(once, [] {
         if (qEnvironmentVariable("QUORVEL_FFMPEG_LOG") != QLatin1String("1")) av_log_set_level(AV_LOG_ERROR);
+        av_log_set_callback(logFromFFmpeg);
     });
 }
 

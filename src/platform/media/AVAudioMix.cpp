@@ -37,6 +37,11 @@ float AVMutableAudioMixInputParameters::gainAt(double seconds) const {
 }
 
 float AVAudioMix::gainAt(double seconds, int trackID) const {
+    const float ramps = rampGainAt(seconds, trackID);
+    return loudness_ ? ramps * loudness_->gainAt(seconds) : ramps;
+}
+
+float AVAudioMix::rampGainAt(double seconds, int trackID) const {
     if (inputParameters_.empty()) return 1.0f;
     for (const auto& p : inputParameters_)
         if (p && p->trackID() == trackID) return p->gainAt(seconds);
@@ -51,6 +56,7 @@ QString AVAudioMix::description() const {
         for (const auto& r : p->ramps())
             s += QStringLiteral(" [%1+%2 %3->%4]").arg(r.start).arg(r.duration).arg(r.from).arg(r.to);
     }
+    if (loudness_) s += QStringLiteral(" loudness x%1%2").arg(loudness_->level()).arg(loudness_->isLimited() ? QStringLiteral(" limited") : QString());
     return s + QStringLiteral(">");
 }
 

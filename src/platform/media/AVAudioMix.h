@@ -3,6 +3,7 @@
 // time. gainAt() gives the volume at any time, so the export service and the
 // players apply the mix sample by sample.
 #include "CMTime.h"
+#include "LoudnessGain.h"
 
 #include <QString>
 #include <memory>
@@ -44,12 +45,20 @@ public:
     const std::vector<InputParameters>& inputParameters() const { return inputParameters_; }
     void setInputParameters(std::vector<InputParameters> parameters) { inputParameters_ = std::move(parameters); }
 
-    // Gain for a track (the first parameters when none names it), 1.0 without parameters.
+    // Gain for a track (the first parameters when none names it), 1.0 without
+    // parameters, times the loudness gain when there is one.
     float gainAt(double seconds, int trackID = -1) const;
+    // The level that normalizes the mixed segment's loudness (null: none).
+    // Every reader of the mix (the exports, the preview) applies it with the ramps.
+    void setLoudnessGain(std::shared_ptr<const LoudnessGain> gain) { loudness_ = std::move(gain); }
+    const std::shared_ptr<const LoudnessGain>& loudnessGain() const { return loudness_; }
     QString description() const;
 
 private:
+    float rampGainAt(double seconds, int trackID) const;
+
     std::vector<InputParameters> inputParameters_;
+    std::shared_ptr<const LoudnessGain> loudness_;
 };
 
 QString describe(const AVAudioMix& mix);

@@ -8,6 +8,12 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <algorithm>
+#include <cmath>
+
+extern "C" {
+#include <libavutil/intreadwrite.h>
+}
 
 namespace quorvel {
 
@@ -15,6 +21,54 @@ const QString AVMediaTypeAudio = QStringLiteral("soun");
 
 namespace {
 std::mutex resolverMutex;
+
+// Fewer bits a second than any audio codec spends: a length that would need
+// fewer comes from a header that does not describe the file.
+constexpr double kLeastBitsPerSecond = 1500;
+
+// The length of the stream's audio, counted from its packets (what the
+// decoder would deliver, less the samples their side data says to skip).
+// Reads the file to its end, without decoding.
+double countedSeconds(AVFormatContext* format, int index) {
+    AVStream* stream = format->streams[index];
+    const int rate = stream->codecpar->sample_rate;
+    ff::Packet packet = ff::makePacket();
+    int64_t ticks = 0;
+    int64_t skipped = 0; // samples
+    while (av_read_frame(format, packet.get()) >= 0) {
+        if (packet->stream_index == index) {
+            if (packet->duration > 0) ticks += packet->duration;
+            size_t size = 0;
+            if (const uint8_t* skip = av_packet_get_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, &size);
+                skip && size >= 8)
+                skipped += int64_t(AV_RL32(skip)) + int64_t(AV_RL32(skip + 4));
+        }
+        av_packet_unref(packet.get());
+    }
+    double seconds = double(ticks) * av_q2d(stream->time_base);
+    if (rate > 0) seconds -= double(skipped) / rate;
+    return std::max(0.0, seconds);
+}
+
+// The length of the best audio stream: the container's own figure where it
+// has one that fits the file, else counted. A length guessed from the bit
+// rate, or a header announcing far more frames than the file holds, is not
+// the song's length.
+double audioSeconds(AVFormatContext* format, const QString& path) {
+    const int index = ff::bestAudioStream(format);
+    if (index < 0) return format->duration != AV_NOPTS_VALUE ? double(format->duration) / AV_TIME_BASE : NAN;
+    const AVStream* stream = format->streams[index];
+    double stated = NAN;
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+        stated = double(stream->duration) * av_q2d(stream->time_base);
+    else if (format->duration != AV_NOPTS_VALUE && format->duration > 0)
+        stated = double(format->duration) / AV_TIME_BASE;
+    const double bytes = double(QFileInfo(path).size());
+    const bool guessed = format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+    const bool fits = std::isfinite(stated) && bytes * 8 / stated >= kLeastBitsPerSecond;
+    if (!guessed && fits) return stated;
+    return countedSeconds(format, index);
+}
 QHash<QString, AVURLAsset::URLResolver>& resolvers() {
     static QHash<QString, AVURLAsset::URLResolver> table;
     return table;
@@ -74,10 +128,8 @@ void AVURLAsset::loadNow() {
                 t.duration = CMTimeMakeWithSeconds(double(s->duration) * av_q2d(s->time_base), 44100);
             tracks.push_back(t);
         }
-        if (format->duration != AV_NOPTS_VALUE)
-            duration = CMTimeMakeWithSeconds(double(format->duration) / AV_TIME_BASE, 44100);
-        else if (!tracks.empty() && tracks.front().duration.isValid())
-            duration = tracks.front().duration;
+        const double seconds = audioSeconds(format.get(), path_);
+        if (std::isfinite(seconds)) duration = CMTimeMakeWithSeconds(seconds, 44100);
     }
     std::lock_guard lock(mutex_);
     if (!format) {

@@ -52,7 +52,10 @@ public:
     void loadValuesAsynchronouslyForKeys(const QStringList& keys, std::function<void()> completion);
     AVKeyValueStatus statusOfValueForKey(const QString& key, NSError* error = nullptr) const;
 
-    CMTime duration();                // time scale 44100 precision, invalid on failure
+    // The length of the audio: the container's figure where it fits the file,
+    // else counted from the packets (never a guess from the bit rate).
+    // Time scale 44100; invalid on failure.
+    CMTime duration();
     std::vector<AVAssetTrack> tracks();
     std::vector<AVAssetTrack> tracksWithMediaType(const QString& mediaType);
 

@@ -87,7 +87,10 @@ AssetExportResult PassthroughExporter::copyPackets(NSError* error) {
     const AVRational tb = ist_->time_base;
     start_ = job_.startSeconds();
     end_ = job_.endSeconds();
-    startTs_ = llround(start_ / av_q2d(tb));
+    // The range is on the stream's own timeline, which begins at its start
+    // time (an MP3's encoder delay, a leading empty edit, a transport stream's clock).
+    origin_ = ist_->start_time != AV_NOPTS_VALUE ? ist_->start_time : 0;
+    startTs_ = origin_ + llround(start_ / av_q2d(tb));
     startSample_ = llround(start_ * sampleRate_);
     endSample_ = std::isfinite(end_) ? llround(end_ * sampleRate_) : INT64_MAX;
     // MP3 seeking estimates positions; reading packets from the top is cheap
@@ -109,14 +112,17 @@ AssetExportResult PassthroughExporter::copyPackets(NSError* error) {
             av_packet_unref(pkt.get());
             continue;
         }
-        int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
-        if (ts == AV_NOPTS_VALUE) ts = nextTs == AV_NOPTS_VALUE ? 0 : nextTs;
+        // Audio plays in decoding order: a composition-time table can give two
+        // packets one presentation time, which no muxer takes. The decoding
+        // times, kept increasing, are the packets' times.
+        int64_t ts = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
+        if (ts == AV_NOPTS_VALUE || (nextTs != AV_NOPTS_VALUE && ts < nextTs)) ts = nextTs == AV_NOPTS_VALUE ? origin_ : nextTs;
         int64_t duration = pkt->duration;
         if (duration <= 0 && frameBytes_ > 0)
             duration = av_rescale_q(pkt->size / frameBytes_, AVRational{1, sampleRate_}, tb);
         nextTs = ts + duration;
-        const double t0 = double(ts) * av_q2d(tb);
-        const double t1 = double(ts + duration) * av_q2d(tb);
+        const double t0 = double(ts - origin_) * av_q2d(tb);
+        const double t1 = double(ts + duration - origin_) * av_q2d(tb);
         if (t0 >= end_) {
             av_packet_unref(pkt.get());
             break;
@@ -143,14 +149,14 @@ bool PassthroughExporter::trim(AVPacket* pkt, int64_t ts, int64_t duration) {
     const AVRational tb = ist_->time_base;
     if (frameBytes_ > 0) {
         // PCM: keep exactly the samples inside the range.
-        const int64_t first = av_rescale_q(ts, tb, AVRational{1, sampleRate_});
+        const int64_t first = av_rescale_q(ts - origin_, tb, AVRational{1, sampleRate_});
         const int64_t count = pkt->size / frameBytes_;
         const int64_t from = std::clamp<int64_t>(startSample_ - first, 0, count);
         const int64_t to = std::clamp<int64_t>(endSample_ - first, 0, count);
         if (to <= from) return false;
         pkt->data += from * frameBytes_;
         pkt->size = int((to - from) * frameBytes_);
-        ts = av_rescale_q(first + from, AVRational{1, sampleRate_}, tb);
+        ts = origin_ + av_rescale_q(first + from, AVRational{1, sampleRate_}, tb);
         duration = av_rescale_q(to - from, AVRational{1, sampleRate_}, tb);
     }
     // Times relative to the range's start: a first frame that begins

@@ -37,6 +37,7 @@ private:
     int sampleRate_ = 0;
     int frameBytes_ = 0; // bytes of one PCM sample frame; 0 for compressed audio
     double start_ = 0, end_ = 0;
+    int64_t origin_ = 0; // the stream's start time, where the range's 0 is
     int64_t startTs_ = 0, startSample_ = 0, endSample_ = 0;
 };
 

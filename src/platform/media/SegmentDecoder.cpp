@@ -55,11 +55,13 @@ bool SegmentDecoder::open(NSError* error) {
     startSample_ += fromSample_ * sourceRate_ / kOutputRate;
     written_ = fromSample_;
     timeBase_ = ist->time_base;
+    // The range is on the stream's own timeline, which begins at its start time.
+    origin_ = ist->start_time != AV_NOPTS_VALUE ? ist->start_time : 0;
     decodeFrom_ = std::max(0.0, start_ + double(fromSample_) / kOutputRate - kPreroll);
     // MP3 seeks by estimate: its timestamps after a seek are not exact, so it
     // is read from the start (early packets are skipped without decoding).
     if (decodeFrom_ > 0 && ist->codecpar->codec_id != AV_CODEC_ID_MP3)
-        av_seek_frame(in_.get(), index_, llround(decodeFrom_ / av_q2d(timeBase_)), AVSEEK_FLAG_BACKWARD);
+        av_seek_frame(in_.get(), index_, origin_ + llround(decodeFrom_ / av_q2d(timeBase_)), AVSEEK_FLAG_BACKWARD);
     totalSeconds_ = std::isfinite(end) ? end - start_ : in_->duration > 0 ? double(in_->duration) / AV_TIME_BASE : 0.0;
     packet_ = ff::makePacket();
     frame_ = ff::makeFrame();
@@ -85,6 +87,9 @@ bool SegmentDecoder::convert(const uint8_t** planes, int count, std::vector<floa
     if (got < 0) return false;
     out.resize(at + size_t(got) * size_t(channels_));
     float* p = out.data() + at;
+    // Float sources can hold anything; the encoder refuses what is not a
+    // number or near infinity. Played, anything past full scale clips anyway.
+    for (int i = 0; i < got * channels_; ++i) p[i] = std::isfinite(p[i]) ? std::clamp(p[i], -1.0f, 1.0f) : 0.0f;
     if (job_.mix) {
         for (int i = 0; i < got; ++i) {
             const float gain = job_.mix->gainAt(start_ + double(written_ + i) / kOutputRate);
@@ -119,8 +124,8 @@ SegmentDecoder::Read SegmentDecoder::next(std::vector<float>& out, NSError* erro
             } else {
                 const bool wanted = packet_->stream_index == index_;
                 // Packets well before the range are skipped without decoding.
-                const bool early = wanted && packet_->pts != AV_NOPTS_VALUE && packet_->duration > 0 &&
-                                   double(packet_->pts + packet_->duration) * av_q2d(timeBase_) < decodeFrom_;
+                const bool early = wanted && packet_->dts != AV_NOPTS_VALUE && packet_->duration > 0 &&
+                                   double(packet_->dts + packet_->duration - origin_) * av_q2d(timeBase_) < decodeFrom_;
                 if (wanted && !early) rc = avcodec_send_packet(decoder_.get(), packet_.get());
                 av_packet_unref(packet_.get());
                 if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_INVALIDDATA) {
@@ -149,10 +154,15 @@ SegmentDecoder::Read SegmentDecoder::takeFrame(std::vector<float>& out, NSError*
             *error = AssetExportJob::sourceError(job_.sourcePath, rc);
             return Read::Failed;
         }
+        // Audio comes out in decoding order, one frame after the other: the
+        // first frame's decoding time places the stream, the samples count on
+        // from there (presentation times from a composition-time table may
+        // repeat or go back).
         int64_t first = nextSample_;
-        if (frame_->best_effort_timestamp != AV_NOPTS_VALUE)
-            first = av_rescale_q(frame_->best_effort_timestamp, timeBase_, sampleTb);
-        if (first < 0 && nextSample_ < 0) first = 0;
+        if (first < 0) {
+            const int64_t ts = frame_->pkt_dts != AV_NOPTS_VALUE ? frame_->pkt_dts : frame_->best_effort_timestamp;
+            first = ts != AV_NOPTS_VALUE ? av_rescale_q(ts - origin_, timeBase_, sampleTb) : 0;
+        }
         nextSample_ = first + frame_->nb_samples;
         const int64_t from = std::clamp<int64_t>(startSample_ - first, 0, frame_->nb_samples);
         const int64_t to = std::clamp<int64_t>(endSample_ - first, 0, frame_->nb_samples);

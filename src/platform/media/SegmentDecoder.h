@@ -56,6 +56,7 @@ private:
     int channels_ = 0;
     int sourceRate_ = 0;
     AVRational timeBase_{1, 1};
+    int64_t origin_ = 0; // the stream's start time (time base units), where the range's 0 is
     double start_ = 0;
     double decodeFrom_ = 0;
     double totalSeconds_ = 0;

@@ -1,10 +1,12 @@
 #include "MPMediaItem.h"
 
+#include "AVURLAsset.h"
 #include "AudioFileDecoder.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cmath>
 
 #include <taglib/aifffile.h>
 #include <taglib/apefile.h>
@@ -135,6 +137,16 @@ QByteArray coverData(const QString& path, const QString& extension, const QStrin
     return f.isValid() ? coverFromMP4(f.tag()) : QByteArray();
 }
 
+// Whether the importer can copy audio of `codec` into a file of the library
+// `extension` and the pipeline read it back: other songs are decoded first.
+bool copiesInto(const QString& extension, const QString& codec) {
+    if (extension == QLatin1String("mp3")) return codec == QLatin1String("mp3");
+    if (extension == QLatin1String("m4a") || extension == QLatin1String("m4v")) return codec == QLatin1String("aac");
+    if (extension == QLatin1String("wav") || extension == QLatin1String("aif") || extension == QLatin1String("aiff"))
+        return codec.startsWith(QLatin1String("pcm_"));
+    return true;
+}
+
 // Whether the decoder finds audio in the file that it can decode.
 bool holdsDecodableAudio(const QString& path) {
     OSStatus status = noErr;
@@ -193,22 +205,32 @@ MPMediaItem MPMediaItem::itemWithFile(const QString& path) {
         extension = QStringLiteral("wav");
     }
     if (!info.isFile()) return item;
-    // Songs the library decodes itself must decode: a damaged one is not listed.
-    if (!decodedFormat.isEmpty() && !holdsDecodableAudio(info.canonicalFilePath())) return item;
+    // The audio as the decoder finds it: its codec decides whether the song
+    // can be copied under its extension, and its length is the one listed.
+    const auto asset = AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(info.canonicalFilePath()));
+    const auto tracks = asset->tracksWithMediaType(AVMediaTypeAudio);
+    if (decodedFormat.isEmpty() && extension != QLatin1String("m4p") && !tracks.empty() &&
+        !copiesInto(extension, tracks.front().codecName) && holdsDecodableAudio(info.canonicalFilePath())) {
+        // E-AC-3 or FLAC in an ".m4a", A-law in a ".wav": decoded like a FLAC song.
+        decodedFormat = info.suffix().toLower();
+        extension = QStringLiteral("wav");
+    } else if (!decodedFormat.isEmpty() && !holdsDecodableAudio(info.canonicalFilePath())) {
+        // Songs the library decodes itself must decode: a damaged one is not listed.
+        return item;
+    }
     item.path_ = info.canonicalFilePath();
     item.extension_ = extension;
     item.decodedFormat_ = decodedFormat;
     item.id_ = persistentIDForPath(item.path_);
     item.url_ = assetURLFor(item.id_, extension);
     const QByteArray local = QFile::encodeName(item.path_);
-    // The headers' own length (no decoding), for the picker's length column.
-    TagLib::FileRef ref(local.constData(), true, TagLib::AudioProperties::Fast);
+    TagLib::FileRef ref(local.constData(), false);
     if (!ref.isNull() && ref.tag()) {
         item.title_ = fromTag(ref.tag()->title());
         item.artist_ = fromTag(ref.tag()->artist());
     }
-    if (!ref.isNull() && ref.audioProperties())
-        item.duration_ = std::max(0, ref.audioProperties()->lengthInMilliseconds()) / 1000.0;
+    const double seconds = CMTimeGetSeconds(asset->duration());
+    item.duration_ = std::isfinite(seconds) ? std::max(0.0, seconds) : 0.0;
     if (item.title_.isEmpty()) item.title_ = info.completeBaseName();
     return item;
 }

@@ -18,7 +18,9 @@ public:
     // file name without extension). Returns an item with an empty path when
     // the file is not a song the library lists. A file in another audio
     // format is opened with the decoder first and listed only when it holds
-    // audio that decodes.
+    // audio that decodes; so is a file whose audio cannot be copied under its
+    // extension (E-AC-3, FLAC, Opus or ALAC in an ".m4a", A-law in a ".wav"),
+    // which is then offered as a WAV like a FLAC song.
     static MPMediaItem itemWithFile(const QString& path);
     // The library's extension for a file: "mp3", "m4a", "m4v", "wav", "aif",
     // "aiff", or "m4p" for a protected file; empty for anything else.
@@ -39,10 +41,10 @@ public:
     const QString& filePath() const { return path_; }
     // The extension of the library URL; "wav" for a song offered as a WAV.
     const QString& libraryExtension() const { return extension_; }
-    // Length in seconds as the file's headers give it; 0 when unknown.
+    // Length in seconds of the decoded audio (AVURLAsset's duration); 0 when unknown.
     double playbackDuration() const { return duration_; }
-    // The song's own file format ("flac", "ogg", "opus" ...) when the library
-    // offers it as a WAV decoded from the file; empty otherwise.
+    // The song's own file format ("flac", "ogg", "opus", "m4a" ...) when the
+    // library offers it as a WAV decoded from the file; empty otherwise.
     const QString& decodedFormat() const { return decodedFormat_; }
     bool isOfferedAsWav() const { return !decodedFormat_.isEmpty(); }
     // Protected songs are listed so the editor can refuse them.

@@ -10,7 +10,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QSet>
 #include <QUrlQuery>
 #include <algorithm>
@@ -21,21 +21,10 @@ namespace quorvel {
 namespace {
 
 QString userMusicFolder() {
-    // The XDG user-dirs file says where the music folder is; ~/Music otherwise.
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config");
-    QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
-    if (dirs.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        static const QRegularExpression line(QStringLiteral("^\\s*XDG_MUSIC_DIR\\s*=\\s*\"([^\"]*)\""));
-        while (!dirs.atEnd()) {
-            const auto m = line.match(QString::fromUtf8(dirs.readLine()));
-            if (!m.hasMatch()) continue;
-            QString value = m.captured(1);
-            value.replace(QStringLiteral("$HOME"), QDir::homePath());
-            // A music folder equal to home means "not set" for user-dirs.
-            if (!value.isEmpty() && QDir(value) != QDir::home()) return value;
-        }
-    }
+    // The XDG user-dirs music folder; one equal to home means "not set" there,
+    // and scanning all of home is not what anyone asked for.
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (!music.isEmpty() && QDir(music) != QDir::home()) return music;
     return QDir::homePath() + QStringLiteral("/Music");
 }
 
@@ -76,9 +65,7 @@ QStringList MPMediaLibrary::libraryFolders() {
 QString MPMediaLibrary::demoFolder() {
     const QString env = qEnvironmentVariable("QUORVEL_DEMO_DIR");
     if (!env.isEmpty()) return env;
-    const QString installed = Paths::resourcePath(QStringLiteral("demo"));
-    if (QFileInfo(installed).isDir()) return installed;
-    return QStringLiteral(QUORVEL_BUILD_DEMO_DIR);
+    return Paths::resourcePath(QStringLiteral("demo"));
 }
 
 std::vector<MPMediaItem> MPMediaLibrary::scanFolders(const QStringList& folders) {

@@ -6,8 +6,8 @@
 //
 // Library folders: $QUORVEL_MUSIC (colon-separated) when set, else the
 // user's music folder (XDG_MUSIC_DIR of the XDG user-dirs file, else ~/Music).
-// Demo songs: $QUORVEL_DEMO_DIR, else share/quorvel/demo of the install,
-// else the folder the build writes them to.
+// Demo songs: $QUORVEL_DEMO_DIR, else "demo" in the resource folder (the
+// install's share/quorvel/demo, or the build's, which links to build/demo).
 //
 // Songs in formats outside the importer's table (FLAC, Ogg, Opus ...) carry
 // "wav" URLs: the URL opens a 16-bit WAV decoded from the song into the song

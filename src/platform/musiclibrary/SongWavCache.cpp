@@ -69,7 +69,7 @@ SongWavCache::~SongWavCache() {
 }
 
 QString SongWavCache::cacheDirectory() {
-    return Paths::applicationHome() + QStringLiteral("/.SongCache");
+    return Paths::songCacheDirectory();
 }
 
 QString SongWavCache::cachedFileForItem(const MPMediaItem& item) const {

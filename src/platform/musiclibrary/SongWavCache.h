@@ -1,8 +1,8 @@
 #pragma once
 // Songs in formats the importer does not take (FLAC, Ogg Vorbis, Opus ...),
 // decoded once, without resampling, to 16-bit WAV files at their own rate and
-// channels. The files live in a hidden folder of the application's home, not
-// in the documents folder: "<home>/.SongCache/<song id>-<modified ms>.wav",
+// channels. The files live in the cache folder, not in the documents folder:
+// "<cache>/SongCache/<song id>-<modified ms>.wav" (Paths::songCacheDirectory()),
 // so a changed song gets a new file and its old one goes. Beyond the byte
 // limit (2 GB) the oldest decodes are dropped first.
 //

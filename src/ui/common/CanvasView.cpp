@@ -5,6 +5,7 @@
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
 #include <QWindow>
+#include <algorithm>
 
 namespace quorvel {
 
@@ -21,7 +22,9 @@ CanvasView::CanvasView(ScreenStack* stack, QWidget* parent) : QGraphicsView(pare
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setAlignment(Qt::AlignCenter);
+    setBackgroundBrush(Qt::black);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
     setViewportUpdateMode(QGraphicsView::MinimalViewportUpdate);
     // Dropped files are the window's business.
@@ -34,14 +37,34 @@ CanvasView::CanvasView(ScreenStack* stack, QWidget* parent) : QGraphicsView(pare
 CanvasView::~CanvasView() = default;
 
 void CanvasView::setScale(qreal scale) {
-    scale_ = scale;
-    setTransform(QTransform::fromScale(scale, scale));
-    setFixedSize(sizeHint());
-    updateRenderScale();
+    preferredScale_ = scale;
+    updateGeometry();
+    if (!isVisible()) {
+        // Shown at this scale until the window lays it out.
+        resize(sizeHint());
+        fitToSize();
+    }
 }
 
 QSize CanvasView::sizeHint() const {
-    return {qRound(ScreenStack::kWidth * scale_), qRound(ScreenStack::kHeight * scale_)};
+    return {qRound(ScreenStack::kWidth * preferredScale_), qRound(ScreenStack::kHeight * preferredScale_)};
+}
+
+// Half size: the smallest that still shows every text.
+QSize CanvasView::minimumSizeHint() const { return {ScreenStack::kWidth / 2, ScreenStack::kHeight / 2}; }
+
+void CanvasView::resizeEvent(QResizeEvent* event) {
+    QGraphicsView::resizeEvent(event);
+    fitToSize();
+}
+
+void CanvasView::fitToSize() {
+    const qreal fit = std::min(width() / qreal(ScreenStack::kWidth), height() / qreal(ScreenStack::kHeight));
+    if (fit <= 0 || qFuzzyCompare(fit, scale_)) return;
+    scale_ = fit;
+    setTransform(QTransform::fromScale(fit, fit));
+    updateRenderScale();
+    emit scaleChanged(fit);
 }
 
 void CanvasView::updateRenderScale() { stack_->setRenderScale(scale_ * devicePixelRatioF()); }

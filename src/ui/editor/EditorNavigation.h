@@ -16,6 +16,8 @@ public:
     virtual void presentScreen(EditorScreen screen) = 0;
     virtual void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) = 0;
     virtual void dismissPresentedScreen() = 0;
+    // Closes what is presented over the start screen, which stays.
+    virtual void dismissScreensOverStartScreen() { dismissPresentedScreen(); }
 };
 
 } // namespace quorvel

@@ -10,8 +10,12 @@
 #include "MainViewPresenter.h"
 #include "Paths.h"
 #include "ScreenStack.h"
+#include "SegmentStrip.h"
+#include "SongStripView.h"
+#include "TimeEntryField.h"
 #include "UIImage.h"
 #include "ui_MainView.h"
+
 
 #include <QDir>
 #include <QFontDatabase>
@@ -19,6 +23,7 @@
 #include <QPropertyAnimation>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QTimer>
 #include <cmath>
 
 namespace quorvel {
@@ -28,6 +33,10 @@ namespace {
 const char* const kLcdFontFolder = "/usr/share/fonts/truetype/dseg";
 const char* const kLcdFontFile = "DSEG7Classic-Bold.ttf";
 constexpr int kMarkerCap = 10;
+// Page Up and Page Down move the start this far.
+constexpr double kPageSeconds = 5.0;
+// How long a typed time's note stays.
+constexpr int kNoteMs = 3000;
 
 // A palette whose window is `image` tiled (the screen's and the strip's backgrounds).
 void tileBackground(QWidget* widget, const QString& image) {
@@ -81,6 +90,7 @@ MainViewController::MainViewController(MainViewPresenter& presenter, QWidget* pa
     setObjectName(QStringLiteral("MainView"));
     setUpScreen();
     connectControls();
+    addTimeEntries();
     addShortcuts();
     // Tab reaches every control; a focused one takes its own keys.
     FocusKeys::install(this);
@@ -98,16 +108,22 @@ MainViewController::~MainViewController() {
 
 void MainViewController::setUpScreen() {
     tileBackground(this, QStringLiteral("QuorvelBG.png"));
-    ui_->waveContent->installEventFilter(this);
     ui_->waveView->setWidgetResizable(false);
     ui_->waveView->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
     ui_->waveView->viewport()->setAutoFillBackground(false);
     ui_->cursorView->setPixmap(UIImage::imageNamed(QStringLiteral("cursor.png")));
     ui_->artwork->setPixmap(QPixmap::fromImage(presenter_.noArtworkImage()));
     ui_->playStopButton->setIconSize(QSize(56, 56));
-    // The strip is moved by the controls only, never by the wheel or a drag.
-    ui_->waveView->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The mouse on the strip goes to the strip's frame (SegmentStrip), which
+    // moves the segment through the presenter; the scroll area itself never
+    // scrolls by the wheel or a drag.
+    for (QWidget* over : std::initializer_list<QWidget*>{ui_->waveView, ui_->rangeImageView, ui_->cursorView,
+                                                          ui_->shortSourceNotice})
+        over->setAttribute(Qt::WA_TransparentForMouseEvents);
     ui_->waveView->setFocusPolicy(Qt::NoFocus);
+    ui_->stripFrame->setPresenter(&presenter_);
+    ui_->startLabel->installEventFilter(this);
+    ui_->rangeLabel->installEventFilter(this);
     scroll_ = new QPropertyAnimation(ui_->waveView->horizontalScrollBar(), "value", this);
     scroll_->setDuration(200);
     scroll_->setEasingCurve(QEasingCurve::OutCubic);
@@ -161,6 +177,14 @@ void MainViewController::connectControls() {
     phased(ui_->fadeOutSlider, &MainViewPresenter::fadeOutValueChanged);
     phased(ui_->pitchSlider, &MainViewPresenter::pitchValueChanged);
     phased(ui_->speedSlider, &MainViewPresenter::speedValueChanged);
+    // A tap sends the switch's event; a drag ends with the slider's release,
+    // after the switch has snapped.
+    UICustomSwitch* normalize = ui_->normalizeLoudnessSwitch;
+    connect(normalize, &UICustomSwitch::valueChangedEvent, this,
+            [presenter, normalize] { presenter->normalizeLoudnessChanged(normalize->isOn()); });
+    connect(normalize, &QAbstractSlider::sliderReleased, this, [presenter, normalize] {
+        QTimer::singleShot(0, normalize, [presenter, normalize] { presenter->normalizeLoudnessChanged(normalize->isOn()); });
+    });
 }
 
 // The keys act while the editor shows (a covered screen is hidden, and a
@@ -169,7 +193,9 @@ void MainViewController::addShortcuts() {
     const auto add = [this](const QKeySequence& keys, const char* name, auto action) {
         auto* shortcut = new QShortcut(keys, this);
         shortcut->setObjectName(QString::fromLatin1(name));
-        shortcut->setAutoRepeat(keys[0].key() == Qt::Key_Left || keys[0].key() == Qt::Key_Right);
+        const int key = keys[0].key();
+        shortcut->setAutoRepeat(key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_PageUp ||
+                                key == Qt::Key_PageDown);
         QWidget* editor = this;
         connect(shortcut, &QShortcut::activated, this, [editor, action] {
             const ScreenStack* stack = ScreenStack::stackOf(editor);
@@ -186,12 +212,80 @@ void MainViewController::addShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_R), "recordShortcut", [&p] { p.startRecorder(); });
     add(QKeySequence(Qt::CTRL | Qt::Key_E), "exportShortcut", [&p] { p.preProcessRingtoneForExport(); });
     add(QKeySequence(Qt::CTRL | Qt::Key_L), "listShortcut", [&p] { p.showFileManager(); });
+    // Larger moves through a long song, through the start's own action.
+    add(QKeySequence(Qt::Key_PageDown), "startPageForwardShortcut",
+        [&p] { p.startValueChanged(float(double(p.controls().start()) + kPageSeconds)); });
+    add(QKeySequence(Qt::Key_PageUp), "startPageBackwardShortcut",
+        [&p] { p.startValueChanged(float(double(p.controls().start()) - kPageSeconds)); });
+    add(QKeySequence(Qt::Key_Home), "startHomeShortcut", [&p] { p.startValueChanged(0.0f); });
+    add(QKeySequence(Qt::Key_End), "startEndShortcut", [&p] { p.startValueChanged(p.controls().startSlider().maximum); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_T), "typeTimeShortcut", [this] { typeStart(); });
+}
+
+void MainViewController::addTimeEntries() {
+    startEntry_ = new TimeEntryField(this);
+    startEntry_->setObjectName(QStringLiteral("startEntry"));
+    startEntry_->setAccessibleName(tr("Type the start"));
+    rangeEntry_ = new TimeEntryField(this);
+    rangeEntry_->setObjectName(QStringLiteral("rangeEntry"));
+    rangeEntry_->setAccessibleName(tr("Type the length"));
+    for (TimeEntryField* field : {startEntry_, rangeEntry_}) {
+        connect(field, &TimeEntryField::entered, this,
+                [this, field](const QString& text) { typedTimeEntered(field, text); });
+        connect(field, &TimeEntryField::left, this, [this] { setFocus(Qt::OtherFocusReason); });
+    }
+    noteTimer_ = new QTimer(this);
+    noteTimer_->setSingleShot(true);
+    noteTimer_->setInterval(kNoteMs);
+    connect(noteTimer_, &QTimer::timeout, ui_->typedTimeNote, &QWidget::hide);
+}
+
+void MainViewController::typeStart() {
+    if (!presenter_.areControlsEnabled() || presenter_.isLoading()) return;
+    rangeEntry_->hide();
+    startEntry_->open(ui_->startLabel->geometry().adjusted(48, -2, 0, 2), presenter_.controls().startText());
+}
+
+void MainViewController::typeLength() {
+    if (!presenter_.areControlsEnabled() || presenter_.isLoading()) return;
+    startEntry_->hide();
+    rangeEntry_->open(ui_->rangeLabel->geometry().adjusted(48, -2, 0, 2), presenter_.controls().rangeText());
+}
+
+void MainViewController::typedTimeEntered(TimeEntryField* field, const QString& text) {
+    const bool start = field == startEntry_;
+    const MainViewPresenter::TypedTimeOutcome outcome =
+        start ? presenter_.startTyped(text) : presenter_.lengthTyped(text);
+    showTypedTimeNote(outcome.note, start ? ui_->startLabel : ui_->rangeLabel);
+    if (!outcome.accepted) {
+        field->selectAll();
+        return;
+    }
+    field->hide();
+    setFocus(Qt::OtherFocusReason);
+}
+
+void MainViewController::showTypedTimeNote(const QString& note, const QWidget* label) {
+    QLabel* shown = ui_->typedTimeNote;
+    if (note.isEmpty()) {
+        shown->hide();
+        return;
+    }
+    // Beside the field, on the caption's row.
+    const QRect row = label->geometry();
+    shown->setGeometry(QRect(58, row.y(), row.x() + 48 - 62, row.height()));
+    shown->setText(QFontMetrics(shown->font()).elidedText(note, Qt::ElideRight, shown->width()));
+    shown->setToolTip(note);
+    shown->show();
+    shown->raise();
+    noteTimer_->start();
 }
 
 bool MainViewController::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui_->waveContent && event->type() == QEvent::Paint) {
-        QPainter p(ui_->waveContent);
-        p.drawTiledPixmap(ui_->waveContent->rect(), UIImage::imageNamed(QStringLiteral("wave.png")));
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        if (watched == ui_->startLabel) typeStart();
+        else if (watched == ui_->rangeLabel) typeLength();
+        else return QWidget::eventFilter(watched, event);
         return true;
     }
     return QWidget::eventFilter(watched, event);
@@ -233,13 +327,24 @@ void MainViewController::refresh() {
     ui_->fadeOutLabel->setText(c.fadeOutText());
     ui_->pitchLabel->setText(c.pitchText());
     ui_->speedLabel->setText(c.speedText());
+    if (ui_->normalizeLoudnessSwitch->isOn() != c.isLoudnessNormalized())
+        ui_->normalizeLoudnessSwitch->setOn(c.isLoudnessNormalized(), true);
 
     const bool enabled = p.areControlsEnabled() && !p.isLoading();
     for (QWidget* control : std::initializer_list<QWidget*>{
              ui_->startSlider, ui_->rangeSlider, ui_->fadeInSlider, ui_->fadeOutSlider, ui_->pitchSlider,
-             ui_->speedSlider, ui_->startForward, ui_->startBackward, ui_->rangeForward, ui_->rangeBackward,
+             ui_->speedSlider, ui_->normalizeLoudnessSwitch, ui_->startForward, ui_->startBackward, ui_->rangeForward, ui_->rangeBackward,
              ui_->playStopButton, ui_->exportButton})
         control->setEnabled(enabled);
+    ui_->stripFrame->setActive(enabled);
+    if (!enabled) {
+        startEntry_->hide();
+        rangeEntry_->hide();
+    }
+    ui_->waveContent->setPeaks(p.songWaveform());
+    const QString shortNotice = p.shortSourceNotice();
+    ui_->shortSourceNotice->setText(shortNotice);
+    ui_->shortSourceNotice->setVisible(!shortNotice.isEmpty());
 
     placeStrip();
     showProcessingNotice(p.isProcessingNoticeShown());
@@ -298,6 +403,10 @@ void MainViewController::presentExportScreen(const std::shared_ptr<ExportViewCon
 
 void MainViewController::dismissPresentedScreen() {
     if (navigation_) navigation_->dismissPresentedScreen();
+}
+
+void MainViewController::dismissScreensOverStartScreen() {
+    if (navigation_) navigation_->dismissScreensOverStartScreen();
 }
 
 void MainViewController::showAlert(const QString& title, const QString& message) {

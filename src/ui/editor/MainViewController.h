@@ -18,12 +18,14 @@ class MainView;
 }
 
 class QPropertyAnimation;
+class QTimer;
 
 namespace quorvel {
 
 class AlertView;
 class EditorNavigation;
 class MainViewPresenter;
+class TimeEntryField;
 
 class MainViewController : public QWidget, public MainView {
     Q_OBJECT
@@ -38,17 +40,21 @@ public:
     void setNavigation(EditorNavigation* navigation) { navigation_ = navigation; }
     // The processing notice while it shows.
     AlertView* processingNotice() const;
+    // Opens the line for typing the start (Ctrl+T) or the length.
+    void typeStart();
+    void typeLength();
 
     // MainView
     void presentScreen(EditorScreen screen) override;
     void presentExportScreen(const std::shared_ptr<ExportViewController>& screen) override;
     void dismissPresentedScreen() override;
+    void dismissScreensOverStartScreen() override;
     void showAlert(const QString& title, const QString& message) override;
     void playTickSound() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // Paints the strip's tiles (a style sheet would replace a palette brush).
+    // A double-click on the start or length label opens its typing line.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -58,12 +64,19 @@ private:
     void refresh();
     void placeStrip();
     void showProcessingNotice(bool shown);
+    void addTimeEntries();
+    // A typed time handed on; the field stays open when it was no time.
+    void typedTimeEntered(TimeEntryField* field, const QString& text);
+    void showTypedTimeNote(const QString& note, const QWidget* label);
 
     std::unique_ptr<Ui::MainView> ui_;
     MainViewPresenter& presenter_;
     EditorNavigation* navigation_ = nullptr;
     QPointer<AlertView> notice_;
     QPropertyAnimation* scroll_ = nullptr;
+    TimeEntryField* startEntry_ = nullptr;
+    TimeEntryField* rangeEntry_ = nullptr;
+    QTimer* noteTimer_ = nullptr;
     QPixmap marker_;
     int markerWidth_ = -1;
     // The step buttons' tick, registered once (0: it could not be read).

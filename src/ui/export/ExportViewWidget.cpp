@@ -1,6 +1,8 @@
 #include "ExportViewWidget.h"
 
 #include "ExportViewController.h"
+#include "FileDragSource.h"
+#include "WaysOutButtons.h"
 #include "HelpWebViewWidget.h"
 #include "LocalizedStrings.h"
 #include "Ringtune.h"
@@ -8,6 +10,7 @@
 #include "UIImage.h"
 #include "ui_ExportView.h"
 
+#include <QFileInfo>
 #include <QPainter>
 #include <QStyle>
 
@@ -18,7 +21,6 @@ ExportViewWidget::ExportViewWidget(std::shared_ptr<ExportViewController> control
     ui_->setupUi(this);
     setObjectName(QStringLiteral("ExportView"));
     background_ = UIImage::imageNamed(QStringLiteral("QuorvelBG.png"));
-    ui_->progressView->setTintColor(QColor(0x2b, 0xb5, 0xa8));
     ui_->progressView->setFixedHeight(11);
 
     if (const auto& ringtune = controller_->ringtune()) {
@@ -34,6 +36,13 @@ ExportViewWidget::ExportViewWidget(std::shared_ptr<ExportViewController> control
     connect(ui_->cancelButton, &QPushButton::clicked, this, &ExportViewWidget::cancelFinish);
     connect(ui_->helpButton, &QPushButton::clicked, this, &ExportViewWidget::showHelp);
     connect(ui_->mailButton, &QPushButton::clicked, this, &ExportViewWidget::sendMail);
+    RingtoneWaysOut& waysOut = controller_->waysOut();
+    waysOutButtons_ = new WaysOutButtons(
+        waysOut, {ui_->saveCopyButton, ui_->showInFolderButton, ui_->sendToPhoneButton, ui_->waysOutLabel}, this);
+    ExportViewController* c = controller_.get();
+    artworkDrag_ = new FileDragSource(ui_->artwork, [c](const QPoint&) {
+        return c->areWaysOutShown() ? c->waysOut().dragData() : nullptr;
+    });
     connect(controller_.get(), &ExportViewController::changed, this, &ExportViewWidget::refresh);
     refresh();
 }
@@ -72,6 +81,7 @@ void ExportViewWidget::refresh() {
     const auto& ringtune = controller_->ringtune();
     ui_->mailButton->setVisible(controller_->outcome() == ExportViewController::Outcome::Done && ringtune &&
                                 ringtune->storedFilePath().isLocalFile());
+    waysOutButtons_->setShown(controller_->areWaysOutShown());
 }
 
 void ExportViewWidget::cancelFinish() { controller_->cancelFinish(); }
@@ -106,8 +116,9 @@ void ExportViewWidget::sendMail() {
     composer_->setAttribute(Qt::WA_DeleteOnClose);
     composer_->setMailComposeDelegate(this);
     composer_->setSubject(NSLocalizedString(QStringLiteral("mail_subject")));
-    composer_->addAttachment(ringtune->storedFilePath().toLocalFile(), QString::fromLatin1(kMailMimeType),
-                             ringtune->fileName());
+    // The stored file goes, under its stored name ("Bells-2.m4r").
+    const QString stored = ringtune->storedFilePath().toLocalFile();
+    composer_->addAttachment(stored, QString::fromLatin1(kMailMimeType), QFileInfo(stored).fileName());
     composer_->setMessageBody(NSLocalizedString(QStringLiteral("mail_body")), true);
     composer_->present();
 }

@@ -7,6 +7,8 @@
 //
 // The mail button opens the composer over the window with the stored file
 // attached; whatever the composer's result, it closes and the screen stays.
+// Once done, the stored file can also be saved as a copy, shown in its
+// folder, sent to a phone and dragged out from the artwork.
 // Destroying the widget while the export still runs (the window is closing)
 // stops the export cleanly.
 #include "HelpWebViewController.h"
@@ -26,7 +28,9 @@ class ExportView;
 namespace quorvel {
 
 class ExportViewController;
+class FileDragSource;
 class HelpWebViewWidget;
+class WaysOutButtons;
 
 class ExportViewWidget : public QWidget,
                          public HelpWebViewControllerDelegate,
@@ -42,6 +46,10 @@ public:
     HelpWebViewWidget* helpController() const;
     // The open mail composer, if any.
     MFMailComposeViewController* mailComposer() const { return composer_; }
+    // The done screen's Save a Copy, Show in Folder and Send to Phone, and
+    // the artwork dragged out as the stored file.
+    WaysOutButtons* waysOutButtons() const { return waysOutButtons_; }
+    FileDragSource* artworkDrag() const { return artworkDrag_; }
 
     // The layout's actions.
     void cancelFinish();
@@ -64,6 +72,8 @@ private:
     std::shared_ptr<ExportViewController> controller_;
     QPointer<HelpWebViewWidget> help_;
     QPointer<MFMailComposeViewController> composer_;
+    WaysOutButtons* waysOutButtons_ = nullptr;
+    FileDragSource* artworkDrag_ = nullptr;
     QPixmap background_;
 };
 

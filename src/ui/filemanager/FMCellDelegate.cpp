@@ -3,7 +3,9 @@
 #include "FMCellView.h"
 #include "FileManagerTableModel.h"
 
+#include <QAbstractScrollArea>
 #include <QPainter>
+#include <algorithm>
 
 namespace quorvel {
 
@@ -30,13 +32,16 @@ void FMCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     const qreal opacity = index.data(FileManagerTableModel::OpacityRole).toReal();
     painter->save();
     painter->setOpacity(opacity);
-    FMCellView::paint(*painter, option.rect, cell, artwork(cell.file, cell.image),
-                      option.state.testFlag(QStyle::State_Selected));
+    // A row is as wide as what the list shows of it: not under its scroll bar.
+    QRect rect = option.rect;
+    if (const auto* view = qobject_cast<const QAbstractScrollArea*>(option.widget))
+        rect.setRight(std::min(rect.right(), view->viewport()->rect().right()));
+    FMCellView::paint(*painter, rect, cell, artwork(cell.file, cell.image), option.state.testFlag(QStyle::State_Selected));
     // The keyboard's row, while the list has the focus.
     if (option.state.testFlag(QStyle::State_HasFocus)) {
         painter->setPen(QPen(Qt::white, 2));
         painter->setBrush(Qt::NoBrush);
-        painter->drawRect(QRectF(option.rect).adjusted(1, 1, -1, -1));
+        painter->drawRect(QRectF(rect).adjusted(1, 1, -1, -1));
     }
     painter->restore();
 }

@@ -19,6 +19,10 @@ QRect FMCellView::frameForTag(int tag, int width) {
     }
 }
 
+QString FMCellView::shownTitle(const QString& title, const QFont& font, int width) {
+    return QFontMetrics(font).elidedText(title, Qt::ElideMiddle, width);
+}
+
 void FMCellView::paint(QPainter& p, const QRect& rect, const FMCellContent& content, const QPixmap& artwork,
                        bool selected) {
     static const QPixmap background = UIImage::imageNamed(QStringLiteral("fmBG.png"));
@@ -49,8 +53,8 @@ void FMCellView::paint(QPainter& p, const QRect& rect, const FMCellContent& cont
         title.setPixelSize(title.pixelSize() - 1);
     p.setFont(title);
     p.setPen(Qt::white);
-    p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter,
-               QFontMetrics(title).elidedText(content.title, Qt::ElideRight, titleRect.width()));
+    // Elided in the middle: the counter at the end tells rows apart.
+    p.drawText(titleRect, Qt::AlignLeft | Qt::AlignVCenter, shownTitle(content.title, title, titleRect.width()));
 
     QFont artist = title;
     artist.setPixelSize(14);

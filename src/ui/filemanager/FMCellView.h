@@ -2,6 +2,7 @@
 // The row layout "FMCellView": where each tagged subview of a 76-point row
 // sits, and how a row is painted from its content (tag 2 title, tag 3 artist,
 // tag 4 length with its caption tag 5, tag 8 artwork over "fmBG.png").
+#include <QFont>
 #include <QPixmap>
 #include <QRect>
 #include <QString>
@@ -21,6 +22,9 @@ public:
     static QRect frameForTag(int tag, int width);
     // The caption beside the length.
     static QString durationCaption() { return QStringLiteral("sec"); }
+
+    // The title as drawn in `width` points: its middle left out when it is too long.
+    static QString shownTitle(const QString& title, const QFont& font, int width);
 
     // Paints one row into `rect`. `artwork` is the decoded tag 8 image or null
     // (the layout's own image is drawn then).

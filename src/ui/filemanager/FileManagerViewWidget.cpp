@@ -1,5 +1,10 @@
 #include "FileManagerViewWidget.h"
 
+#include "FileDragSource.h"
+#include "Paths.h"
+#include "Ringtone.h"
+#include "RingtoneWaysOut.h"
+
 #include "AVAudioFilePlayer.h"
 #include "FMCellDelegate.h"
 #include "FMCellView.h"
@@ -107,6 +112,11 @@ FileManagerViewWidget::~FileManagerViewWidget() {
 
 QListView* FileManagerViewWidget::tableView() const { return ui_->tableView; }
 
+QMimeData* FileManagerViewWidget::rowDragData(int row) {
+    const auto ringtone = row >= 0 ? controller_.ringtoneAtIndexPath(NSIndexPath{0, row}) : nullptr;
+    return ringtone ? RingtoneWaysOut::dragDataForFile(Paths::documentPath(ringtone->file())) : nullptr;
+}
+
 void FileManagerViewWidget::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous()) return;
@@ -148,7 +158,7 @@ void FileManagerViewWidget::fadeOutRows(const std::vector<int>& rows) {
     QListView* list = ui_->tableView;
     if (!list->isVisible()) return;
     for (int row : rows) {
-        const QRect r = list->visualRect(model_->index(row));
+        const QRect r = shownRowRect(row);
         if (!r.isValid() || !r.intersects(list->viewport()->rect())) continue;
         const std::optional<FMCellContent> shown = model_->paintedContent(row);
         if (!shown) continue;
@@ -176,6 +186,13 @@ void FileManagerViewWidget::fadeOutRows(const std::vector<int>& rows) {
     }
 }
 
+QRect FileManagerViewWidget::shownRowRect(int row) const {
+    QListView* list = ui_->tableView;
+    QRect area = list->visualRect(model_->index(row));
+    area.setRight(std::min(area.right(), list->viewport()->rect().right()));
+    return area;
+}
+
 void FileManagerViewWidget::offerDelete(int row) {
     if (row < 0 || row >= model_->rowCount()) return;
     if (editingRow_) cancelDelete();
@@ -189,7 +206,8 @@ void FileManagerViewWidget::showDeleteOverlay(const NSIndexPath& indexPath) {
     removeDeleteOverlay();
     QListView* list = ui_->tableView;
     auto* overlay = new DeleteOverlay(list->viewport());
-    overlay->setGeometry(list->visualRect(model_->index(indexPath.row)));
+    // Over what the list shows of the row: the button stays clear of the scroll bar.
+    overlay->setGeometry(shownRowRect(indexPath.row));
     connect(overlay->button(), &QPushButton::clicked, this, &FileManagerViewWidget::confirmDelete);
     auto* effect = new QGraphicsOpacityEffect(overlay);
     effect->setOpacity(0.0);
@@ -327,6 +345,13 @@ bool FileManagerViewWidget::eventFilter(QObject* watched, QEvent* event) {
         if (std::abs(delta.x()) >= kDragThreshold && std::abs(delta.x()) > 2 * std::abs(delta.y())) {
             dragged_ = true;
             offerDelete(pressRow_);
+            return true;
+        }
+        // Up or down: the row leaves as its file (to a file manager, a mail or a chat).
+        if (std::abs(delta.y()) >= kDragThreshold) {
+            const int row = pressRow_;
+            pressRow_ = -1;
+            if (QMimeData* data = rowDragData(row)) FileDragSource::drag(list->viewport(), data, QPixmap());
             return true;
         }
         return false;

@@ -18,6 +18,7 @@
 #include <optional>
 
 class QListView;
+class QMimeData;
 class QPushButton;
 
 namespace Ui {
@@ -39,6 +40,8 @@ public:
     FileManagerViewController& controller() { return controller_; }
     FileManagerTableModel& model() { return *model_; }
     QListView* tableView() const;
+    // What dragging row `row` out carries: its file (null without one). The caller owns it.
+    QMimeData* rowDragData(int row);
     PlayViewWidget* playView() const { return player_; }
     // The overlay while a row's delete button is offered, else nullptr.
     QWidget* deleteButtonBGView() const { return overlay_; }
@@ -74,6 +77,8 @@ protected:
 private:
     void fadeOutRows(const std::vector<int>& rows);
     bool handleKey(QKeyEvent* event);
+    // The row as the list shows it: as wide as the viewport, not under the scroll bar.
+    QRect shownRowRect(int row) const;
 
     std::unique_ptr<Ui::FileManagerTableView> ui_;
     FileManagerViewController controller_;

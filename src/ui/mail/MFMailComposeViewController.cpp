@@ -95,8 +95,15 @@ void MFMailComposeViewController::setToRecipients(const QStringList& recipients)
 void MFMailComposeViewController::setMessageBody(const QString& body, bool isHTML) {
     body_ = body;
     bodyIsHTML_ = isHTML;
-    if (isHTML) bodyView_->setHtml(body);
-    else bodyView_->setPlainText(body);
+    // The mail program takes a plain body: the sheet shows the text that goes.
+    bodyView_->setPlainText(sentBody());
+}
+
+QString MFMailComposeViewController::sentBody() const {
+    if (!bodyIsHTML_) return body_;
+    QTextDocument document;
+    document.setHtml(body_);
+    return document.toPlainText();
 }
 
 void MFMailComposeViewController::addAttachment(const QString& path, const QString& mimeType,
@@ -107,10 +114,12 @@ void MFMailComposeViewController::addAttachment(const QString& path, const QStri
     attachment_->setText(attachmentDescription());
 }
 
+// The mail program attaches the file under its own name and finds its type
+// itself: the sheet names the file that goes, not the name and type asked for.
 QString MFMailComposeViewController::attachmentDescription() const {
     const QFileInfo info(attachmentPath_);
     const QString size = info.isFile() ? QLocale().formattedDataSize(info.size()) : tr("missing");
-    return tr("Attachment: %1 (%2, %3)").arg(attachmentFileName_, size, attachmentMimeType_);
+    return tr("Attachment: %1 (%2)").arg(info.fileName(), size);
 }
 
 QString MFMailComposeViewController::subject() const { return subject_->text(); }
@@ -125,20 +134,15 @@ QStringList MFMailComposeViewController::toRecipients() const {
 }
 
 QStringList MFMailComposeViewController::mailProgramArguments() const {
-    QStringList args;
-    args << QStringLiteral("--subject") << subject();
-    // Mail clients take a plain body from the command line.
-    QString body = body_;
-    if (bodyIsHTML_) {
-        QTextDocument document;
-        document.setHtml(body_);
-        body = document.toPlainText();
-    }
-    args << QStringLiteral("--body") << body;
-    if (!attachmentPath_.isEmpty()) args << QStringLiteral("--attach") << attachmentPath_;
-    // "--" keeps an address that starts with "-" from reading as an option.
-    const QStringList to = toRecipients();
-    if (!to.isEmpty()) args << QStringLiteral("--") << to;
+    // Arguments reach the program as UTF-8 whatever the locale says.
+    QStringList args{QStringLiteral("--utf8")};
+    // xdg-email refuses an empty value.
+    if (!subject().isEmpty()) args << QStringLiteral("--subject") << subject();
+    const QString body = sentBody();
+    if (!body.isEmpty()) args << QStringLiteral("--body") << body;
+    if (!attachmentPath_.isEmpty()) args << QStringLiteral("--attach") << QFileInfo(attachmentPath_).absoluteFilePath();
+    // Each address as the value of --to, so that none reads as an option.
+    for (const QString& address : toRecipients()) args << QStringLiteral("--to") << address;
     return args;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The mail composer: a window-modal sheet with the recipient field, the
-// subject, the HTML body and the attachment (name, size, type). Send hands
-// the message to the desktop's mail client through `xdg-email` (arguments as
-// a list, no shell); Cancel closes. The delegate hears sent, cancelled or
+// subject, the body and the attachment, each shown as the mail client gets
+// it. Send hands the message to the desktop's mail client through
+// `xdg-email` (arguments as a list, no shell); Cancel closes. The delegate hears sent, cancelled or
 // failed once, and closes nothing itself: the composer closes on its own.
 // When no mail client takes the message, the composer says so and offers to
 // show the attached file in the file manager.
@@ -50,12 +50,15 @@ public:
     void setSubject(const QString& subject);
     void setToRecipients(const QStringList& recipients);
     void setMessageBody(const QString& body, bool isHTML);
-    // The file goes with the message under `fileName`, with that MIME type.
+    // The file goes with the message. The mail program names it after the file
+    // and finds its type itself; `fileName` and `mimeType` are kept as asked.
     void addAttachment(const QString& path, const QString& mimeType, const QString& fileName);
 
     QString subject() const;
     QStringList toRecipients() const;
     QString messageBody() const { return body_; }
+    // The body as the mail program gets it: plain text.
+    QString sentBody() const;
     bool isBodyHTML() const { return bodyIsHTML_; }
     QString attachmentPath() const { return attachmentPath_; }
     QString attachmentMimeType() const { return attachmentMimeType_; }

@@ -1,7 +1,9 @@
 #include "PlayViewWidget.h"
 
 #include "ActionSheet.h"
+#include "FileDragSource.h"
 #include "HelpWebViewWidget.h"
+#include "WaysOutButtons.h"
 #include "ScreenStack.h"
 #include "UIImage.h"
 #include "ui_PlayView.h"
@@ -11,6 +13,23 @@
 #include <QPainter>
 
 namespace quorvel {
+
+namespace {
+
+// The button's images at the size of "BigPlay.png": "stop.png" is drawn
+// smaller for the editor's button, and here stands in the same place.
+QPixmap buttonImage(const QString& name, qreal devicePixelRatio) {
+    const QSizeF size = UIImage::pointSize(UIImage::imageNamed(QStringLiteral("BigPlay.png"), devicePixelRatio));
+    const QPixmap image = UIImage::imageNamed(name, devicePixelRatio);
+    if (image.isNull() || size.isEmpty() || UIImage::pointSize(image) == size) return image;
+    // From the largest file there is, so that it is scaled down where it can be.
+    const QPixmap source = UIImage::imageNamed(name, 2.0);
+    QPixmap scaled = source.scaled((size * devicePixelRatio).toSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(devicePixelRatio);
+    return scaled;
+}
+
+} // namespace
 
 PlayViewWidget::PlayViewWidget(std::unique_ptr<PlayViewController> controller, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::PlayView>()), controller_(std::move(controller)) {
@@ -27,6 +46,12 @@ PlayViewWidget::PlayViewWidget(std::unique_ptr<PlayViewController> controller, Q
     connect(ui_->deleteButton, &QPushButton::clicked, this, [this] { controller_->deleteRingtone(); });
     connect(ui_->cancelButton, &QPushButton::clicked, this, [this] { controller_->cancelFinish(); });
     connect(ui_->helpButton, &QPushButton::clicked, this, [this] { controller_->showHelp(); });
+    waysOutButtons_ = new WaysOutButtons(controller_->waysOut(),
+                                         {ui_->saveCopyButton, ui_->showInFolderButton, ui_->sendToPhoneButton,
+                                          ui_->label},
+                                         this);
+    PlayViewController* c = controller_.get();
+    artworkDrag_ = new FileDragSource(ui_->artwork, [c](const QPoint&) { return c->waysOut().dragData(); });
     controller_->viewDidLoad();
     refresh();
     ui_->playStopButton->setFocus();
@@ -53,7 +78,7 @@ void PlayViewWidget::refresh() {
     ui_->helpLabel->setHidden(c.isHelpHidden());
     if (shownImage_ != c.playStopButtonImage()) {
         shownImage_ = c.playStopButtonImage();
-        ui_->playStopButton->setIcon(UIImage::imageNamed(shownImage_));
+        ui_->playStopButton->setIcon(buttonImage(shownImage_, devicePixelRatioF()));
         ui_->playStopButton->setProperty("imageName", shownImage_);
     }
 }

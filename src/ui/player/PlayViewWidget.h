@@ -20,6 +20,8 @@ class PlayView;
 
 namespace quorvel {
 
+class FileDragSource;
+class WaysOutButtons;
 
 class PlayViewWidget : public QWidget, public PlayView, public MFMailComposeViewControllerDelegate,
                        public HelpWebViewControllerDelegate {
@@ -31,6 +33,9 @@ public:
     PlayViewController& controller() { return *controller_; }
     MFMailComposeViewController* mailComposer() const { return composer_; }
     ActionSheet* actionSheet() const { return sheet_; }
+    // Save a Copy, Show in Folder, Send to Phone, and the artwork dragged out as the file.
+    WaysOutButtons* waysOutButtons() const { return waysOutButtons_; }
+    FileDragSource* artworkDrag() const { return artworkDrag_; }
 
     // PlayView
     void showActionSheet(const QString& title, const QString& destructiveTitle, const QString& cancelTitle) override;
@@ -56,6 +61,8 @@ private:
     QPointer<MFMailComposeViewController> composer_;
     QPointer<ActionSheet> sheet_;
     QPointer<HelpWebViewWidget> help_;
+    WaysOutButtons* waysOutButtons_ = nullptr;
+    FileDragSource* artworkDrag_ = nullptr;
     QPixmap background_;
     QString shownImage_;
 };

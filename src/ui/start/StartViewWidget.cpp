@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHideEvent>
 #include <QPainter>
+#include <QShortcut>
 
 namespace quorvel {
 
@@ -33,6 +34,17 @@ StartViewWidget::StartViewWidget(MPMediaLibrary& library, QWidget* parent)
     background_ = patternImage(QString::fromLatin1(StartViewController::kBackgroundImage));
     controller_.setView(this);
     connect(ui_->fmButton, &QPushButton::clicked, this, [this] { controller_.showMediaPicker(); });
+    const auto add = [this](QKeyCombination keys, const char* name, void (StartViewWidget::*wanted)()) {
+        auto* shortcut = new QShortcut(QKeySequence(keys), this);
+        shortcut->setObjectName(QString::fromLatin1(name));
+        connect(shortcut, &QShortcut::activated, this, [this, wanted] {
+            const ScreenStack* stack = ScreenStack::stackOf(this);
+            if (stack && !stack->isInteractive()) return;
+            emit(this->*wanted)();
+        });
+    };
+    add(Qt::CTRL | Qt::Key_R, "recordShortcut", &StartViewWidget::recorderWanted);
+    add(Qt::CTRL | Qt::Key_L, "listShortcut", &StartViewWidget::listWanted);
 }
 
 StartViewWidget::~StartViewWidget() {

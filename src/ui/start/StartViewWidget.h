@@ -1,7 +1,8 @@
 #pragma once
 // The start screen's widget, built from the "StartView" layout: the pattern
 // background and the button that opens the music picker. Hiding the screen
-// closes a picker it opened.
+// closes a picker it opened. The recorder and the list need no song: their
+// keys (Ctrl+R, Ctrl+L) work here too, through whoever presents the screen.
 #include "StartViewController.h"
 
 #include <QPixmap>
@@ -31,6 +32,10 @@ public:
     void presentMediaPicker(const QString& prompt, bool allowsPickingMultipleItems,
                             MPMediaPickerControllerDelegate* delegate) override;
     void dismissMediaPicker(bool animated) override;
+
+signals:
+    void recorderWanted();
+    void listWanted();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -108,7 +108,7 @@ protected:
         return QDir(home.documents()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
     }
     QFileInfoList cacheFiles() const {
-        return QDir(home.path() + QStringLiteral("/.SongCache")).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
+        return QDir(home.path() + QStringLiteral("/Cache/SongCache")).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
     }
     // The library URL `songs` gives for a title.
     QString urlOf(const QString& title) {

@@ -47,7 +47,77 @@ CliResult runCli(const QString& home, const QString& music, const QStringList& a
     return r;
 }
 
+// quorvel-cli on a really full disk: in a mount namespace of its own, the
+// documents folder is a tmpfs of `kilobytes`. Without user namespaces
+// (`available` false) nothing runs.
+CliResult runCliOnASmallDisk(const QString& home, const QString& music, const QStringList& args, int kilobytes,
+                             bool hardwareAac, bool* available) {
+    const QString documents = home + QStringLiteral("/Documents");
+    QDir().mkpath(documents);
+    const QString mount = QStringLiteral("mount -t tmpfs -o size=%1k tmpfs \"$1\" && shift && exec \"$@\"").arg(kilobytes);
+    *available = runTool(QStringLiteral("unshare"), {QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"), mount,
+                                                     QStringLiteral("sh"), documents, QStringLiteral("true")})
+                     .exitCode == 0;
+    if (!*available) return {};
+    const ToolResult r = runTool(QStringLiteral("unshare"),
+                                 QStringList{QStringLiteral("-rm"), QStringLiteral("sh"), QStringLiteral("-c"), mount,
+                                             QStringLiteral("sh"), documents, QStringLiteral(QUORVEL_CLI)} +
+                                     args,
+                                 300000, cliEnvironment(home, music, hardwareAac));
+    return {r.exitCode, r.out, r.err};
+}
+
+// A 20 s MP3 at `bitRate`, made by ffmpeg; empty when it could not be made.
+QString twentySecondSong(const QString& dir, const QString& bitRate) {
+    const QString song = dir + QStringLiteral("/song.mp3");
+    const ToolResult r = runTool(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
+                                                           QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                                           QStringLiteral("sine=frequency=440:duration=20"), QStringLiteral("-b:a"),
+                                                           bitRate, QStringLiteral("-y"), song});
+    return r.exitCode == 0 ? song : QString();
+}
+
+QString lastLine(const QString& text) { return text.trimmed().section(QLatin1Char('\n'), -1); }
+
 } // namespace
+
+// The cut of the segment is the first thing written: it is what does not fit.
+TEST(CliFullDisk, ACutOnAFullDiskSaysNoSpaceLeftWithTheFile) {
+    TempHome home;
+    QTemporaryDir music;
+    const QString song = twentySecondSong(music.path(), QStringLiteral("128k"));
+    ASSERT_FALSE(song.isEmpty());
+    bool available = false;
+    const CliResult r = runCliOnASmallDisk(home.path(), music.path(),
+                                           {QStringLiteral("make"), song, QStringLiteral("--length"), QStringLiteral("12")}, 150,
+                                           true, &available);
+    if (!available) GTEST_SKIP() << "no mount namespace for a small disk";
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    const QString last = lastLine(r.err);
+    EXPECT_TRUE(last.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))) && last.contains(QStringLiteral(".tmpExport")))
+        << last.toStdString();
+    EXPECT_TRUE(r.out.trimmed().isEmpty());
+}
+
+// The AAC writer's road: the cut and the processed WAV fit, the ringtone does not.
+TEST(CliFullDisk, TheAacWritersFailureReachesTheCommandLine) {
+    TempHome home;
+    QTemporaryDir music;
+    const QString song = twentySecondSong(music.path(), QStringLiteral("32k"));
+    ASSERT_FALSE(song.isEmpty());
+    bool available = false;
+    // 12 s of processed 16-bit mono is 1,058 kB; the ringtone would need about 190 kB more.
+    const CliResult r = runCliOnASmallDisk(home.path(), music.path(),
+                                           {QStringLiteral("make"), song, QStringLiteral("--length"), QStringLiteral("12"), QStringLiteral("--verbose")}, 1200,
+                                           false, &available);
+    if (!available) GTEST_SKIP() << "no mount namespace for a small disk";
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("writer: AudioExporterFor3G"))) << r.err.toStdString();
+    const QString last = lastLine(r.err);
+    EXPECT_TRUE(last.startsWith(QStringLiteral("quorvel-cli: the export failed: Cannot write ")) &&
+                last.contains(home.documents()) && last.endsWith(QString::fromLocal8Bit(std::strerror(ENOSPC))))
+        << last.toStdString();
+}
 
 TEST(CliFullDisk, AFailedWriteSaysWhyAndWhichFileAndLeavesTheStoreWhole) {
     TempHome home;

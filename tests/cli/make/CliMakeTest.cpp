@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -36,6 +38,20 @@ protected:
         make(QStringLiteral("song.mp3"), {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("128k")});
         make(QStringLiteral("song.m4a"), {QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-b:a"), QStringLiteral("128k")});
         make(QStringLiteral("acdc.mp3"), {QStringLiteral("-c:a"), QStringLiteral("libmp3lame")}, QStringLiteral("AC/DC"));
+        make(QStringLiteral("song48.mp3"), {QStringLiteral("-ar"), QStringLiteral("48000"), QStringLiteral("-c:a"), QStringLiteral("libmp3lame")},
+             QStringLiteral("At 48 kHz"));
+        make(QStringLiteral("short.mp3"), {QStringLiteral("-t"), QStringLiteral("2.5"), QStringLiteral("-c:a"), QStringLiteral("libmp3lame")},
+             QStringLiteral("Short One"));
+        // Variable bit rate without a header that gives the length: four
+        // quiet seconds first make a guess from the bit rate nearly twice too long.
+        ASSERT_EQ(runTool(QStringLiteral("ffmpeg"),
+                          {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                           QStringLiteral("aevalsrc=if(lt(t\\,4)\\,0\\,0.5*sin(440*2*PI*t)+0.3*sin(3000*2*PI*t)):d=12"),
+                           QStringLiteral("-metadata"), QStringLiteral("title=Guessed Length"), QStringLiteral("-c:a"),
+                           QStringLiteral("libmp3lame"), QStringLiteral("-q:a"), QStringLiteral("0"), QStringLiteral("-write_xing"),
+                           QStringLiteral("0"), QStringLiteral("-y"), dir + QStringLiteral("/guessed.mp3")})
+                      .exitCode,
+                  0);
         ASSERT_TRUE(writeWav16(dir + QStringLiteral("/recording.wav"), sine(660, 10.0), 44100, 1));
     }
     static void TearDownTestSuite() {
@@ -70,6 +86,14 @@ protected:
 };
 QTemporaryDir* CliMake::media = nullptr;
 
+// RMS of a quarter of a second of decoded audio from `at` seconds.
+double rmsAt(const std::vector<float>& x, double at) {
+    const size_t from = size_t(at * 44100), to = std::min(x.size(), from + 11025);
+    double sum = 0;
+    for (size_t i = from; i < to; ++i) sum += double(x[i]) * x[i];
+    return to > from ? std::sqrt(sum / double(to - from)) : 0.0;
+}
+
 struct Road {
     QString file;      // the source in the media folder
     bool recording;
@@ -96,16 +120,17 @@ TEST_F(CliMake, EveryRowOfTheDecisionTableEndsInAStoredTaggedRingtone) {
         // No hardware encoder: MPEG-4 sources at factors 1.0 keep the platform
         // export; everything else goes through the engine and the AAC writer.
         {QStringLiteral("song.m4a"), false, false, false, false, hw, 2, 5.0, QStringLiteral("Tune m4a")},
-        {QStringLiteral("song.m4a"), false, false, true, true, sw, 1, 7.07, QStringLiteral("Tune m4a")},
+        {QStringLiteral("song.m4a"), false, false, true, true, sw, 1, 7.1, QStringLiteral("Tune m4a")},
         {QStringLiteral("song.mp3"), false, false, false, true, sw, 1, 5.0, QStringLiteral("Tune mp3")},
-        {QStringLiteral("song.mp3"), false, false, true, true, sw, 1, 7.07, QStringLiteral("Tune mp3")},
-        // The AAC writer encodes the whole processed recording.
-        {QStringLiteral("recording.wav"), true, false, false, true, sw, 1, 10.0, QString()},
+        {QStringLiteral("song.mp3"), false, false, true, true, sw, 1, 7.1, QStringLiteral("Tune mp3")},
+        // The AAC writer writes the same segment as the platform export.
+        {QStringLiteral("recording.wav"), true, false, false, true, sw, 1, 5.0, QString()},
     };
     for (const Road& road : roads) {
         SCOPED_TRACE(QStringLiteral("%1 hw=%2 effects=%3").arg(road.file).arg(road.hardwareAac).arg(road.effects).toStdString());
-        QStringList args = {QStringLiteral("make"), source(road.file), QStringLiteral("--start"), QStringLiteral("2"),
-                            QStringLiteral("--length"), QStringLiteral("5")};
+        // The road taken is in the log, which --verbose shows.
+        QStringList args = {QStringLiteral("make"), QStringLiteral("--verbose"), source(road.file), QStringLiteral("--start"),
+                            QStringLiteral("2"), QStringLiteral("--length"), QStringLiteral("5")};
         if (road.effects) args << QStringLiteral("--speed") << QStringLiteral("1");
         if (road.recording) args << QStringLiteral("--recording");
         CliResult r = cli(args, road.hardwareAac);
@@ -170,7 +195,7 @@ TEST_F(CliMake, ControlValuesGoThroughTheEditorsRules) {
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_NEAR(probeDuration(r.lastLine()), 39.9, 0.06);
     // A pitch of 8.9 semitones snaps to 6; the engine runs.
-    r = cli({QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--pitch"), QStringLiteral("8.9"),
+    r = cli({QStringLiteral("make"), QStringLiteral("--verbose"), source(QStringLiteral("song.mp3")), QStringLiteral("--pitch"), QStringLiteral("8.9"),
              QStringLiteral("--length"), QStringLiteral("45"), QStringLiteral("--start"), QStringLiteral("50")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("engine: runs")));
@@ -197,7 +222,7 @@ TEST_F(CliMake, FailuresSayWhatHappenedAndLeaveNothingBehind) {
         {{QStringLiteral("make"), source(QStringLiteral("notes.mp3"))}, 1, QString()},
         {{QStringLiteral("make"), source(QStringLiteral("locked.m4p"))}, 1, QStringLiteral("DRM")},
         {{QStringLiteral("make")}, 2, QStringLiteral("usage")},
-        {{QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--speed")}, 2, QStringLiteral("needs a value")},
+        {{QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--speed")}, 2, QStringLiteral("Missing value after '--speed'")},
         {{QStringLiteral("make"), source(QStringLiteral("song.mp3")), QStringLiteral("--speed"), QStringLiteral("fast")}, 2,
          QStringLiteral("needs a number")},
         {{QStringLiteral("frobnicate")}, 2, QStringLiteral("unknown command")},
@@ -288,4 +313,83 @@ TEST_F(CliMake, AFullDiskDuringTheEffectsRunStopsTheRoad) {
     EXPECT_TRUE(r.err.contains(QStringLiteral(".processedEffect.wav could not be"))) << r.err.toStdString();
     EXPECT_TRUE(visibleFiles().isEmpty());
     EXPECT_EQ(query(QStringLiteral("SELECT COUNT(*) FROM Ringtone;")), QStringLiteral("0"));
+}
+
+// On both roads, and however the length is reached.
+TEST_F(CliMake, ARingtoneNeverLastsMoreThan39_9Seconds) {
+    for (const bool hardwareAac : {true, false}) {
+        for (const QStringList& values : {QStringList{QStringLiteral("--length"), QStringLiteral("39.95")},
+                                          QStringList{QStringLiteral("--length"), QStringLiteral("30"), QStringLiteral("--speed"),
+                                                      QStringLiteral("1")}}) {
+            SCOPED_TRACE(QStringLiteral("hw=%1 %2").arg(hardwareAac).arg(values.join(' ')).toStdString());
+            CliResult r = cli(QStringList{QStringLiteral("make"), source(QStringLiteral("song.mp3"))} + values, hardwareAac);
+            ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+            const double seconds = probeDuration(r.lastLine());
+            EXPECT_LE(seconds, 39.9005);
+            EXPECT_NEAR(seconds, 39.9, 0.03);
+        }
+    }
+}
+
+// Without a hardware encoder the AAC writer makes the ringtone: the same
+// segment, length and fades as the platform export, for a 48 kHz song too.
+TEST_F(CliMake, TheAacWritersRoadWritesWhatThePlatformExportWrites) {
+    std::vector<float> made[2];
+    for (const bool hardwareAac : {true, false}) {
+        CliResult r = cli({QStringLiteral("make"), source(QStringLiteral("song48.mp3")), QStringLiteral("--start"), QStringLiteral("2"),
+                           QStringLiteral("--length"), QStringLiteral("10"), QStringLiteral("--fade-in"), QStringLiteral("3"),
+                           QStringLiteral("--fade-out"), QStringLiteral("3"), QStringLiteral("--verbose")},
+                          hardwareAac);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(hardwareAac ? QStringLiteral("writer: AudioExportHelper") : QStringLiteral("writer: AudioExporterFor3G")));
+        EXPECT_NEAR(probeDuration(r.lastLine()), 10.0, 0.03) << "hw=" << hardwareAac;
+        made[hardwareAac] = decodedMono(r.lastLine());
+        ASSERT_FALSE(made[hardwareAac].empty());
+    }
+    // The envelopes, each road's level at 1.0 (the engine's road mixes the song to mono).
+    const double full[2] = {rmsAt(made[false], 5.0), rmsAt(made[true], 5.0)};
+    ASSERT_GT(full[0], 0.03);
+    ASSERT_GT(full[1], 0.03);
+    for (const double at : {0.0, 1.0, 1.5, 5.0, 8.25, 9.0, 9.7}) {
+        EXPECT_NEAR(rmsAt(made[false], at) / full[0], rmsAt(made[true], at) / full[1], 0.08) << "at " << at << " s";
+    }
+    for (const bool hardwareAac : {true, false}) {
+        EXPECT_LT(rmsAt(made[hardwareAac], 0.0), 0.1 * full[hardwareAac]) << "the fade-in, hw=" << hardwareAac;
+        EXPECT_LT(rmsAt(made[hardwareAac], 9.7), 0.1 * full[hardwareAac]) << "the fade-out, hw=" << hardwareAac;
+    }
+}
+
+// A song or a recording shorter than the shortest length is exported as it
+// is, and stored with the length it has.
+TEST_F(CliMake, TheStoredLengthIsTheRingtonesOwnLength) {
+    const QString blip = home.path() + QStringLiteral("/blip.wav");
+    ASSERT_TRUE(writeWav16(blip, sine(880, 0.04), 44100, 1));
+    struct Case {
+        QStringList args;
+        double seconds;
+        double tolerance;
+    } cases[] = {{{source(QStringLiteral("short.mp3"))}, 2.5, 0.05}, {{blip, QStringLiteral("--recording")}, 0.04, 0.002}};
+    for (const Case& c : cases) {
+        for (const bool hardwareAac : {true, false}) {
+            SCOPED_TRACE(QStringLiteral("hw=%1 %2").arg(hardwareAac).arg(c.args.join(' ')).toStdString());
+            CliResult r = cli(QStringList{QStringLiteral("make")} + c.args, hardwareAac);
+            ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+            const double seconds = probeDuration(r.lastLine());
+            EXPECT_NEAR(seconds, c.seconds, c.tolerance);
+            const QString stored = query(QStringLiteral("SELECT duration FROM Ringtone WHERE file = '%1';")
+                                             .arg(QFileInfo(r.lastLine()).fileName()));
+            EXPECT_NEAR(stored.toDouble(), seconds, 0.002) << stored.toStdString();
+        }
+    }
+}
+
+// The length listed is the decoded audio's, not a guess from the bit rate.
+TEST_F(CliMake, SongLengthsAreTheDecodedAudios) {
+    CliResult r = cli({QStringLiteral("songs"), QStringLiteral("--search"), QStringLiteral("guessed")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList fields = r.out.trimmed().split(QLatin1Char('\t'));
+    ASSERT_EQ(fields.size(), 4) << r.out.toStdString();
+    const double decoded = decodedSeconds(source(QStringLiteral("guessed.mp3")));
+    EXPECT_NEAR(decoded, 12.0, 0.1);
+    EXPECT_NEAR(fields[3].toDouble(), decoded, 0.1);
 }

@@ -31,28 +31,34 @@ TEST(GenericHelper, PlayingCursorCountsFromTheSegmentForSongsAndFromTheRecording
     EXPECT_FLOAT_EQ(GenericHelper::playingCursorPoint(6.0f, 4.0f, 3.0f, 1.0f, true), 27.0f + 13.5f);
 }
 
-TEST(GenericHelper, TimeStringsTruncateInSinglePrecision) {
+// Times are rounded to the tenth the controls step in: a float sum of thirty
+// steps of 0.1 is 2.9999993, which truncating showed as "00:02.9" and cut at
+// 2999 ms.
+TEST(GenericHelper, TimeStringsRoundToTheNearestTenth) {
     struct Case {
         float t;
         bool minutes;
         const char* text;
     } cases[] = {
-        {3.0f, true, "00:03.0"}, {3.0f, false, "03.0"},  {75.3f, true, "01:15.2"}, {75.3f, false, "15.2"},
-        {60.0f, false, "00.0"},  {3.1f, true, "00:03.0"}, {12.5f, true, "00:12.5"}, {0.0f, true, "00:00.0"},
+        {3.0f, true, "00:03.0"},       {3.0f, false, "03.0"},   {75.3f, true, "01:15.3"}, {75.3f, false, "15.3"},
+        {60.0f, false, "00.0"},        {3.1f, true, "00:03.1"}, {12.5f, true, "00:12.5"}, {0.0f, true, "00:00.0"},
+        {2.9999993f, true, "00:03.0"}, {59.96f, true, "01:00.0"}, {12.34f, true, "00:12.3"}, {-0.04f, true, "00:00.0"},
+        {840.0f, true, "14:00.0"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(GenericHelper::timeToString(c.t, c.minutes), QString::fromLatin1(c.text)) << c.t;
 }
 
-TEST(GenericHelper, SegmentRangeIsInMillisecondsAndNeverLongerThan39900) {
+TEST(GenericHelper, SegmentRangeIsInMillisecondsOfWholeTenthsAndNeverLongerThan39900) {
     struct Case {
         float start, length;
         int64_t startMs, durationMs;
-    } cases[] = {{0, 40.0f, 0, 39900}, {0, 45.0f, 0, 39900}, {30, 12.3f, 30000, 12300},
-                 {0, 3.1f, 0, 3099},   {0, 39.9f, 0, 39900}, {12.5f, 3.0f, 12500, 3000}};
+    } cases[] = {{0, 40.0f, 0, 39900},        {0, 45.0f, 0, 39900},     {30, 12.3f, 30000, 12300},
+                 {0, 3.1f, 0, 3100},          {0, 39.9f, 0, 39900},     {12.5f, 3.0f, 12500, 3000},
+                 {2.9999993f, 3.0f, 3000, 3000}, {0, 39.95f, 0, 39900}, {12.37f, 3.04f, 12400, 3000}};
     for (const Case& c : cases) {
         CMTimeRange r = GenericHelper::playerItemTimeRange(c.start, c.length);
-        EXPECT_EQ(r.start.value, c.startMs);
+        EXPECT_EQ(r.start.value, c.startMs) << c.start;
         EXPECT_EQ(r.duration.value, c.durationMs) << c.length;
         EXPECT_EQ(r.duration.timescale, 1000);
         EXPECT_TRUE(r.isValid());
@@ -71,6 +77,11 @@ TEST(GenericHelper, ProcessedRangeFollowsTheSpeedAndIsCappedAt39_9) {
     EXPECT_EQ(CMTimeCompare(r.start, kCMTimeZero), 0);
     EXPECT_EQ(r.duration.value, 141); // 14.142135 s to the nearest tenth
     r = GenericHelper::timeRangeForSpeed(0, kCMTimeRangeInvalid, 40.0f);
+    EXPECT_EQ(r.duration.value, 399);
+    // Just under 40 s rounds to 40.0 s: still capped.
+    r = GenericHelper::timeRangeForSpeed(0, kCMTimeRangeInvalid, 39.95f);
+    EXPECT_EQ(r.duration.value, 399);
+    r = GenericHelper::timeRangeForSpeed(1, kCMTimeRangeInvalid, 28.25f); // 39.95 s
     EXPECT_EQ(r.duration.value, 399);
 }
 
@@ -113,6 +124,14 @@ TEST_F(FadeEnvelope, FadesThatDoNotFitBecomeHalvesOfTheDurationLessOneSecond) {
     }
 }
 
+TEST_F(FadeEnvelope, ASegmentShorterThanASecondGetsNoFades) {
+    const CMTimeRange range{kCMTimeZero, CMTimeMakeWithSeconds(0.04, 1000)};
+    auto mix = GenericHelper::fadeInAndOut(item, 1.5f, 1.5f, range, 0);
+    ASSERT_NE(mix, nullptr);
+    for (const auto& ramp : mix->inputParameters().front()->ramps()) EXPECT_GE(ramp.duration, 0.0);
+    EXPECT_FLOAT_EQ(mix->gainAt(0.02), 1.0f);
+}
+
 TEST_F(FadeEnvelope, NoItemOrNoTracksGivesNoMix) {
     const CMTimeRange range{kCMTimeZero, CMTimeMakeWithSeconds(20.0, 10)};
     EXPECT_EQ(GenericHelper::fadeInAndOut(nullptr, 3, 3, range, 0), nullptr);
@@ -132,4 +151,26 @@ TEST(WaveLayout, TheStripScrollsToAnchorTheSegmentsEnd) {
     EXPECT_EQ(layout.visibleRect.x(), 0.0);
     EXPECT_EQ(layout.rangeFrame, QRectF(0, 0, 20.25, 81));
     EXPECT_EQ(GenericHelper::cursorPoint(0.0f, 3.0f), QRectF(0, 0, 3, 81));
+}
+
+// Over the song's own waveform the marker sits on the audio it selects: the
+// content under its start (scroll offset + x) is the start at 6.75 points a
+// second, also where the Part's layout keeps a grown segment unscrolled.
+TEST(WaveLayout, OverTheSongTheMarkerIsOverItsAudioAndItsEndNeverPastTheAnchor) {
+    struct Case {
+        float last, start, length;
+    } cases[] = {{135.0f, 20.0f, 25.0f}, {0.0f, 0.0f, 3.0f}, {202.5f, 30.0f, 10.0f}, {0.0f, 177.0f, 3.0f},
+                 {50.0f, 600.25f, 39.9f}};
+    for (const Case& c : cases) {
+        GenericHelper::setLastStartPoint(c.last);
+        const WaveLayout layout = GenericHelper::slideRangeOverSong(c.start, c.length);
+        EXPECT_NEAR(layout.visibleRect.x() + layout.rangeFrame.x(), c.start * 6.75, 1e-3) << c.start;
+        EXPECT_LE(layout.rangeFrame.right(), 270.0 + 1e-3);
+        EXPECT_EQ(layout.cursorFrame.x(), layout.rangeFrame.x());
+        // The scroll is the Part's; the cursor operations agree with the marker.
+        GenericHelper::setLastStartPoint(c.last);
+        EXPECT_EQ(layout.visibleRect, GenericHelper::slideRangeOnWave(c.start, c.length).visibleRect);
+        GenericHelper::slideRangeOverSong(c.start, c.length);
+        EXPECT_EQ(GenericHelper::cursorPoint(c.start, c.length).x(), layout.rangeFrame.x());
+    }
 }

@@ -194,6 +194,8 @@ TEST_F(AudioExporterFor3GTest, SetupFailuresSayWhichStepFailedAndLeaveNoFile) {
     exporter.doIt(in, Paths::documentPath("no/such/folder/x.m4r"));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "MP4Create failed\n");
     EXPECT_TRUE(exporter.progressValueArray()->hasFailed());
+    // The step is the reason the export screen shows, with the file it concerns.
+    EXPECT_EQ(exporter.lastFailure(), QStringLiteral("MP4Create failed (%1)").arg(Paths::documentPath("no/such/folder/x.m4r")));
 
     // A file that is not a WAV fails at the same step.
     const QString text = Paths::documentPath("text.wav");

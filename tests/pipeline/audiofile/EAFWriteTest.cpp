@@ -100,6 +100,31 @@ TEST(EAFWrite, FloatsAreClampedInTheCallersArrayAndTruncated) {
     EXPECT_EQ(soxDecode(path, 2), std::vector<int16_t>({32735, 0, -32768, 0, 16384, 0, -8192, 0, 32735, 0}));
 }
 
+TEST(EAFWrite, ASilentChannelStaysSilentAfterALouderBlock) {
+    // The writer keeps one block list for the file and grows it when a larger
+    // block comes: a null channel must not repeat what a block before left.
+    TempHome home;
+    const QString path = home.path() + "/reuse.wav";
+    ChannelBuffers loud(2, 4);
+    ASSERT_TRUE(loud);
+    for (int c = 0; c < 2; ++c) std::fill_n(loud[c], 4, 0.5f);
+    std::vector<int16_t> right = {-1, -2, -3, -4, -5, -6};
+    int16_t* shorts[2] = {nullptr, right.data()};
+    float* leftOnly[2] = {loud[0], nullptr};
+    {
+        EAFWrite writer;
+        ASSERT_EQ(writer.openFileForWrite(fileUrl(path), 44100, 2, 16, kAudioFileWAVEType), 0);
+        ASSERT_EQ(writer.writeFloats(4, loud.get()), 0);
+        ASSERT_EQ(writer.writeFloats(3, leftOnly), 0);
+        ASSERT_EQ(writer.writeShorts(6, shorts), 0);
+    }
+    std::vector<int16_t> expected;
+    for (int i = 0; i < 4; ++i) expected.insert(expected.end(), {16384, 16384});
+    for (int i = 0; i < 3; ++i) expected.insert(expected.end(), {16384, 0});
+    for (int16_t v : right) expected.insert(expected.end(), {0, v});
+    EXPECT_EQ(soxDecode(path, 2), expected);
+}
+
 TEST(EAFWrite, OpeningAnExistingPathReplacesTheFile) {
     TempHome home;
     const QString path = home.path() + "/again.wav";

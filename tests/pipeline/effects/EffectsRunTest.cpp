@@ -224,15 +224,19 @@ TEST_F(EffectsRun, MissingInputGivesAnEmptyFileAndStillReports) {
     EXPECT_EQ(soxFrames(outputPath(home)), 0);
 }
 
-TEST_F(EffectsRun, OtherRateInputTakesTotalFromTheFileOwnFrames) {
-    // 48,000 frames at 48 kHz are 44,100 frames to the engine; total still
-    // counts the file's own frames (96,000 at speed 2), the rest is silence.
+TEST_F(EffectsRun, OtherRateInputsLastAsLongAfterTheRunAsBefore) {
+    // 48,000 frames at 48 kHz are 44,100 frames to the engine: at speed 2 the
+    // output holds 88,200, tone to the end, no silence after it; 8,000 frames
+    // at 8 kHz are not cut to 8,000 frames at 44,100 Hz.
     QString in = home.documents() + QStringLiteral("/in48.wav");
     ASSERT_TRUE(writeWav16(in, sine(440, 1.0, 48000), 48000, 1));
     auto out = run(in, 2, 0);
-    ASSERT_EQ(out.size(), 96000u);
+    ASSERT_EQ(out.size(), 88200u);
     EXPECT_NEAR(zeroCrossingFrequency(out, 22050, 66150, 44100), 440, 4.4);
-    EXPECT_LT(rmsDb(out, 90112, 96000), -90.0);
+    EXPECT_GT(rmsDb(out, 80000, 86000), -20.0);
+    in = home.documents() + QStringLiteral("/in8.wav");
+    ASSERT_TRUE(writeWav16(in, sine(440, 1.0, 8000), 8000, 1));
+    EXPECT_EQ(run(in, 0, 0).size(), 44100u);
 }
 
 // Run in a child process by the test below: the file-size limit applies to

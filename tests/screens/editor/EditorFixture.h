@@ -40,7 +40,10 @@ protected:
         writeWav16(songPath(QStringLiteral("short.wav")), sine(440, 25.0, 8000), 8000, 1);
         writeWav16(songPath(QStringLiteral("long.wav")), sine(440, 180.0, 8000), 8000, 1);
         writeWav16(songPath(QStringLiteral("tune.wav")), sine(440, 12.0), 44100, 1);
-        QFile::copy(songPath(QStringLiteral("tune.wav")), songPath(QStringLiteral("tune.m4a")));
+        // A real M4A: a WAV under that name is decoded like a FLAC song, offered as a WAV.
+        runTool(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-i"),
+                                           songPath(QStringLiteral("tune.wav")), QStringLiteral("-c:a"), QStringLiteral("aac"),
+                                           songPath(QStringLiteral("tune.m4a"))});
         QFile::copy(songPath(QStringLiteral("tune.wav")), songPath(QStringLiteral("locked.m4p")));
         QFile notAudio(songPath(QStringLiteral("words.mp3")));
         if (notAudio.open(QIODevice::WriteOnly)) notAudio.write("Only words, no sound at all.\n");

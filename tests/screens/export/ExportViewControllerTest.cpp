@@ -120,6 +120,36 @@ TEST_F(ExportScreen, AWriterThatEndsWithoutAFileShowsFailedAndStopsPolling) {
     EXPECT_TRUE(ringtune->storedFilePath().isEmpty());
 }
 
+// The AAC writer's road as the editor starts it: the writer schedules the
+// screen's timer and is its cancel delegate.
+TEST_F(ExportScreen, CancellingTheAacWriterSaysCancelledAndItsFailuresSayWhy) {
+    const QString wav = home.path() + QStringLiteral("/long.wav");
+    ASSERT_TRUE(test::writeWav16(wav, test::sine(440, 120.0), 44100, 1));
+    ringtune->setExportURL(QUrl::fromLocalFile(wav));
+    ringtune->setTimeRange(kCMTimeRangeInvalid);
+    AudioExporterFor3G& writer = AudioExporterFor3G::sharedInstance();
+    writer.exportRingtune(ringtune, screen);
+    screen->setCancelDelegate(&writer);
+    ASSERT_TRUE(test::waitUntil([&] { return screen->progress() > 0.0f; }));
+    screen->cancelFinish();
+    ASSERT_TRUE(test::waitUntil([&] { return screen->outcome() != ExportViewController::Outcome::Running; }));
+    EXPECT_EQ(screen->outcome(), ExportViewController::Outcome::Cancelled);
+    EXPECT_EQ(screen->labelKey(), QStringLiteral("cancelled"));
+    EXPECT_FALSE(QFileInfo::exists(ringtune->filePath()));
+
+    // A WAV the writer cannot take: the screen gives the writer's own reason.
+    const QString stereo = home.path() + QStringLiteral("/stereo.wav");
+    ASSERT_TRUE(test::writeWav16(stereo, test::sine(440, 1.0, 48000), 48000, 2));
+    ringtune->setExportURL(QUrl::fromLocalFile(stereo));
+    auto second = std::make_shared<ExportViewController>();
+    second->setRingtune(ringtune);
+    writer.exportRingtune(ringtune, second);
+    ASSERT_TRUE(test::waitUntil([&] { return second->outcome() != ExportViewController::Outcome::Running; }));
+    EXPECT_EQ(second->outcome(), ExportViewController::Outcome::Failed);
+    EXPECT_TRUE(second->failureDescription().contains(QStringLiteral("not mono at 44100 Hz"))) << second->failureDescription().toStdString();
+    EXPECT_TRUE(second->failureDescription().contains(stereo));
+}
+
 TEST_F(ExportScreen, AnExportWhoseFileIsGoneEndsInErrorNotDone) {
     // An earlier export's stored path must not pass for this one's.
     ringtune->setStoredFilePath(QUrl::fromLocalFile(home.documents() + QStringLiteral("/.Quorvel.sqlite")));

@@ -53,22 +53,6 @@ std::vector<float> mono(const std::vector<float>& stereo) {
     return out;
 }
 
-// The file decoded by ffmpeg to 44.1 kHz mono floats.
-std::vector<float> decodedMono(const QString& path) {
-    QTemporaryDir dir;
-    const QString raw = dir.path() + QStringLiteral("/decoded.raw");
-    const ToolResult r = runTool(QStringLiteral("ffmpeg"),
-                                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
-                                  QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-ar"),
-                                  QStringLiteral("44100"), QStringLiteral("-f"), QStringLiteral("f32le"), raw});
-    QFile f(raw);
-    if (r.exitCode != 0 || !f.open(QIODevice::ReadOnly)) return {};
-    const QByteArray bytes = f.readAll();
-    std::vector<float> samples(size_t(bytes.size()) / sizeof(float));
-    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
-    return samples;
-}
-
 double pearson(const float* a, const float* b, size_t n) {
     double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
     for (size_t i = 0; i < n; ++i) {

@@ -139,15 +139,16 @@ TEST_F(EditorScreenTest, SlidersAndStepButtonsMoveTheLabelsAndTheMarker) {
     start->setValue(450);
     EXPECT_FLOAT_EQ(presenter->controls().start(), 4.5f);
     EXPECT_EQ(text("startLabel"), QStringLiteral("00:04.5"));
-    // A step is a tenth; the label truncates the float just below 4.6.
+    // A step is a tenth, and the label shows the tenth (it truncated the
+    // float just below 4.6 to "00:04.5").
     find<QPushButton>("startForward")->click();
-    EXPECT_FLOAT_EQ(presenter->controls().start(), 4.6f);
+    EXPECT_EQ(presenter->controls().start(), 4.6f);
     EXPECT_EQ(start->value(), 460);
-    EXPECT_EQ(text("startLabel"), QStringLiteral("00:04.5"));
+    EXPECT_EQ(text("startLabel"), QStringLiteral("00:04.6"));
     find<QPushButton>("rangeForward")->click();
     find<QPushButton>("rangeForward")->click();
-    EXPECT_FLOAT_EQ(presenter->controls().length(), 3.2f);
-    EXPECT_EQ(text("rangeLabel"), QStringLiteral("03.1"));
+    EXPECT_EQ(presenter->controls().length(), 3.2f);
+    EXPECT_EQ(text("rangeLabel"), QStringLiteral("03.2"));
     find<QPushButton>("rangeBackward")->click();
     EXPECT_FLOAT_EQ(presenter->controls().length(), 3.1f);
     // The marker and the cursor sit where the presenter puts them.

@@ -10,6 +10,7 @@
 #include "Paths.h"
 #include "PersistentStack.h"
 #include "Ringtune.h"
+#include "DrawnText.h"
 #include "TestSupport.h"
 #include "UserDefaults.h"
 
@@ -139,7 +140,7 @@ TEST_F(ExportView, TheWritersPathShowsProgressThenDoneWithExitHelpAndMail) {
     EXPECT_EQ(composer->messageBody(), NSLocalizedString(QStringLiteral("mail_body")));
     EXPECT_TRUE(composer->isBodyHTML());
     EXPECT_EQ(composer->attachmentPath(), stored);
-    EXPECT_EQ(composer->attachmentFileName(), ringtune->fileName());
+    EXPECT_EQ(composer->attachmentFileName(), QStringLiteral("Bells-1.m4r")) << "the stored name, as sent";
     EXPECT_EQ(composer->attachmentMimeType(), QStringLiteral("audio/mp4"));
     // A second press raises the open composer instead of opening another.
     find<QPushButton>("mailButton")->click();
@@ -169,6 +170,44 @@ TEST_F(ExportView, ThePlatformPathShowsExportingThenDone) {
     EXPECT_FLOAT_EQ(find<PDColoredProgressView>("progressView")->progress(), 1.0f);
     EXPECT_TRUE(find<QPushButton>("helpButton")->isVisible());
     EXPECT_NEAR(test::probeDuration(ringtune->storedFilePath().toLocalFile()), 2.0, 0.05);
+}
+
+// The done screen with a title too long for one line: the title, the artist
+// and the buttons each keep their own place, and the bar has the coloured
+// progress bar's own tint.
+TEST_F(ExportView, ALongTitleStaysClearOfTheArtworkWhenDone) {
+    const QString title = QStringLiteral("An Extraordinarily Long Title for a Summer Song Remix");
+    ringtune->setTitle(title);
+    ringtune->setArtist(QStringLiteral("Somebody With A Long Band Name Too"));
+    useTone(2.0);
+    startPlatformExport();
+    widget->resize(320, 480);
+    ASSERT_TRUE(test::waitUntil([&] { return controller->outcome() != ExportViewController::Outcome::Running; }));
+    ASSERT_EQ(controller->outcome(), ExportViewController::Outcome::Done) << controller->failureDescription().toStdString();
+    QCoreApplication::processEvents();
+    screenshot(widget.get(), "export-done-long-title.png");
+
+    EXPECT_EQ(find<PDColoredProgressView>("progressView")->tintColor(), QColor(125, 228, 30));
+    // Top to bottom, none over another, all inside the screen.
+    const char* column[] = {"artwork", "nowPlayingLabel", "nowPlayingArtist", "progressView", "label",
+                            "mailButton", "helpLabel", "helpButton", "cancelButton"};
+    QRect above;
+    for (const char* name : column) {
+        SCOPED_TRACE(name);
+        QWidget* w = find<QWidget>(name);
+        ASSERT_TRUE(w && w->isVisible());
+        EXPECT_TRUE(widget->rect().contains(w->geometry()));
+        if (!above.isNull()) EXPECT_GE(w->geometry().top(), above.bottom()) << "overlaps what is above it";
+        above = w->geometry();
+    }
+    // One line, the middle left out; the whole title stays the label's text.
+    auto* label = find<QLabel>("nowPlayingLabel");
+    EXPECT_EQ(label->text(), title);
+    const QStringList drawn = test::DrawnText::of(label);
+    ASSERT_EQ(drawn.size(), 1) << drawn.join(QStringLiteral(" | ")).toStdString();
+    EXPECT_TRUE(drawn[0].startsWith(QStringLiteral("An ")) && drawn[0].endsWith(QStringLiteral("Remix")) &&
+                drawn[0].contains(QChar(0x2026)))
+        << drawn[0].toStdString();
 }
 
 TEST_F(ExportView, CancelOnTheWritersPathLeavesNoFileAndClosesLater) {

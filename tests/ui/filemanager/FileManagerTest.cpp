@@ -1,5 +1,6 @@
 #include "ActionSheet.h"
 #include "DBHelper.h"
+#include "FMCellView.h"
 #include "FileManagerTableModel.h"
 #include "FileManagerViewWidget.h"
 #include "Log.h"
@@ -9,6 +10,7 @@
 #include "PlayViewWidget.h"
 #include "Ringtone.h"
 #include "ScreenStack.h"
+#include "DrawnText.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
@@ -18,7 +20,9 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QUrlQuery>
 #include <gtest/gtest.h>
 
 using namespace quorvel;
@@ -291,6 +295,54 @@ TEST_F(List, ThePlayerShowsTheRowAndPlaysAndStops) {
     EXPECT_FALSE(player->controller().holdsPlayer());
 }
 
+// A title too long for its place keeps its counter in the list and in the
+// player (the middle is left out); with a scroll bar the rows and the delete
+// button stay clear of it; the stop image is the size of the play image.
+TEST_F(List, LongTitlesKeepTheirCounterAndNothingHidesUnderTheScrollBar) {
+    const QString longTitle = QStringLiteral("An Extraordinarily Long Title for a Summer Song Remix");
+    for (int i = 1; i <= 7; ++i) addRingtone(QStringLiteral("Tram at Dusk"), i, "The Placeholders", 12.5f, 100 - i);
+    addRingtone(longTitle, 12, "Somebody With A Long Band Name Too", 29.5f, 0);
+    auto* list = showList();
+    QListView* view = list->tableView();
+    ASSERT_TRUE(view->verticalScrollBar()->isVisible()) << "eight rows need the scroll bar";
+    const int visibleWidth = view->viewport()->width();
+
+    // What the rows draw: the long title ends with its counter; every row's
+    // length is drawn inside what the list shows.
+    const QStringList drawn = test::DrawnText::of(view->viewport());
+    const auto row = std::find_if(drawn.begin(), drawn.end(), [](const QString& t) { return t.startsWith("An "); });
+    ASSERT_NE(row, drawn.end()) << drawn.join(" | ").toStdString();
+    EXPECT_TRUE(row->endsWith("-12") && row->contains(QChar(0x2026))) << row->toStdString();
+    EXPECT_LE(FMCellView::frameForTag(FMCellView::DurationTag, visibleWidth).right(), visibleWidth);
+
+    list->offerDelete(0);
+    settle();
+    auto* confirm = list->findChild<QPushButton*>("deleteConfirmButton");
+    ASSERT_NE(confirm, nullptr);
+    const QRect button(confirm->mapTo(view->viewport(), QPoint(0, 0)), confirm->size());
+    EXPECT_LE(button.right(), visibleWidth - 1) << "the Delete button reaches under the scroll bar";
+    list->cancelDelete();
+
+    list->openRow(0);
+    settle();
+    PlayViewWidget* player = list->playView();
+    ASSERT_NE(player, nullptr);
+    auto* title = player->findChild<QLabel*>("nowPlayingLabel");
+    EXPECT_EQ(title->text(), longTitle + "-12");
+    EXPECT_TRUE(player->rect().contains(title->geometry())) << "the title makes the screen wider than it is";
+    const QStringList shown = test::DrawnText::of(title);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].endsWith("-12") && shown[0].contains(QChar(0x2026))) << shown[0].toStdString();
+    EXPECT_LE(title->fontMetrics().horizontalAdvance(shown[0]), title->width());
+
+    auto* play = player->findChild<QPushButton*>("playStopButton");
+    const QSize playSize = play->icon().actualSize(play->iconSize());
+    play->click();
+    ASSERT_EQ(play->property("imageName").toString(), "stop.png");
+    EXPECT_EQ(play->icon().actualSize(play->iconSize()), playSize);
+    play->click();
+}
+
 TEST_F(List, ShortRowHidesTheLengthAndMissingFileLogs) {
     addRingtone("Blip", 1, "A", 0.4f, 0, false);
     auto* list = showList();
@@ -349,17 +401,17 @@ TEST_F(List, DeleteInThePlayerAsksAndYesRemovesTheRow) {
 
 TEST_F(List, MailHandsTheFileToTheMailClientAndReturnsToTheList) {
     addRingtone("Bells", 2, "Band", 29.5f, 0);
-    // A fake xdg-email first on PATH writes its arguments, one per line.
-    const QString bin = home.path() + "/bin";
-    QDir().mkpath(bin);
-    const QString argsFile = home.path() + "/args.txt";
-    QFile script(bin + "/xdg-email");
+    // Debian's xdg-email hands the message to $MAILER: a fake client that
+    // writes down the mailto: URL it gets.
+    const QString client = home.path() + "/fake-mail";
+    const QString received = home.path() + "/received.txt";
+    QFile script(client);
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + argsFile + "'\n").toUtf8());
+    script.write(("#!/bin/sh\nprintf '%s\\n' \"$1\" > '" + received + "'\n").toUtf8());
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray oldPath = qgetenv("PATH");
-    qputenv("PATH", bin.toUtf8() + ":" + oldPath);
+    const QByteArray oldMailer = qgetenv("MAILER");
+    qputenv("MAILER", client.toUtf8());
 
     auto* list = showList();
     list->openRow(0);
@@ -371,22 +423,23 @@ TEST_F(List, MailHandsTheFileToTheMailClientAndReturnsToTheList) {
     EXPECT_EQ(composer->attachmentFileName(), "Bells-2.m4r");
     EXPECT_EQ(composer->attachmentMimeType(), "audio/mp4");
     EXPECT_TRUE(composer->isBodyHTML());
-    EXPECT_TRUE(composer->findChild<QLabel*>("attachment")->text().contains("audio/mp4"));
+    // The sheet names what the mail client gets: the file under its own name.
+    EXPECT_TRUE(composer->findChild<QLabel*>("attachment")->text().contains("Bells-2.m4r"));
     composer->findChild<QPushButton*>("sendButton")->click();
     ASSERT_TRUE(test::waitUntil([&] { return list->playView() == nullptr; }, 10000));
-    qputenv("PATH", oldPath);
+    if (oldMailer.isNull()) qunsetenv("MAILER");
+    else qputenv("MAILER", oldMailer);
     settle();
     EXPECT_EQ(stack->topScreen(), list);
 
-    QFile args(argsFile);
-    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
-    const QStringList got = QString::fromUtf8(args.readAll()).split('\n', Qt::SkipEmptyParts);
-    const int attach = got.indexOf("--attach");
-    ASSERT_GE(attach, 0);
-    ASSERT_LT(attach + 1, got.size());
-    EXPECT_EQ(QFileInfo(got[attach + 1]).fileName(), "Bells-2.m4r");
-    EXPECT_TRUE(got.contains("--subject"));
-    EXPECT_TRUE(got.contains("--body"));
+    QFile got(received);
+    ASSERT_TRUE(got.open(QIODevice::ReadOnly)) << "the mail client was not run";
+    const QString mailto = QString::fromUtf8(got.readAll()).trimmed();
+    ASSERT_TRUE(mailto.startsWith("mailto:?")) << mailto.toStdString();
+    const QUrlQuery query(mailto.mid(8));
+    EXPECT_EQ(QFileInfo(query.queryItemValue("attach", QUrl::FullyDecoded)).fileName(), "Bells-2.m4r");
+    EXPECT_FALSE(query.queryItemValue("subject", QUrl::FullyDecoded).isEmpty()) << mailto.toStdString();
+    EXPECT_FALSE(query.queryItemValue("body", QUrl::FullyDecoded).isEmpty()) << mailto.toStdString();
 }
 
 TEST_F(List, CancelledMailAlsoReturnsToTheList) {

@@ -22,6 +22,7 @@
 #include "UserDefaults.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -53,6 +54,7 @@ protected:
         qputenv("QUORVEL_MUSIC", music.toUtf8());
         qputenv("QUORVEL_DEMO_DIR", (home.path() + QStringLiteral("/NoDemo")).toUtf8());
         UserDefaults::standardUserDefaults().reload();
+        UserDefaults::windowDefaults().reload();
         MPMediaLibrary::defaultMediaLibrary().scanNow();
         window = std::make_unique<MainWindow>(MPMediaLibrary::defaultMediaLibrary());
         window->show();
@@ -223,14 +225,80 @@ TEST_F(Window, TheScaleIsRememberedInTheUserDefaults) {
     window->findChild<QAction*>(QStringLiteral("scale200Action"))->trigger();
     EXPECT_EQ(window->canvas()->size(), QSize(640, 960));
     EXPECT_EQ(stack()->size(), QSize(320, 480)) << "the screens keep their points";
-    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(QString::fromLatin1(MainWindow::kScaleKey)), 200);
+    EXPECT_EQ(UserDefaults::windowDefaults().integerForKey(QString::fromLatin1(MainWindow::kScaleKey)), 200);
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().hasKey(QString::fromLatin1(MainWindow::kScaleKey)))
+        << "window settings live in the config folder, not beside the rating counters";
 
     window.reset();
-    UserDefaults::standardUserDefaults().reload();
+    UserDefaults::windowDefaults().reload();
     MainWindow again(MPMediaLibrary::defaultMediaLibrary());
     EXPECT_EQ(again.scalePercent(), 200);
     EXPECT_TRUE(again.findChild<QAction*>(QStringLiteral("scale200Action"))->isChecked());
     EXPECT_FALSE(again.findChild<QAction*>(QStringLiteral("scale150Action"))->isChecked());
+}
+
+TEST_F(Window, ResizedFreelyTheCanvasFitsKeepingItsShapeAndPresetsStillApply) {
+    window->resize(1000, 700);
+    const QSize area = window->canvas()->size();
+    const qreal fit = std::min(area.width() / 320.0, area.height() / 480.0);
+    EXPECT_DOUBLE_EQ(window->canvas()->scale(), fit);
+    EXPECT_GT(area.width(), 640) << "the canvas fills the window's width; the picture keeps 2:3 inside it";
+    // The scaled screen shows whole and centred.
+    const QRect shown = window->canvas()->mapFromScene(QRectF(0, 0, 320, 480)).boundingRect();
+    EXPECT_NEAR(shown.width() / double(shown.height()), 2.0 / 3.0, 0.01);
+    EXPECT_NEAR(shown.center().x(), area.width() / 2.0, 2);
+    EXPECT_GE(shown.top(), -1);
+    EXPECT_LE(shown.bottom(), area.height());
+    for (int percent : MainWindow::scaleChoices())
+        EXPECT_FALSE(window->findChild<QAction*>(QStringLiteral("scale%1Action").arg(percent))->isChecked());
+
+    window->findChild<QAction*>(QStringLiteral("scale100Action"))->trigger();
+    EXPECT_EQ(window->canvas()->size(), QSize(320, 480));
+    EXPECT_DOUBLE_EQ(window->canvas()->scale(), 1.0);
+    EXPECT_TRUE(window->findChild<QAction*>(QStringLiteral("scale100Action"))->isChecked());
+
+    // Closed at a size of its own, it opens at that size again.
+    window->resize(700, 900);
+    window->close();
+    window.reset();
+    MainWindow again(MPMediaLibrary::defaultMediaLibrary());
+    EXPECT_EQ(again.size(), QSize(700, 900));
+    EXPECT_FALSE(again.windowIcon().isNull()) << "the built-in icon when no theme has one";
+}
+
+TEST_F(Window, TheAboutBoxNamesVersionLicenceLibrariesAndHomePage) {
+    window->findChild<QAction*>(QStringLiteral("aboutAction"))->trigger();
+    auto* about = window->findChild<QDialog*>(QStringLiteral("aboutBox"));
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(about->isVisible());
+    EXPECT_TRUE(about->findChild<QLabel*>(QStringLiteral("nameLabel"))->text().contains(QStringLiteral(QUORVEL_VERSION)));
+    EXPECT_TRUE(about->findChild<QLabel*>(QStringLiteral("licenceLabel"))->text().contains(QStringLiteral("GPL-2.0-or-later")));
+    const QString libraries = about->findChild<QLabel*>(QStringLiteral("librariesLabel"))->text();
+    for (const char* name : {"FFmpeg", "Rubber Band", "TagLib", "SQLite", "SDL"})
+        EXPECT_TRUE(libraries.contains(QLatin1String(name))) << name;
+    EXPECT_TRUE(libraries.contains(QStringLiteral("<td>Qt</td><td>&nbsp;&nbsp;%1</td>").arg(QLatin1String(qVersion()))));
+    // SQLite's version as the sqlite3 program of the same library reports it.
+    const QString sqlite = test::runTool(QStringLiteral("sqlite3"), {QStringLiteral("-version")}).out.section(QLatin1Char(' '), 0, 0);
+    EXPECT_TRUE(libraries.contains(QStringLiteral("<td>SQLite</td><td>&nbsp;&nbsp;%1</td>").arg(sqlite))) << libraries.toStdString();
+    EXPECT_TRUE(about->findChild<QLabel*>(QStringLiteral("homePageLabel"))->text().contains(QStringLiteral("https://quorvel.org/")));
+    about->close();
+}
+
+TEST_F(Window, DroppedFlacOggOpusAndWavPackSongsArePicked) {
+    const QString wav = home.path() + QStringLiteral("/tone.wav");
+    ASSERT_TRUE(test::writeWav16(wav, test::sine(550, 1.0), 44100, 1));
+    for (const char* ext : {"flac", "ogg", "opus", "wv"}) {
+        const QString song = home.path() + QStringLiteral("/Dropped %1.%2").arg(QLatin1String(ext), QLatin1String(ext));
+        const auto made = test::runTool(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"),
+                                        QStringLiteral("-i"), wav, song});
+        ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+        drop(song);
+        ASSERT_TRUE(test::waitUntil([&] {
+            return window->navigator()->ringtune() &&
+                   window->navigator()->ringtune()->title() == QStringLiteral("Dropped %1").arg(QLatin1String(ext));
+        }, 20000)) << ext;
+        ASSERT_TRUE(settled());
+    }
 }
 
 TEST_F(Window, DroppingASongPicksItAndOtherFilesAreRefused) {
@@ -353,6 +421,106 @@ TEST_F(Window, KeysStepTheStartAndOpenAndCloseTheScreens) {
     ASSERT_TRUE(again);
     again->reject();
     ASSERT_TRUE(settled());
+}
+
+// The recorder and the list need no song: their keys work on the start
+// screen, and closing them leaves the start screen where it was.
+TEST_F(Window, OnTheStartScreenCtrlRRecordsAndCtrlLListsAndTheStartScreenStays) {
+    PersistentStack store(Paths::documentPath(QStringLiteral(".Quorvel.sqlite")));
+    DBHelper::dbHelper().setManagedObjectContext(store.managedObjectContext());
+    struct ForgetStore {
+        ~ForgetStore() { DBHelper::dbHelper().setManagedObjectContext(nullptr); }
+    } forget;
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_TRUE(settled());
+    QPointer<StartViewWidget> start = startScreen();
+    ASSERT_TRUE(start);
+    QTest::keyClick(window.get(), Qt::Key_R, Qt::ControlModifier);
+    ASSERT_TRUE(settled());
+    QPointer<RecorderViewWidget> recorder = window->navigator()->recorderScreen();
+    ASSERT_TRUE(recorder);
+    EXPECT_EQ(stack()->topScreen(), recorder.data());
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    ASSERT_TRUE(settled());
+    EXPECT_TRUE(afterDeletions([&] { return recorder.isNull(); }));
+    EXPECT_EQ(stack()->topScreen(), start.data()) << "the same start screen, not closed and made again";
+
+    QTest::keyClick(window.get(), Qt::Key_L, Qt::ControlModifier);
+    ASSERT_TRUE(settled());
+    QPointer<QWidget> list = stack()->topScreen();
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->objectName(), QStringLiteral("FileManagerTableView"));
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    ASSERT_TRUE(settled());
+    EXPECT_TRUE(afterDeletions([&] { return list.isNull(); }));
+    EXPECT_EQ(stack()->topScreen(), start.data());
+    EXPECT_FALSE(window->navigator()->ringtune());
+}
+
+TEST_F(Window, TheSongWaveformIsAViewOptionOffByDefaultAndRemembered) {
+    auto* action = window->findChild<QAction*>(QStringLiteral("songWaveformAction"));
+    ASSERT_TRUE(action);
+    EXPECT_EQ(action->text(), QStringLiteral("Song &Waveform")); // Alt+V, then W
+    EXPECT_TRUE(action->isCheckable());
+    EXPECT_FALSE(action->isChecked());
+    MainViewPresenter& presenter = window->navigator()->editorPresenter();
+    EXPECT_FALSE(presenter.isSongWaveformShown());
+    action->trigger();
+    EXPECT_TRUE(presenter.isSongWaveformShown());
+    EXPECT_TRUE(UserDefaults::windowDefaults().boolForKey(QString::fromLatin1(MainWindow::kSongWaveformKey)));
+    window.reset();
+    window = std::make_unique<MainWindow>(MPMediaLibrary::defaultMediaLibrary());
+    action = window->findChild<QAction*>(QStringLiteral("songWaveformAction"));
+    EXPECT_TRUE(action->isChecked());
+    EXPECT_TRUE(window->navigator()->editorPresenter().isSongWaveformShown());
+    action->trigger();
+    EXPECT_FALSE(window->navigator()->editorPresenter().isSongWaveformShown());
+    EXPECT_FALSE(UserDefaults::windowDefaults().boolForKey(QString::fromLatin1(MainWindow::kSongWaveformKey)));
+}
+
+TEST_F(Window, PageKeysHomeEndAndCtrlTMoveTheStart) {
+    const QString song = home.path() + QStringLiteral("/Pages.wav");
+    ASSERT_TRUE(test::writeWav16(song, test::sine(440, 60.0, 8000), 8000, 1));
+    window->navigator()->pickFile(song);
+    ASSERT_TRUE(settled());
+    MainViewController* editor = window->navigator()->editor();
+    ASSERT_TRUE(test::waitUntil([editor] { return !editor->presenter().isLoading(); }));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const EditorControls& c = editor->presenter().controls();
+    const auto key = [this](int k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
+        QTest::keyClick(target, Qt::Key(k), mods);
+    };
+    key(Qt::Key_PageDown);
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(c.start(), 10.0f);
+    key(Qt::Key_PageUp);
+    EXPECT_EQ(c.start(), 5.0f);
+    key(Qt::Key_End);
+    EXPECT_EQ(c.start(), 57.0f);
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(c.start(), 57.0f);
+    key(Qt::Key_Home);
+    EXPECT_EQ(c.start(), 0.0f);
+    key(Qt::Key_PageDown);
+    // Ctrl+T: type the start; the editor's keys (Space, Home) are the field's meanwhile.
+    key(Qt::Key_T, Qt::ControlModifier);
+    auto* entry = editor->findChild<QLineEdit*>(QStringLiteral("startEntry"));
+    ASSERT_TRUE(entry);
+    ASSERT_TRUE(entry->isVisible());
+    EXPECT_TRUE(entry->hasFocus());
+    key(Qt::Key_Home);
+    EXPECT_EQ(c.start(), 5.0f);
+    entry->selectAll();
+    QTest::keyClicks(entry, QStringLiteral("0:42.5 "));
+    EXPECT_FALSE(editor->presenter().isPlaying());
+    key(Qt::Key_Return);
+    EXPECT_EQ(c.start(), 42.5f);
+    EXPECT_FALSE(entry->isVisible());
+    key(Qt::Key_Home);
+    EXPECT_EQ(c.start(), 0.0f) << "the keys are the editor's again";
 }
 
 TEST_F(Window, ClosingTheWindowDuringAnExportStopsItCleanly) {
