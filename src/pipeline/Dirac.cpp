@@ -128,8 +128,11 @@ private:
                 RB::OptionProcessRealTime | RB::OptionThreadingNever | RB::OptionEngineFiner | RB::OptionWindowShort;
             // Beyond about 1.5 the short window leaves noise some 44 dB under
             // a held note (60 dB up to there); two stretches by the square
-            // root, each on a thread of its own, keep it near 60 dB.
-            if (stretch > kCleanStretch && stretch <= kCleanStretch * kCleanStretch) {
+            // root, each on a thread of its own, keep it near 60 dB. They
+            // cost twice the work, so only a plain slow-down takes them: a
+            // shifted note at 44 dB is already cleaner than Rubber Band's
+            // offline engine makes it, a plain one is not.
+            if (!shift && stretch > kCleanStretch && stretch <= kCleanStretch * kCleanStretch) {
                 chain.add(stretchStep(channels, options, std::sqrt(stretch), 1.0, threaded));
                 chain.add(stretchStep(channels, options, std::sqrt(stretch), 1.0, threaded));
             } else {
