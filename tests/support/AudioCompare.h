@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -12,18 +13,27 @@
 
 namespace quorvel::test {
 
-// The first channel of a file as ffmpeg decodes it (the last AAC frame whole:
-// ffmpeg does not trim it to the edit list).
-inline std::vector<float> decodeFirstChannel(const QString& path) {
+// A file as ffmpeg decodes it, as float samples after the given mix of
+// channels (the last AAC frame whole: ffmpeg does not trim it to the edit
+// list).
+inline std::vector<float> decodeWithFfmpeg(const QString& path, const QStringList& channelMix) {
     QProcess p;
-    p.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
-                                       QStringLiteral("-af"), QStringLiteral("pan=mono|c0=c0"), QStringLiteral("-f"),
-                                       QStringLiteral("f32le"), QStringLiteral("-")});
+    p.start(QStringLiteral("ffmpeg"), QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path}
+                                          + channelMix + QStringList{QStringLiteral("-f"), QStringLiteral("f32le"), QStringLiteral("-")});
     p.waitForFinished(60000);
     const QByteArray bytes = p.readAllStandardOutput();
     std::vector<float> samples(size_t(bytes.size()) / sizeof(float));
     std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
     return samples;
+}
+
+inline std::vector<float> decodeFirstChannel(const QString& path) {
+    return decodeWithFfmpeg(path, {QStringLiteral("-af"), QStringLiteral("pan=mono|c0=c0")});
+}
+
+// All channels mixed down to one.
+inline std::vector<float> decodeMono(const QString& path) {
+    return decodeWithFfmpeg(path, {QStringLiteral("-ac"), QStringLiteral("1")});
 }
 
 inline double correlation(const std::vector<float>& a, const std::vector<float>& b) {
