@@ -7,7 +7,6 @@
 #include "NotificationCenter.h"
 #include "URLConnection.h"
 #include "UserDefaults.h"
-#include "WorkerThreads.h"
 
 #include <QDateTime>
 #include <system_error>
@@ -66,7 +65,7 @@ Appirater::Appirater() : presenter_(std::make_shared<LoggingRatingPromptPresente
 
 Appirater::~Appirater() {
     NotificationCenter::defaultCenter().removeObserver(resignObserver_);
-    joinAll();
+    counting_.join();
 }
 
 void Appirater::appLaunched() { appLaunched(true); }
@@ -88,7 +87,7 @@ void Appirater::appWillResignActive() {
         performOnMainThread([] { Appirater::sharedInstance().hideRatingAlert(); });
 }
 
-void Appirater::waitForPendingCounts() { sharedInstance().joinAll(); }
+void Appirater::waitForPendingCounts() { sharedInstance().counting_.join(); }
 
 void Appirater::startCounting(bool significantEvent, bool canPromptForRating) {
     auto count = [this, significantEvent, canPromptForRating] {
@@ -98,26 +97,11 @@ void Appirater::startCounting(bool significantEvent, bool canPromptForRating) {
             incrementAndRate(canPromptForRating);
     };
     try {
-        const WorkerThreads::Id id = WorkerThreads::start(count);
-        std::lock_guard lock(countsMutex_);
-        counts_.push_back(id);
+        counting_.start(count);
     } catch (const std::system_error& e) {
         // No thread to be had: count here rather than lose the count.
         NSLog("Appirater could not start a counting thread: %s", e.what());
         count();
-    }
-}
-
-void Appirater::joinAll() {
-    // Counts started while waiting are waited for too.
-    for (;;) {
-        std::vector<WorkerThreads::Id> started;
-        {
-            std::lock_guard lock(countsMutex_);
-            started.swap(counts_);
-        }
-        if (started.empty()) return;
-        for (const WorkerThreads::Id id : started) WorkerThreads::join(id);
     }
 }
 

@@ -11,7 +11,7 @@
 // counting thread still running.
 #include "NetworkReachability.h"
 #include "RatingPromptPresenter.h"
-#include "WorkerThreads.h"
+#include "WorkerGroup.h"
 
 #include <QString>
 #include <QUrl>
@@ -19,7 +19,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <vector>
 
 namespace quorvel {
 
@@ -77,7 +76,6 @@ private:
     Appirater();
     void incrementCount(bool significantEvent);
     void startCounting(bool significantEvent, bool canPromptForRating);
-    void joinAll();
 
     std::shared_ptr<RatingAlert> ratingAlert_;
     std::shared_ptr<RatingPromptPresenter> presenter_;
@@ -85,8 +83,7 @@ private:
     Clock clock_;
     FlagsSource flagsSource_;
     uint64_t resignObserver_ = 0;
-    std::mutex countsMutex_;
-    std::vector<WorkerThreads::Id> counts_; // counting workers not waited for yet
+    WorkerGroup counting_;
 };
 
 } // namespace quorvel

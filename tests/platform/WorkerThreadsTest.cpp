@@ -1,6 +1,7 @@
 // The owner of the program's worker threads, and handing work to a main
 // thread that is not there.
 #include "MainThread.h"
+#include "WorkerGroup.h"
 #include "WorkerThreads.h"
 
 #include <QCoreApplication>
@@ -56,6 +57,39 @@ TEST(WorkerThreads, JoinWaitsForTheWorkAndNeverForItself) {
     WorkerThreads::join(id);
     EXPECT_TRUE(selfJoined.load());
     EXPECT_FALSE(WorkerThreads::stopRequested());
+}
+
+TEST(WorkerGroup, JoinWaitsForEveryWorkerOfTheGroupAndThoseStartedMeanwhile) {
+    std::atomic<int> ended{0};
+    std::atomic<bool> release{false};
+    WorkerThreads::Id first = 0;
+    {
+        WorkerGroup group;
+        first = group.start([&] {
+            while (!release) std::this_thread::yield();
+            // Started while the owner already waits: waited for as well.
+            group.start([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                ++ended;
+            });
+            ++ended;
+        });
+        EXPECT_TRUE(WorkerThreads::isRunning(first));
+        std::thread releaser([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            release = true;
+        });
+        group.join();
+        releaser.join();
+        EXPECT_EQ(ended.load(), 2);
+        EXPECT_FALSE(WorkerThreads::isRunning(first));
+        // A group joined once takes new work; its destructor waits for it.
+        group.start([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            ++ended;
+        });
+    }
+    EXPECT_EQ(ended.load(), 3);
 }
 
 // Run in a child process by the test below: joinAll ends the program's use of threads.

@@ -102,7 +102,6 @@ int CMTimeCompare(const CMTime& a, const CMTime& b) {
 
 CMTimeRange CMTimeRangeMake(const CMTime& start, const CMTime& duration) { return CMTimeRange{start, duration}; }
 
-bool CMTIMERANGE_IS_VALID(const CMTimeRange& range) { return range.isValid(); }
 
 QString describe(const CMTime& t) { return t.description(); }
 QString describe(const CMTimeRange& r) { return r.description(); }

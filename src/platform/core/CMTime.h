@@ -55,7 +55,6 @@ CMTime CMTimeSubtract(const CMTime& a, const CMTime& b);
 // -1, 0 or 1; invalid times sort before valid ones.
 int CMTimeCompare(const CMTime& a, const CMTime& b);
 CMTimeRange CMTimeRangeMake(const CMTime& start, const CMTime& duration);
-bool CMTIMERANGE_IS_VALID(const CMTimeRange& range);
 
 QString describe(const CMTime& t);
 QString describe(const CMTimeRange& r);

@@ -93,6 +93,12 @@ void WorkerThreads::join(Id id) {
     thread.join();
 }
 
+bool WorkerThreads::isRunning(Id id) {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    return r.threads.count(id) > 0 && r.finished.count(id) == 0;
+}
+
 void WorkerThreads::joinAll() {
     Registry& r = registry();
     r.stopping = true;

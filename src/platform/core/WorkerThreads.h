@@ -22,6 +22,8 @@ public:
     // Waits until the worker `id` has ended. Returns at once for a worker
     // that has already been joined, and when called on that worker itself.
     static void join(Id id);
+    // True while the worker `id` has not ended its work.
+    static bool isRunning(Id id);
     // Asks long work to stop early (stopRequested() becomes true for good)
     // and waits for every worker, including those started meanwhile.
     static void joinAll();

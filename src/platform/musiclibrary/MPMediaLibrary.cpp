@@ -4,6 +4,7 @@
 #include "Log.h"
 #include "MainThread.h"
 #include "Paths.h"
+#include "WorkerGroup.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <QUrlQuery>
 #include <algorithm>
 #include <atomic>
+#include <thread>
 
 namespace quorvel {
 
@@ -48,12 +50,8 @@ MPMediaLibrary::MPMediaLibrary() {
 }
 
 MPMediaLibrary::~MPMediaLibrary() {
-    std::thread worker;
-    {
-        std::lock_guard lock(mutex_);
-        worker = std::move(worker_);
-    }
-    if (worker.joinable()) worker.join();
+    // Before the members go: a scan uses the cache.
+    scans_.join();
 }
 
 QStringList MPMediaLibrary::libraryFolders() {
@@ -90,10 +88,10 @@ std::vector<MPMediaItem> MPMediaLibrary::scanFolders(const QStringList& folders)
         for (qsizetype i = next++; i < files.size(); i = next++) items[size_t(i)] = MPMediaItem::itemWithFile(files[i]);
     };
     const unsigned n = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-    std::vector<std::thread> helpers;
-    for (unsigned i = 1; i < n && files.size() > 64; ++i) helpers.emplace_back(work);
+    WorkerGroup helpers;
+    for (unsigned i = 1; i < n && files.size() > 64; ++i) helpers.start(work);
     work();
-    for (auto& t : helpers) t.join();
+    helpers.join();
     std::erase_if(items, [](const MPMediaItem& i) { return i.isNull(); });
     return items;
 }
@@ -125,16 +123,13 @@ void MPMediaLibrary::scanNow() {
 }
 
 void MPMediaLibrary::beginScan(std::function<void()> completion) {
-    std::thread finished;
     {
         std::lock_guard lock(mutex_);
         if (completion) pending_.push_back(std::move(completion));
         if (scanning_) return;
         scanning_ = true;
-        finished = std::move(worker_); // a previous scan's thread, already past its last step
     }
-    if (finished.joinable()) finished.join();
-    std::thread worker([this] {
+    scans_.start([this] {
         runScan();
         std::vector<std::function<void()>> done;
         {
@@ -150,8 +145,6 @@ void MPMediaLibrary::beginScan(std::function<void()> completion) {
                 f();
         }
     });
-    std::lock_guard lock(mutex_);
-    worker_ = std::move(worker);
 }
 
 void MPMediaLibrary::waitForScan() {

@@ -16,10 +16,11 @@
 // prepares the picked song first with prepareItem() and opens its URL when
 // that completes.
 //
-// Thread safety: every method may be called from any thread. Scans run on a
-// worker thread owned by the library and joined before it is destroyed.
+// Thread safety: every method may be called from any thread. Scans run on
+// workers of the library's, joined before it is destroyed.
 #include "MPMediaItem.h"
 #include "SongWavCache.h"
+#include "WorkerGroup.h"
 
 #include <QHash>
 #include <QStringList>
@@ -27,7 +28,6 @@
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace quorvel {
@@ -91,7 +91,7 @@ private:
     std::vector<std::function<void()>> pending_;
     bool scanning_ = false;
     bool scanned_ = false;
-    std::thread worker_;
+    WorkerGroup scans_;
     // Declared last: destroyed (its workers joined) before the rest.
     SongWavCache cache_;
 };

@@ -59,13 +59,7 @@ private:
 
 SongWavCache::~SongWavCache() {
     cancelled_ = true;
-    std::vector<Worker> workers;
-    {
-        std::lock_guard lock(mutex_);
-        workers.swap(workers_);
-    }
-    for (auto& w : workers)
-        if (w.thread.joinable()) w.thread.join();
+    workers_.join();
 }
 
 QString SongWavCache::cacheDirectory() {
@@ -109,27 +103,14 @@ QString SongWavCache::fileForItem(const MPMediaItem& item, QString* error, const
 }
 
 void SongWavCache::beginFileForItem(const MPMediaItem& item, Progress progress, Completion completion) {
-    auto finished = std::make_shared<std::atomic<bool>>(false);
-    std::thread worker([this, item, progress = std::move(progress), completion = std::move(completion), finished] {
+    workers_.start([this, item, progress = std::move(progress), completion = std::move(completion)] {
         Progress relay;
         if (progress)
             relay = [progress](float fraction) { performOnMainThread([progress, fraction] { progress(fraction); }); };
         QString error;
         const QString path = fileForItem(item, &error, relay);
         if (completion) performOnMainThread([completion, path, error] { completion(path, error); });
-        *finished = true;
     });
-    std::vector<Worker> done;
-    {
-        std::lock_guard lock(mutex_);
-        // Workers that have ended are joined here, so they never pile up.
-        auto ended = std::stable_partition(workers_.begin(), workers_.end(),
-                                           [](const Worker& w) { return !w.finished->load(); });
-        std::move(ended, workers_.end(), std::back_inserter(done));
-        workers_.erase(ended, workers_.end());
-        workers_.push_back(Worker{std::move(worker), finished});
-    }
-    for (auto& w : done) w.thread.join();
 }
 
 bool SongWavCache::decode(const QString& source, const QString& dest, const Progress& progress, QString* error) {

@@ -11,6 +11,7 @@
 // Workers started by beginFileForItem() are cancelled and joined by the
 // destructor.
 #include "MPMediaItem.h"
+#include "WorkerGroup.h"
 
 #include <QSet>
 #include <QString>
@@ -19,7 +20,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace quorvel {
@@ -52,14 +52,8 @@ public:
     // Drops the decodes of every song whose id is not in `keep` (songs gone from the library).
     void dropSongsOtherThan(const QSet<uint64_t>& keep);
     void setByteLimit(qint64 bytes) { byteLimit_ = bytes; }
-    qint64 byteLimit() const { return byteLimit_; }
 
 private:
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> finished;
-    };
-
     bool decode(const QString& source, const QString& dest, const Progress& progress, QString* error);
     // With mutex_ held: removes the song's other decodes, then the oldest
     // beyond the limit, never `keep` or a file being written.
@@ -68,9 +62,9 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable decoded_;
     QSet<QString> inFlight_;
-    std::vector<Worker> workers_;
     std::atomic<bool> cancelled_{false};
     std::atomic<qint64> byteLimit_{kDefaultByteLimit};
+    WorkerGroup workers_;
 };
 
 } // namespace quorvel

@@ -71,11 +71,6 @@ NSPersistentStoreCoordinator::NSPersistentStoreCoordinator(std::shared_ptr<const
 
 NSPersistentStoreCoordinator::~NSPersistentStoreCoordinator() = default;
 
-bool NSPersistentStoreCoordinator::hasStore() const {
-    std::lock_guard lock(mutex_);
-    return db_.isOpen();
-}
-
 QString NSPersistentStoreCoordinator::storePath() const {
     std::lock_guard lock(mutex_);
     return path_;

@@ -50,7 +50,6 @@ public:
     // filled when the store cannot be opened.
     bool addPersistentStoreWithType(const QString& storeType, const QString& configuration, const QUrl& storeURL,
                                     const QVariantMap& options, NSError* error);
-    bool hasStore() const;
     QString storePath() const;
 
     // Used by the contexts.
@@ -103,8 +102,6 @@ private:
     bool upgrade(NSError* error);
     bool checkTables(NSError* error);
     bool createTables();
-    void bindValue(SqliteStatement& statement, int index, const NSAttributeDescription& attribute,
-                   const QVariant& value);
     QVariant readValue(const SqliteStatement& statement, int column, const NSAttributeDescription& attribute);
     void fillError(NSError* error, long long code, const QString& description, const QString& reason);
     // The parts of write(); each keeps the connection's error when it fails.
