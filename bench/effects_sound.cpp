@@ -6,7 +6,9 @@
 //   - wall and CPU time (user + system, worker threads included) of the
 //     whole effects run on that segment, best of `runs`.
 //
-//   effects_sound <tone.wav> <tone-hz> <music.wav> [runs]
+//   effects_sound <tone.wav> <tone-hz> <music.wav> [runs] [speed position]
+//
+// With a speed position (-2 .. 2) only its five settings are measured.
 //
 // QUORVEL_HOME should point at a scratch folder: our output goes to its
 // Documents, Rubber Band's next to it.
@@ -155,13 +157,15 @@ double hnrDb(const std::vector<float>& x, double f0) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s <tone.wav> <tone-hz> <music.wav> [runs]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <tone.wav> <tone-hz> <music.wav> [runs] [speed position]\n", argv[0]);
         return 2;
     }
     const QString tone = QString::fromLocal8Bit(argv[1]);
     const double toneHz = std::atof(argv[2]);
     const QString music = QString::fromLocal8Bit(argv[3]);
     const int runs = argc > 4 ? std::max(1, std::atoi(argv[4])) : 3;
+    const bool oneSpeed = argc > 5;
+    const float onlySpeed = oneSpeed ? float(std::atof(argv[5])) : 0.f;
     const QString rbOut = QDir(qEnvironmentVariable("QUORVEL_HOME")).filePath(QStringLiteral("rubberband.wav"));
     const auto musicIn = readMono(music);
     std::printf("music input: %.1f s, RMS %.2f dB, %ld samples at full scale; wall: best of %d runs\n",
@@ -172,6 +176,7 @@ int main(int argc, char** argv) {
     double slowest = 0, slowestCpu = 0, worstFromInput = 0, worstRbFromInput = 0;
     const double inputDb = rmsDb(musicIn);
     for (float v : {-2.f, -1.f, 0.f, 1.f, 2.f}) {
+        if (oneSpeed && v != onlySpeed) continue;
         for (float s : {-12.f, -6.f, 0.f, 6.f, 12.f}) {
             Ringtune probe(QUrl(), {}, {}, QImage());
             probe.setSpeed(v);

@@ -7,7 +7,7 @@
 # run on that segment (goal: under 1.6 s) with Rubber Band's beside it.
 # Goals per setting: HNR at or above Rubber Band's, level within 1 dB of
 # Rubber Band's, no more full-scale samples.
-# Usage: bench/effects_sound.sh [build-dir] [runs]
+# Usage: bench/effects_sound.sh [build-dir] [runs] [speed position: only its five settings]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-${QUORVEL_BUILD_DIR:-$root/build}}"
@@ -25,4 +25,4 @@ sox -D "$work/parts.wav" -c 1 "$work/tone.wav" gain -3
 ffmpeg -v error -i "$build/demo/Morning Ringlet.mp3" -t 39.9 -ac 1 -ar 44100 -c:a pcm_s16le "$work/music.wav"
 
 echo "machine load: $(cut -d' ' -f1 /proc/loadavg)"
-"$build/bench/effects_sound" "$work/tone.wav" 220 "$work/music.wav" "$runs"
+"$build/bench/effects_sound" "$work/tone.wav" 220 "$work/music.wav" "$runs" ${3:+"$3"}

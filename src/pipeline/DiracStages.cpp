@@ -88,8 +88,11 @@ long StretchStage::pull(float* const* out, long max) {
 bool StretchStage::drained() const { return ended_ && outputRead_ == output_.front().size(); }
 
 namespace {
-// Input blocks a threaded step may fall behind by.
-constexpr size_t kThreadedBlocksAhead = 4;
+// Input blocks a threaded step may fall behind by (1.5 s at 2048 frames).
+// Output moves on from one threaded step to the next only while the caller
+// pushes; a caller held at a short queue leaves the next step idle, and two
+// threaded steps then run one after the other.
+constexpr size_t kThreadedBlocksAhead = 32;
 } // namespace
 
 ThreadedStage::ThreadedStage(long channels, std::unique_ptr<DiracStage> inner)

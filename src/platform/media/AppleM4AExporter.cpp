@@ -4,8 +4,10 @@
 #include "DecodeAhead.h"
 #include "Mp4AudioWriter.h"
 #include "SegmentDecoder.h"
+#include "SplicedAacEncode.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <vector>
 
@@ -62,14 +64,17 @@ private:
 
 } // namespace
 
-AssetExportResult AppleM4AExporter::run(const AssetExportJob& job, NSError* error) {
+AssetExportResult AppleM4AExporter::run(const AssetExportJob& job, NSError* error, unsigned cores) {
     SegmentDecoder source(job);
     if (!source.open(error)) return AssetExportResult::Failed;
-    AacEncoder encoder;
-    std::unique_ptr<Mp4AudioWriter> writer = openOutput(job, source.channels(), encoder, error);
-    if (!writer) return AssetExportResult::Failed;
+    // Without a known length (or a second core) there is no middle to split at.
+    const int64_t expected =
+        cores >= 2 && std::isfinite(job.endSeconds()) ? llround(source.totalSeconds() * kOutputRate) : 0;
+    const int64_t split = SplicedAacEncode::splitPoint(expected, kOutputRate, source.alignment());
+    std::unique_ptr<Mp4AudioWriter> writer;
     int64_t written = 0; // output samples (per channel)
-    const AssetExportResult encoded = encodeSegment(job, source, encoder, *writer, &written, error);
+    const AssetExportResult encoded = split > 0 ? encodeHalves(job, source, split, &writer, &written, error)
+                                                : encodeWhole(job, source, &writer, &written, error);
     if (encoded != AssetExportResult::Completed) return encoded;
     writer->setEditDuration(written);
     if (!writer->close()) {
@@ -79,18 +84,23 @@ AssetExportResult AppleM4AExporter::run(const AssetExportJob& job, NSError* erro
     return AssetExportResult::Completed;
 }
 
-std::unique_ptr<Mp4AudioWriter> AppleM4AExporter::openOutput(const AssetExportJob& job, int channels,
-                                                             AacEncoder& encoder, NSError* error) {
+AacEncoder::Settings AppleM4AExporter::encoderSettings(int channels) {
     AacEncoder::Settings settings;
     settings.sampleRate = kOutputRate;
     settings.channels = channels;
     settings.bitRatePerChannel = 128000;
     settings.inputScale = 1.0f;
+    return settings;
+}
+
+NSError AppleM4AExporter::encoderError(const QString& reason) {
+    return AssetExportJob::formatError(QStringLiteral("Cannot open the AAC encoder: %1").arg(reason));
+}
+
+std::unique_ptr<Mp4AudioWriter> AppleM4AExporter::openOutput(const AssetExportJob& job,
+                                                             const std::vector<uint8_t>& audioSpecificConfig,
+                                                             int primingSamples, NSError* error) {
     QString reason;
-    if (!encoder.open(settings, &reason)) {
-        *error = AssetExportJob::formatError(QStringLiteral("Cannot open the AAC encoder: %1").arg(reason));
-        return nullptr;
-    }
     auto writer = Mp4AudioWriter::create(job.outputPath, &reason);
     if (!writer) {
         *error = AssetExportJob::writerError(job.outputPath, reason);
@@ -99,15 +109,29 @@ std::unique_ptr<Mp4AudioWriter> AppleM4AExporter::openOutput(const AssetExportJo
     writer->setMovieTimeScale(kOutputRate);
     writer->addAudioTrack(kOutputRate, AacEncoder::kFrameSize, Mp4AudioWriter::kMpeg4AudioType);
     writer->setAudioProfileLevel(0x0F);
-    const auto& asc = encoder.audioSpecificConfig();
-    writer->setDecoderSpecificInfo(asc.data(), asc.size());
-    writer->setEdit(encoder.primingSamples(), 0);
+    writer->setDecoderSpecificInfo(audioSpecificConfig.data(), audioSpecificConfig.size());
+    writer->setEdit(primingSamples, 0);
     return writer;
 }
 
-AssetExportResult AppleM4AExporter::encodeSegment(const AssetExportJob& job, SegmentDecoder& source,
-                                                  AacEncoder& encoder, Mp4AudioWriter& writer, int64_t* written,
-                                                  NSError* error) {
+NSError AppleM4AExporter::writeError(const AssetExportJob& job, const Mp4AudioWriter& writer) {
+    // A full disk is the writer's failure, told in the system's words.
+    return writer.lastError().isEmpty() ? AssetExportJob::formatError(QStringLiteral("Cannot encode the audio"))
+                                        : AssetExportJob::writerError(job.outputPath, writer.lastError());
+}
+
+AssetExportResult AppleM4AExporter::encodeWhole(const AssetExportJob& job, SegmentDecoder& source,
+                                                std::unique_ptr<Mp4AudioWriter>* output, int64_t* written,
+                                                NSError* error) {
+    AacEncoder encoder;
+    QString reason;
+    if (!encoder.open(encoderSettings(source.channels()), &reason)) {
+        *error = encoderError(reason);
+        return AssetExportResult::Failed;
+    }
+    *output = openOutput(job, encoder.audioSpecificConfig(), encoder.primingSamples(), error);
+    if (!*output) return AssetExportResult::Failed;
+    Mp4AudioWriter& writer = **output;
     EncodeSink sink(encoder, writer);
     const int channels = source.channels();
     const double totalSeconds = source.totalSeconds();
@@ -117,10 +141,7 @@ AssetExportResult AppleM4AExporter::encodeSegment(const AssetExportJob& job, Seg
     while (decoding.next(block)) {
         if (job.isCancelled()) return AssetExportResult::Cancelled;
         if (!sink.push(block.data(), int(block.size()))) {
-            // A full disk is the writer's failure, told in the system's words.
-            *error = writer.lastError().isEmpty()
-                         ? AssetExportJob::formatError(QStringLiteral("Cannot encode the audio"))
-                         : AssetExportJob::writerError(job.outputPath, writer.lastError());
+            *error = writeError(job, writer);
             return AssetExportResult::Failed;
         }
         *written += int64_t(block.size()) / channels;
@@ -135,6 +156,52 @@ AssetExportResult AppleM4AExporter::encodeSegment(const AssetExportJob& job, Seg
                                                                  : writer.lastError());
         return AssetExportResult::Failed;
     }
+    return AssetExportResult::Completed;
+}
+
+AssetExportResult AppleM4AExporter::encodeHalves(const AssetExportJob& job, SegmentDecoder& first, int64_t split,
+                                                 std::unique_ptr<Mp4AudioWriter>* output, int64_t* written,
+                                                 NSError* error) {
+    SegmentDecoder second(job, split - SplicedAacEncode::kPreroll);
+    if (!second.open(error)) return AssetExportResult::Failed;
+    first.endAfter(split + SplicedAacEncode::kPostroll);
+    SplicedAacEncode encode(encoderSettings(first.channels()), split);
+    QString reason;
+    if (!encode.open(&reason)) {
+        *error = encoderError(reason);
+        return AssetExportResult::Failed;
+    }
+    *output = openOutput(job, encode.audioSpecificConfig(), encode.primingSamples(), error);
+    if (!*output) return AssetExportResult::Failed;
+    Mp4AudioWriter& writer = **output;
+
+    // Each half decodes ahead on a thread of its own while its encoder takes
+    // from it; both are stopped and joined when they go, however this ends.
+    const int channels = first.channels();
+    // Progress counts what both encoders take in, rolls included.
+    const double work =
+        first.totalSeconds() * kOutputRate + double(SplicedAacEncode::kPreroll + SplicedAacEncode::kPostroll);
+    std::atomic<int64_t> taken{0};
+    auto pullFrom = [&job, &taken, channels, work](DecodeAhead* decoding) {
+        return [&job, &taken, channels, work, decoding](std::vector<float>& block) {
+            if (job.isCancelled() || !decoding->next(block)) return false;
+            const int64_t frames = int64_t(block.size()) / channels;
+            job.reportProgress(double(taken.fetch_add(frames) + frames) / work);
+            return true;
+        };
+    };
+    DecodeAhead firstAhead(first, kBlockSamples, kBlocksAhead);
+    DecodeAhead secondAhead(second, kBlockSamples, kBlocksAhead);
+    const bool encoded =
+        encode.run(pullFrom(&firstAhead), pullFrom(&secondAhead),
+                   [&](const uint8_t* data, size_t size) { return writer.writeSample(data, size); }, &reason);
+    if (firstAhead.failed(error) || secondAhead.failed(error)) return AssetExportResult::Failed;
+    if (job.isCancelled()) return AssetExportResult::Cancelled;
+    if (!encoded) {
+        *error = writeError(job, writer);
+        return AssetExportResult::Failed;
+    }
+    *written = encode.samples();
     return AssetExportResult::Completed;
 }
 

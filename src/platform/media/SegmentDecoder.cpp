@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace quorvel {
 
@@ -48,10 +49,15 @@ bool SegmentDecoder::open(NSError* error) {
     const double end = job_.endSeconds();
     startSample_ = llround(start_ * sourceRate_);
     endSample_ = std::isfinite(end) ? llround(end * sourceRate_) : INT64_MAX;
+    // A later start keeps the timeline (and the mix's times) of one decoder
+    // from the range's start.
+    rangeStartSample_ = startSample_;
+    startSample_ += fromSample_ * sourceRate_ / kOutputRate;
+    written_ = fromSample_;
     timeBase_ = ist->time_base;
     // The range is on the stream's own timeline, which begins at its start time.
     origin_ = ist->start_time != AV_NOPTS_VALUE ? ist->start_time : 0;
-    decodeFrom_ = std::max(0.0, start_ - kPreroll);
+    decodeFrom_ = std::max(0.0, start_ + double(fromSample_) / kOutputRate - kPreroll);
     // MP3 seeks by estimate: its timestamps after a seek are not exact, so it
     // is read from the start (early packets are skipped without decoding).
     if (decodeFrom_ > 0 && ist->codecpar->codec_id != AV_CODEC_ID_MP3)
@@ -60,6 +66,13 @@ bool SegmentDecoder::open(NSError* error) {
     packet_ = ff::makePacket();
     frame_ = ff::makeFrame();
     return true;
+}
+
+int64_t SegmentDecoder::alignment() const { return sourceRate_ > 0 ? kOutputRate / std::gcd(kOutputRate, sourceRate_) : 1; }
+
+void SegmentDecoder::endAfter(int64_t samples) {
+    const int64_t end = rangeStartSample_ + (samples * sourceRate_ + kOutputRate - 1) / kOutputRate + 1;
+    endSample_ = std::min(endSample_, end);
 }
 
 // Converts `count` source samples and applies the mix; no planes flush the

@@ -16,7 +16,11 @@ class SegmentDecoder {
 public:
     static constexpr int kOutputRate = 44100;
 
-    explicit SegmentDecoder(const AssetExportJob& job) : job_(job) {}
+    // `fromSample` (output samples per channel into the range) starts the
+    // decoding later, as a second decoder of one range does; the samples it
+    // gives are those a decoder from the range's start gives there, when
+    // fromSample is a multiple of alignment().
+    explicit SegmentDecoder(const AssetExportJob& job, int64_t fromSample = 0) : job_(job), fromSample_(fromSample) {}
 
     // False, with the error in the service's words, when the source cannot
     // be read or converted.
@@ -25,6 +29,12 @@ public:
     // Length of the range in seconds (the source's rest without an end),
     // 0 when not known.
     double totalSeconds() const { return totalSeconds_; }
+    // The step in output samples at which the source's own samples and the
+    // output's meet exactly (1 for a source at 44,100 Hz).
+    int64_t alignment() const;
+    // Ends the decoding after about `samples` output samples per channel
+    // counted from the range's start (a few more may come).
+    void endAfter(int64_t samples);
 
     enum class Read { Samples, End, Failed };
     // The next samples (replacing `out`'s contents, never empty on Samples),
@@ -36,6 +46,7 @@ private:
     Read takeFrame(std::vector<float>& out, NSError* error);
 
     const AssetExportJob& job_;
+    const int64_t fromSample_;
     ff::InputFormat in_;
     ff::CodecContext decoder_;
     ff::Resampler swr_;
@@ -49,6 +60,7 @@ private:
     double start_ = 0;
     double decodeFrom_ = 0;
     double totalSeconds_ = 0;
+    int64_t rangeStartSample_ = 0;
     int64_t startSample_ = 0;
     int64_t endSample_ = INT64_MAX;
     int64_t written_ = 0;      // output samples (per channel) so far

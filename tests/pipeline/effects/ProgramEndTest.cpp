@@ -53,7 +53,8 @@ TEST(ProgramEnd, ChildLeavesWithItsWorkRunning) {
 
 TEST(ProgramEnd, WorkersAreStoppedAndJoinedAndLeaveNoHalfFiles) {
     TempHome home;
-    ASSERT_TRUE(writeWav16(home.documents() + QStringLiteral("/in.wav"), sine(440, 30.0), 44100, 1));
+    // Long enough that the two-core export cannot finish before the program ends.
+    ASSERT_TRUE(writeWav16(home.documents() + QStringLiteral("/in.wav"), sine(440, 240.0), 44100, 1));
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QUORVEL_PROGRAM_END_HOME"), home.path());

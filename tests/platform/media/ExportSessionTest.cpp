@@ -1,6 +1,7 @@
 // The export session's contract: status sequence, completion, cancellation,
 // failures that leave no file, and the AppleM4A preset's mix and format.
 #include "AVAssetExportSession.h"
+#include "AudioCompare.h"
 #include "MainThread.h"
 #include "MediaTestSongs.h"
 #include "TestSupport.h"
@@ -55,19 +56,6 @@ struct Watched {
 
 CMTimeRange seconds(double start, double duration) {
     return CMTimeRangeMake(CMTimeMakeWithSeconds(start, 1000), CMTimeMakeWithSeconds(duration, 1000));
-}
-
-// Mono float samples of a file as ffmpeg decodes it.
-std::vector<float> decodeMono(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
-                                       QStringLiteral("-ac"), QStringLiteral("1"), QStringLiteral("-f"),
-                                       QStringLiteral("f32le"), QStringLiteral("-")});
-    p.waitForFinished(60000);
-    const QByteArray bytes = p.readAllStandardOutput();
-    std::vector<float> samples(size_t(bytes.size()) / sizeof(float));
-    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
-    return samples;
 }
 
 } // namespace
