@@ -113,7 +113,7 @@ void ExportViewController::progressTimer(NSTimer* timer) {
 }
 
 void ExportViewController::observeValueForKeyPath(const QString& keyPath, AVAssetExportSession* session) {
-    QUORVEL_ASSERT_MAIN_THREAD();
+    // Called on the export service's thread: no main-thread check here.
     if (keyPath != QStringLiteral("status") || !session) return;
     struct Observing {
         std::atomic<int>& count;
