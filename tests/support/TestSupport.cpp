@@ -178,7 +178,8 @@ std::vector<float> decodedMono(const QString& path) {
     if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) return {};
     const QByteArray bytes = p.readAllStandardOutput();
     std::vector<float> samples(size_t(bytes.size()) / sizeof(float));
-    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
+    // No audio at all (exit 0, nothing written): an empty vector has no data to copy into.
+    if (!samples.empty()) std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
     return samples;
 }
 
