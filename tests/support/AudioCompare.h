@@ -23,7 +23,7 @@ inline std::vector<float> decodeWithFfmpeg(const QString& path, const QStringLis
     p.waitForFinished(60000);
     const QByteArray bytes = p.readAllStandardOutput();
     std::vector<float> samples(size_t(bytes.size()) / sizeof(float));
-    std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
+    if (!samples.empty()) std::memcpy(samples.data(), bytes.constData(), samples.size() * sizeof(float));
     return samples;
 }
 
