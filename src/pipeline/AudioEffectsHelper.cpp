@@ -142,7 +142,8 @@ void AudioEffectsHelper::State::processThread() {
     // gain silence at its end, one at 8 kHz lose most of its audio.
     const int64_t total = outputFrames(reader->clientNumFrames(), speed);
 
-    float** audio = AllocateAudioBuffer(kChannels, int(kBlockFrames));
+    const ChannelBuffers block(kChannels, int(kBlockFrames));
+    float** audio = block.get();
     if (!audio) {
         NSLog("AudioEffectsHelper: no memory for the output block; %@ stays empty", outUrl);
     } else if (failure.isEmpty()) {
@@ -168,7 +169,6 @@ void AudioEffectsHelper::State::processThread() {
         } while (ret > 0);
     }
 
-    DeallocateAudioBuffer(audio, kChannels);
     DiracDestroy(dirac);
     currentReader = nullptr;
     reader.reset();
