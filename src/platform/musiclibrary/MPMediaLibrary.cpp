@@ -100,6 +100,7 @@ void MPMediaLibrary::runScan() {
     QStringList folders = libraryFolders();
     folders.push_back(demoFolder());
     const std::vector<MPMediaItem> found = scanFolders(folders);
+    NSLog("library: %d songs scanned", int(found.size()));
     QHash<uint64_t, MPMediaItem> table;
     table.reserve(qsizetype(found.size()));
     for (const auto& item : found) table.insert(item.persistentID(), item);
@@ -210,11 +211,14 @@ std::optional<MPMediaItem> MPMediaLibrary::addFile(const QString& path) {
 }
 
 QString MPMediaLibrary::pathForURL(const QUrl& url) {
-    if (!hasScanned()) {
+    // A song known already (a file added for the run) needs no scan: a large
+    // library would cost its whole scan before the song opens.
+    auto item = itemForURL(url);
+    if (!item && !hasScanned()) {
         if (!isScanning()) scanNow();
         waitForScan();
+        item = itemForURL(url);
     }
-    auto item = itemForURL(url);
     if (!item) return {};
     if (!item->isOfferedAsWav()) return item->filePath();
     QString error;

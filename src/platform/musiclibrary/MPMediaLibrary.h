@@ -58,8 +58,8 @@ public:
     // the file is no song.
     std::optional<MPMediaItem> addFile(const QString& path);
 
-    // The file behind a library URL; scans once first if nothing was scanned
-    // yet. For a song offered as a WAV, its decoded WAV (decoded here when needed).
+    // The file behind a library URL; scans once first when the URL is not
+    // known and nothing was scanned yet. For a song offered as a WAV, its decoded WAV (decoded here when needed).
     QString pathForURL(const QUrl& url);
 
     // Whether the item's URL opens without decoding first.

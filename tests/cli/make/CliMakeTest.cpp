@@ -138,6 +138,8 @@ TEST_F(CliMake, EveryRowOfTheDecisionTableEndsInAStoredTaggedRingtone) {
         EXPECT_TRUE(r.err.contains(road.engineRuns ? QStringLiteral("engine: runs") : QStringLiteral("engine: skipped")))
             << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QStringLiteral("writer: ") + road.writer)) << r.err.toStdString();
+        // A song given by its path opens without a scan of the whole library.
+        EXPECT_FALSE(r.err.contains(QStringLiteral("songs scanned"))) << r.err.toStdString();
 
         const QString stored = r.lastLine();
         const QFileInfo info(stored);
@@ -263,6 +265,12 @@ TEST_F(CliMake, SongsListsTheLibraryWithLengths) {
     EXPECT_TRUE(fields[0].startsWith(QStringLiteral("ipod-library://item/item.")));
     EXPECT_EQ(fields[2], QStringLiteral("The Band"));
     EXPECT_NEAR(fields[3].toDouble(), 60.0, 0.1);
+
+    // Its URL makes a ringtone; the library is scanned to find it.
+    r = cli({QStringLiteral("make"), QStringLiteral("--verbose"), fields[0], QStringLiteral("--length"), QStringLiteral("3")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("songs scanned"))) << r.err.toStdString();
+    EXPECT_NEAR(probeDuration(r.lastLine()), 3.0, 0.06);
 }
 
 // An interrupted recorder leaves 0 as the "data" length: the samples still run
