@@ -294,7 +294,7 @@ private:
 
     bool started_ = false;
     std::unique_ptr<StageChain> chain_;  // none: a straight copy
-    ChannelBuffers input_;          // the block last pulled through the callback
+    StageBlock input_;          // the block last pulled through the callback
     std::vector<float*> offsets_;   // per-channel pointers into a block
     int64_t inputFrames_ = 0;
     bool inputEnded_ = false;

@@ -18,7 +18,7 @@ StretchStage::StretchStage(long channels, double sampleRate, RubberBand::RubberB
     // Output before the reported delay belongs to the start padding.
     toDiscard_ = int64_t(stretcher_.getStartDelay());
     // Leading silence lets the first real sample be processed fully.
-    ChannelBuffers zeros(channels, maxBlock);
+    StageBlock zeros(channels, maxBlock);
     for (long pad = long(stretcher_.getPreferredStartPad()); pad > 0; pad -= maxBlock)
         push(zeros.ptrs(), std::min(pad, maxBlock));
 }

@@ -18,14 +18,15 @@
 namespace quorvel {
 
 // Per-channel sample blocks with the pointer array that the callbacks and
-// the steps take (zeroed).
-class ChannelBuffers {
+// the steps take (zeroed). Not AudioBuffers.h's ChannelBuffers: that one is
+// the C-allocated block the file reader and writer exchange.
+class StageBlock {
 public:
-    ChannelBuffers(long channels, long frames) : data_(size_t(channels), std::vector<float>(size_t(frames), 0.0f)) {
+    StageBlock(long channels, long frames) : data_(size_t(channels), std::vector<float>(size_t(frames), 0.0f)) {
         for (auto& ch : data_) ptrs_.push_back(ch.data());
     }
-    ChannelBuffers(const ChannelBuffers&) = delete;
-    ChannelBuffers& operator=(const ChannelBuffers&) = delete;
+    StageBlock(const StageBlock&) = delete;
+    StageBlock& operator=(const StageBlock&) = delete;
     float** ptrs() { return ptrs_.data(); }
     long frames() const { return data_.empty() ? 0 : long(data_.front().size()); }
 
@@ -150,7 +151,7 @@ private:
 
     std::vector<std::unique_ptr<DiracStage>> stages_;
     std::vector<bool> finished_;  // finish() given, per step
-    ChannelBuffers transfer_;
+    StageBlock transfer_;
 };
 
 } // namespace quorvel
