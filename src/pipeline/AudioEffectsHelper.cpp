@@ -12,6 +12,7 @@
 #include "WorkerThreads.h"
 
 #include <QFile>
+#include <QPointer>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -57,7 +58,7 @@ struct AudioEffectsHelper::State {
     // delegate from another thread.
     mutable std::mutex delegateLock;
     AudioEffectsHelperDelegate* delegate = nullptr;
-    std::weak_ptr<const void> delegateLifetime;
+    QPointer<QObject> delegateContext; // cleared by Qt when the delegate is destroyed
 
     // Why the output could not be written; empty after a complete run.
     // Written by the run, read by the main-thread call it posts afterwards.
@@ -81,13 +82,13 @@ AudioEffectsHelper::~AudioEffectsHelper() { setDelegate(nullptr); }
 
 AudioEffectsHelperDelegate* AudioEffectsHelper::delegate() const {
     std::lock_guard<std::mutex> lock(state_->delegateLock);
-    return state_->delegateLifetime.expired() ? nullptr : state_->delegate;
+    return state_->delegateContext ? state_->delegate : nullptr;
 }
 
 void AudioEffectsHelper::setDelegate(AudioEffectsHelperDelegate* delegate) {
     std::lock_guard<std::mutex> lock(state_->delegateLock);
     state_->delegate = delegate;
-    state_->delegateLifetime = delegate ? delegate->lifetime() : std::weak_ptr<const void>();
+    state_->delegateContext = delegate ? delegate->deliveryContext() : nullptr;
 }
 
 QUrl AudioEffectsHelper::inUrl() const { return state_->inUrl; }
@@ -191,7 +192,7 @@ void AudioEffectsHelper::State::notifyDelegate() {
     AudioEffectsHelperDelegate* target = nullptr;
     {
         std::lock_guard<std::mutex> lock(delegateLock);
-        if (!delegateLifetime.expired()) target = delegate;
+        if (delegateContext) target = delegate;
     }
     if (!target) return;
     if (failure.isEmpty())

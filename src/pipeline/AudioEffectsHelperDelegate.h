@@ -1,17 +1,18 @@
 #pragma once
 // Receives the end of an effects run. The effects object does not own its
-// delegate: it holds lifetime() and skips the call once the delegate is gone.
-// Delegates live on the main thread, where the call is made.
+// delegate: it holds a QPointer to deliveryContext() and skips the call once
+// the delegate is gone. Delegates live on the main thread, where the call is
+// made.
+#include <QObject>
 #include <QString>
 #include <QUrl>
-#include <memory>
 
 namespace quorvel {
 
 class AudioEffectsHelperDelegate {
 public:
     AudioEffectsHelperDelegate() = default;
-    // A copy is a delegate of its own, with its own lifetime.
+    // A copy is a delegate of its own, with its own context.
     AudioEffectsHelperDelegate(const AudioEffectsHelperDelegate&) {}
     AudioEffectsHelperDelegate& operator=(const AudioEffectsHelperDelegate&) { return *this; }
     virtual ~AudioEffectsHelperDelegate() = default;
@@ -22,11 +23,13 @@ public:
     // full disk); no output file is left. `reason` is a sentence for the user.
     virtual void effectsDelegateDidFail(const QString& reason) = 0;
 
-    // Expires when this delegate is destroyed.
-    std::weak_ptr<const void> lifetime() const { return lifetime_; }
+    // Destroyed with this delegate: work posted for the delegate with
+    // postToMainThread (MainThread.h) is bound to it, so it is dropped once
+    // the delegate has gone.
+    QObject* deliveryContext() { return &deliveryContext_; }
 
 private:
-    std::shared_ptr<const int> lifetime_ = std::make_shared<const int>(0);
+    QObject deliveryContext_;
 };
 
 } // namespace quorvel

@@ -167,11 +167,9 @@ void EditorFlows::stop(const QString& reason) {
 void EditorFlows::cut() {
     // The notification may come from a worker thread of the export service:
     // move its handling to the main thread, and drop it if we are gone.
-    std::weak_ptr<bool> alive = alive_;
-    auto handler = [this, alive](const QString&, const void*) {
-        performOnMainThread([this, alive] {
-            if (auto a = alive.lock(); a && *a) processRingtoneWithDirac();
-        });
+    QPointer<QObject> context(deliveryContext());
+    auto handler = [this, context](const QString&, const void*) {
+        postToMainThread(context, [this] { processRingtoneWithDirac(); });
     };
     NotificationCenter& center = NotificationCenter::defaultCenter();
     if (ringtune_->isRecorded()) {

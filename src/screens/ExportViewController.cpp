@@ -126,10 +126,9 @@ void ExportViewController::observeValueForKeyPath(const QString& keyPath, AVAsse
     std::shared_ptr<AVAssetExportSession> retained = session->shared_from_this();
     rememberSession(retained);
     if (shutDown_) return;
-    std::weak_ptr<ExportViewController> weakSelf = weak_from_this();
-    performOnMainThread([weakSelf, status, retained] {
-        if (auto self = weakSelf.lock()) self->handleStatus(status, retained);
-    });
+    // This screen is alive for the call (its caller holds it), so the pointer
+    // may be taken here.
+    postToMainThread(this, [this, status, retained] { handleStatus(status, retained); });
 }
 
 bool ExportViewController::advanceTo(int status) {
@@ -254,16 +253,13 @@ bool ExportViewController::storeRingtone(const QByteArray& artworkPng) {
 
 void ExportViewController::cancelFinish() {
     QUORVEL_ASSERT_MAIN_THREAD();
-    std::weak_ptr<ExportViewController> weakSelf = weak_from_this();
-    auto later = [weakSelf] {
-        if (auto self = weakSelf.lock()) self->finishNotifier();
-    };
+    auto later = [this] { finishNotifier(); };
     if (exporter_) {
         exporter_->cancelExport();
-        QTimer::singleShot(kCancelFinishDelayMs, later);
+        QTimer::singleShot(kCancelFinishDelayMs, this, later);
     } else if (cancelDelegate_) {
         cancelDelegate_->exportWasCancelled(this);
-        QTimer::singleShot(kCancelFinishDelayMs, later);
+        QTimer::singleShot(kCancelFinishDelayMs, this, later);
     } else {
         finishNotifier();
     }

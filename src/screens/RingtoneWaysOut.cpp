@@ -70,12 +70,11 @@ void RingtoneWaysOut::saveCopy(const QString& destination, RingtoneCopyFormat fo
     // The dialog asked before replacing the name it returned; a name this
     // object made up (an added extension) is never put over another file.
     const bool replace = target == destination;
-    std::weak_ptr<bool> alive = alive_;
-    WorkerThreads::start([this, alive, source = filePath_, target, chosen, tags = tags_, replace] {
+    QPointer<QObject> context(this);
+    WorkerThreads::start([this, context, source = filePath_, target, chosen, tags = tags_, replace] {
         QString error;
         const bool ok = RingtoneCopyWriter::write(source, target, *chosen, tags, replace, &error);
-        performOnMainThread([this, alive, ok, target, error] {
-            if (auto a = alive.lock(); !a || !*a) return;
+        postToMainThread(context, [this, ok, target, error] {
             saving_ = false;
             if (!ok) {
                 NSLog("Save a Copy: %@", error);

@@ -16,6 +16,10 @@ bool isMainThread() {
 bool mayRunMainThreadWork() { return !QCoreApplication::instance() || isMainThread(); }
 
 bool performOnMainThread(std::function<void()> work) {
+    return postToMainThread(QCoreApplication::instance(), std::move(work));
+}
+
+bool postToMainThread(QPointer<QObject> context, std::function<void()> work) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) {
         // No main thread to run it on (before the application object exists,
@@ -25,7 +29,16 @@ bool performOnMainThread(std::function<void()> work) {
         if (!told.exchange(true)) NSLog("performOnMainThread: there is no application object; the work is dropped");
         return false;
     }
-    QMetaObject::invokeMethod(app, std::move(work), Qt::QueuedConnection);
+    if (!context) return false;
+    // Posted to the application object, which outlives every context: a
+    // worker never posts to an object the main thread may be destroying.
+    // The context is used only on the main thread, where it is destroyed.
+    QMetaObject::invokeMethod(
+        app,
+        [context = std::move(context), work = std::move(work)] {
+            if (context) work();
+        },
+        Qt::QueuedConnection);
     return true;
 }
 

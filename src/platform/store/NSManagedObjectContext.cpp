@@ -1,6 +1,7 @@
 #include "NSManagedObjectContext.h"
 
 #include "CoreDataErrors.h"
+#include "MainThread.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -253,15 +254,10 @@ void NSManagedObjectContext::scheduleReport() {
     auto* app = QCoreApplication::instance();
     if (reportScheduled_ || observers_.empty() || !app || QThread::currentThread() != app->thread()) return;
     reportScheduled_ = true;
-    std::weak_ptr<bool> alive = alive_;
-    QMetaObject::invokeMethod(
-        app,
-        [alive, this] {
-            if (alive.expired()) return;
-            reportScheduled_ = false;
-            processPendingChanges();
-        },
-        Qt::QueuedConnection);
+    postToMainThread(&reportContext_, [this] {
+        reportScheduled_ = false;
+        processPendingChanges();
+    });
 }
 
 void NSManagedObjectContext::addObserver(NSManagedObjectContextObserver* observer) {

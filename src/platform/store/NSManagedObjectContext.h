@@ -17,6 +17,7 @@
 #include "NSManagedObjectContextObserver.h"
 #include "NSPersistentStoreCoordinator.h"
 
+#include <QObject>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -85,7 +86,7 @@ private:
     std::unordered_map<const NSEntityDescription*, std::unordered_map<long long, std::weak_ptr<NSManagedObject>>>
         registered_;
     std::vector<NSManagedObjectContextObserver*> observers_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    QObject reportContext_; // a scheduled report is dropped with this context
     bool reportScheduled_ = false;
 };
 

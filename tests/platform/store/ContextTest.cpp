@@ -201,6 +201,17 @@ TEST_F(StoreTest, ObserversHearInsertsAndDeletesWithTheObjects) {
     EXPECT_EQ(recorder.changes.size(), 2u);
 }
 
+TEST_F(StoreTest, AReportScheduledByAContextThatIsGoneIsDropped) {
+    Recorder recorder;
+    context->addObserver(&recorder);
+    insert(QStringLiteral("Unsaved")); // schedules the report for the next turn
+    context.reset();
+    bool turned = false;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { turned = true; }, Qt::QueuedConnection);
+    ASSERT_TRUE(waitUntil([&] { return turned; }, 5000));
+    EXPECT_TRUE(recorder.changes.empty()) << "a destroyed context reported its changes";
+}
+
 TEST(NSPredicate, ParsesTheFormatsAndRejectsOthers) {
     EXPECT_NO_THROW(NSPredicate::predicateWithFormat(QStringLiteral("file = %@"), QStringLiteral("a")));
     EXPECT_NO_THROW(NSPredicate::predicateWithFormat(QStringLiteral("(title == %@) AND (artist = %@)"),
