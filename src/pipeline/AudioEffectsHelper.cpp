@@ -4,6 +4,7 @@
 #include "Dirac.h"
 #include "EAFRead.h"
 #include "EAFWrite.h"
+#include "GrowingFile.h"
 #include "Log.h"
 #include "MainThread.h"
 #include "OSStatus.h"
@@ -42,7 +43,7 @@ int64_t outputFrames(int64_t inputFrames, float speed) {
 
 // Everything a run touches. The object and the run each hold it, so it lives
 // until the later of the two is done.
-struct AudioEffectsHelper::State {
+struct AudioEffectsHelper::State : std::enable_shared_from_this<AudioEffectsHelper::State> {
     QUrl inUrl;
     QUrl outUrl;
     std::shared_ptr<Ringtune> ringtune;
@@ -65,6 +66,7 @@ struct AudioEffectsHelper::State {
     QString failure;
 
     void processThread();
+    void notifyStarted(int64_t frames);
     void notifyDelegate();
     void fail(const char* what, OSStatus status);
 };
@@ -108,10 +110,7 @@ void AudioEffectsHelper::startProcess(std::shared_ptr<Ringtune> ringtune) {
     // The thread and the main-thread call it posts each own a reference to the
     // state, so neither outlives what it uses, whenever the object goes. The
     // thread belongs to WorkerThreads, which joins it before the program ends.
-    WorkerThreads::start([state = state_] {
-        state->processThread();
-        performOnMainThread([state] { state->notifyDelegate(); });
-    });
+    WorkerThreads::start([state = state_] { state->processThread(); });
 }
 
 void AudioEffectsHelper::State::processThread() {
@@ -143,11 +142,17 @@ void AudioEffectsHelper::State::processThread() {
     // gain silence at its end, one at 8 kHz lose most of its audio.
     const int64_t total = outputFrames(reader->clientNumFrames(), speed);
 
+    const QString outPath = outUrl.toLocalFile();
+    bool followed = false;
     const ChannelBuffers block(kChannels, int(kBlockFrames));
     float** audio = block.get();
     if (!audio) {
         NSLog("AudioEffectsHelper: no memory for the output block; %@ stays empty", outUrl);
     } else if (failure.isEmpty()) {
+        // The file holds `total` frames from here on: a reader may follow it.
+        GrowingFile::begin(outPath);
+        followed = true;
+        performOnMainThread([state = shared_from_this(), total] { state->notifyStarted(total); });
         int64_t written = 0;
         long ret;
         do {
@@ -157,6 +162,9 @@ void AudioEffectsHelper::State::processThread() {
                 break;
             }
             ret = DiracProcess(audio, kBlockFrames, dirac);
+            // Past the engine's end the file is filled with silence up to
+            // total, never with the previous block again.
+            for (int c = 0; c < kChannels; ++c) std::fill(audio[c] + std::clamp(ret, 0L, kBlockFrames), audio[c] + kBlockFrames, 0.0f);
             // Whole blocks up to total, then the remainder, then nothing:
             // output past total is dropped.
             int64_t frames = written + kBlockFrames <= total ? kBlockFrames : std::max<int64_t>(0, total - written);
@@ -165,9 +173,10 @@ void AudioEffectsHelper::State::processThread() {
                     fail("written", status);
                     break;
                 }
+                GrowingFile::grew(outPath);
             }
             written += kBlockFrames;
-        } while (ret > 0);
+        } while (ret > 0 || written < total);
     }
 
     DiracDestroy(dirac);
@@ -177,7 +186,11 @@ void AudioEffectsHelper::State::processThread() {
     if (OSStatus status = writer->closeFile(); status != noErr && failure.isEmpty()) fail("completed", status);
     writer.reset();
     // A short file must not pass for the processed segment.
-    if (!failure.isEmpty()) QFile::remove(outUrl.toLocalFile());
+    if (!failure.isEmpty()) QFile::remove(outPath);
+    // The delegate hears of the end before a reader following the file sees
+    // it, so that the end of the run comes before the end of what it feeds.
+    performOnMainThread([state = shared_from_this()] { state->notifyDelegate(); });
+    if (followed) GrowingFile::end(outPath, failure.isEmpty(), failure);
 }
 
 void AudioEffectsHelper::State::fail(const char* what, OSStatus status) {
@@ -186,6 +199,15 @@ void AudioEffectsHelper::State::fail(const char* what, OSStatus status) {
                   .arg(outUrl.toLocalFile(), QLatin1String(what))
                   .arg(status);
     NSLog("AudioEffectsHelper: %@", failure);
+}
+
+void AudioEffectsHelper::State::notifyStarted(int64_t frames) {
+    AudioEffectsHelperDelegate* target = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(delegateLock);
+        if (delegateContext) target = delegate;
+    }
+    if (target) target->effectsDelegateDidStartWritingURL(outUrl, frames);
 }
 
 void AudioEffectsHelper::State::notifyDelegate() {
