@@ -122,7 +122,8 @@ void AudioEffectsHelper::State::processThread() {
     const float speed = ringtune ? ringtune->speed() : 1.0f;
     const float pitch = ringtune ? ringtune->pitch() : 1.0f;
 
-    void* dirac = DiracCreate(kDiracLambdaPreview, kDiracQualityPreview, kChannels, float(kSampleRate), myReadData, this);
+    DiracPtr engine(DiracCreate(kDiracLambdaPreview, kDiracQualityPreview, kChannels, float(kSampleRate), myReadData, this));
+    void* dirac = engine.get();
     if (!dirac) {
         std::printf("!! ERROR !!\n\n\tCould not create DIRAC instance\n\tCheck number of channels and sample rate!\n");
         std::printf("\n\tNote that the free DIRAC LE library supports only\n\tone channel per instance\n\n\n");
@@ -161,8 +162,8 @@ void AudioEffectsHelper::State::processThread() {
                 break;
             }
             ret = DiracProcess(audio, kBlockFrames, dirac);
-            // Past the engine's end the file is filled with silence up to
-            // total, never with the previous block again.
+            // Past the engine's end a block is silence, never the previous
+            // block again. (The engine gives at least total frames.)
             for (int c = 0; c < kChannels; ++c) std::fill(audio[c] + std::clamp(ret, 0L, kBlockFrames), audio[c] + kBlockFrames, 0.0f);
             // Whole blocks up to total, then the remainder, then nothing:
             // output past total is dropped.
@@ -175,10 +176,10 @@ void AudioEffectsHelper::State::processThread() {
                 GrowingFile::grew(outPath);
             }
             written += kBlockFrames;
-        } while (ret > 0 || written < total);
+        } while (ret > 0);
     }
 
-    DiracDestroy(dirac);
+    engine.reset(); // the engine reads through the reader: it goes first
     currentReader = nullptr;
     reader.reset();
     // Closing completes the output file; a failure here (a full disk) leaves it short.
