@@ -162,9 +162,6 @@ void AudioEffectsHelper::State::processThread() {
                 break;
             }
             ret = DiracProcess(audio, kBlockFrames, dirac);
-            // Past the engine's end a block is silence, never the previous
-            // block again. (The engine gives at least total frames.)
-            for (int c = 0; c < kChannels; ++c) std::fill(audio[c] + std::clamp(ret, 0L, kBlockFrames), audio[c] + kBlockFrames, 0.0f);
             // Whole blocks up to total, then the remainder, then nothing:
             // output past total is dropped.
             int64_t frames = written + kBlockFrames <= total ? kBlockFrames : std::max<int64_t>(0, total - written);
