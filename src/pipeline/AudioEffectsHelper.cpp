@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 
 namespace quorvel {
 
@@ -143,15 +144,14 @@ void AudioEffectsHelper::State::processThread() {
     const int64_t total = outputFrames(reader->clientNumFrames(), speed);
 
     const QString outPath = outUrl.toLocalFile();
-    bool followed = false;
+    std::optional<GrowingFile::Writing> following;
     const ChannelBuffers block(kChannels, int(kBlockFrames));
     float** audio = block.get();
     if (!audio) {
         NSLog("AudioEffectsHelper: no memory for the output block; %@ stays empty", outUrl);
     } else if (failure.isEmpty()) {
         // The file holds `total` frames from here on: a reader may follow it.
-        GrowingFile::begin(outPath);
-        followed = true;
+        following.emplace(outPath);
         performOnMainThread([state = shared_from_this(), total] { state->notifyStarted(total); });
         int64_t written = 0;
         long ret;
@@ -170,7 +170,7 @@ void AudioEffectsHelper::State::processThread() {
                     fail("written", status);
                     break;
                 }
-                GrowingFile::grew(outPath);
+                following->grew();
             }
             written += kBlockFrames;
         } while (ret > 0);
@@ -187,7 +187,7 @@ void AudioEffectsHelper::State::processThread() {
     // The delegate hears of the end before a reader following the file sees
     // it, so that the end of the run comes before the end of what it feeds.
     performOnMainThread([state = shared_from_this()] { state->notifyDelegate(); });
-    if (followed) GrowingFile::end(outPath, failure.isEmpty(), failure);
+    if (following) following->end(failure.isEmpty(), failure);
 }
 
 void AudioEffectsHelper::State::fail(const char* what, OSStatus status) {
