@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 
 namespace quorvel {
 
@@ -123,7 +124,8 @@ void AudioEffectsHelper::State::processThread() {
     const float speed = ringtune ? ringtune->speed() : 1.0f;
     const float pitch = ringtune ? ringtune->pitch() : 1.0f;
 
-    void* dirac = DiracCreate(kDiracLambdaPreview, kDiracQualityPreview, kChannels, float(kSampleRate), myReadData, this);
+    DiracPtr engine(DiracCreate(kDiracLambdaPreview, kDiracQualityPreview, kChannels, float(kSampleRate), myReadData, this));
+    void* dirac = engine.get();
     if (!dirac) {
         std::printf("!! ERROR !!\n\n\tCould not create DIRAC instance\n\tCheck number of channels and sample rate!\n");
         std::printf("\n\tNote that the free DIRAC LE library supports only\n\tone channel per instance\n\n\n");
@@ -143,15 +145,14 @@ void AudioEffectsHelper::State::processThread() {
     const int64_t total = outputFrames(reader->clientNumFrames(), speed);
 
     const QString outPath = outUrl.toLocalFile();
-    bool followed = false;
+    std::optional<GrowingFile::Writing> following;
     const ChannelBuffers block(kChannels, int(kBlockFrames));
     float** audio = block.get();
     if (!audio) {
         NSLog("AudioEffectsHelper: no memory for the output block; %@ stays empty", outUrl);
     } else if (failure.isEmpty()) {
         // The file holds `total` frames from here on: a reader may follow it.
-        GrowingFile::begin(outPath);
-        followed = true;
+        following.emplace(outPath);
         performOnMainThread([state = shared_from_this(), total] { state->notifyStarted(total); });
         int64_t written = 0;
         long ret;
@@ -162,9 +163,6 @@ void AudioEffectsHelper::State::processThread() {
                 break;
             }
             ret = DiracProcess(audio, kBlockFrames, dirac);
-            // Past the engine's end the file is filled with silence up to
-            // total, never with the previous block again.
-            for (int c = 0; c < kChannels; ++c) std::fill(audio[c] + std::clamp(ret, 0L, kBlockFrames), audio[c] + kBlockFrames, 0.0f);
             // Whole blocks up to total, then the remainder, then nothing:
             // output past total is dropped.
             int64_t frames = written + kBlockFrames <= total ? kBlockFrames : std::max<int64_t>(0, total - written);
@@ -173,13 +171,13 @@ void AudioEffectsHelper::State::processThread() {
                     fail("written", status);
                     break;
                 }
-                GrowingFile::grew(outPath);
+                following->grew();
             }
             written += kBlockFrames;
-        } while (ret > 0 || written < total);
+        } while (ret > 0);
     }
 
-    DiracDestroy(dirac);
+    engine.reset(); // the engine reads through the reader: it goes first
     currentReader = nullptr;
     reader.reset();
     // Closing completes the output file; a failure here (a full disk) leaves it short.
@@ -190,7 +188,7 @@ void AudioEffectsHelper::State::processThread() {
     // The delegate hears of the end before a reader following the file sees
     // it, so that the end of the run comes before the end of what it feeds.
     performOnMainThread([state = shared_from_this()] { state->notifyDelegate(); });
-    if (followed) GrowingFile::end(outPath, failure.isEmpty(), failure);
+    if (following) following->end(failure.isEmpty(), failure);
 }
 
 void AudioEffectsHelper::State::fail(const char* what, OSStatus status) {

@@ -151,6 +151,9 @@ void EditorFlows::pollWorkFiles() {
 
 void EditorFlows::watchExport() {
     if (exportScreen_ && exportScreen_->outcome() == ExportViewController::Outcome::Running) return;
+    // An export that followed the engine may end (cancelled) while the
+    // engine still writes its work file.
+    if (effectsHelper_) return;
     releaseWorkFiles();
 }
 

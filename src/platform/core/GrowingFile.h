@@ -8,6 +8,7 @@
 // same path). Thread safety: every function may be called from any thread.
 #include <QString>
 #include <chrono>
+#include <utility>
 
 namespace quorvel {
 
@@ -25,6 +26,28 @@ public:
     static void grew(const QString& path);
     // `reason` (a sentence for the user) says why a file that is not complete stopped.
     static void end(const QString& path, bool complete, const QString& reason = {});
+
+    // The writer's side as an object: begins at once, and ends as failed
+    // when it goes without end() (an exception, an early return), so that no
+    // reader waits for ever.
+    class Writing {
+    public:
+        explicit Writing(QString path) : path_(std::move(path)) { begin(path_); }
+        ~Writing() {
+            if (!ended_) GrowingFile::end(path_, false, QStringLiteral("The file was not finished."));
+        }
+        Writing(const Writing&) = delete;
+        Writing& operator=(const Writing&) = delete;
+        void grew() { GrowingFile::grew(path_); }
+        void end(bool complete, const QString& reason = {}) {
+            ended_ = true;
+            GrowingFile::end(path_, complete, reason);
+        }
+
+    private:
+        QString path_;
+        bool ended_ = false;
+    };
 
     static State state(const QString& path);
     // Why a Failed file stopped; empty for the others.

@@ -145,3 +145,17 @@ TEST_F(FollowingInput, AReaderThatIsToldToStopStopsWaiting) {
     }
     GrowingFile::end(path, true);
 }
+
+TEST_F(FollowingInput, AWriterThatGoesWithoutEndingFailsItsReaders) {
+    {
+        GrowingFile::Writing writing(path);
+        EXPECT_EQ(GrowingFile::state(path), GrowingFile::State::Growing);
+    } // an exception or an early return on the writer's thread
+    EXPECT_EQ(GrowingFile::state(path), GrowingFile::State::Failed);
+    EXPECT_FALSE(GrowingFile::failureReason(path).isEmpty());
+    {
+        GrowingFile::Writing writing(path);
+        writing.end(true);
+    }
+    EXPECT_EQ(GrowingFile::state(path), GrowingFile::State::NotGrowing);
+}
