@@ -10,8 +10,8 @@
 // The cache lives under $QUORVEL_HOME (emptied first).
 //   window_waveform SONG
 #include "MPMediaLibrary.h"
-#include "MainViewController.h"
 #include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "ScreenStack.h"
 #include "SongStripView.h"
 #include "WaveformCache.h"
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     presenter.setMediaLibrary(&library);
     ScreenStack stack;
     stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);
-    auto* screen = new MainViewController(presenter);
+    auto* screen = new MainViewWidget(presenter);
     stack.setRootScreen(screen);
     stack.show();
     presenter.setSongWaveformShown(true);

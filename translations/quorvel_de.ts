@@ -1076,7 +1076,14 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
     </message>
 </context>
 <context>
-    <name>quorvel::MainViewController</name>
+    <name>quorvel::MainViewPresenter</name>
+    <message>
+        <source>DRM</source>
+        <translation>DRM</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::MainViewWidget</name>
     <message>
         <source>Type the start</source>
         <translation>Beginn eintippen</translation>
@@ -1092,13 +1099,6 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
     <message>
         <source>OK</source>
         <translation>OK</translation>
-    </message>
-</context>
-<context>
-    <name>quorvel::MainViewPresenter</name>
-    <message>
-        <source>DRM</source>
-        <translation>DRM</translation>
     </message>
 </context>
 <context>

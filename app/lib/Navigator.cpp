@@ -10,8 +10,8 @@
 #include "Log.h"
 #include "MPMediaLibrary.h"
 #include "MPMediaPickerController.h"
-#include "MainViewController.h"
 #include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "PreviewPlayer.h"
 #include "RecorderViewWidget.h"
 #include "Ringtune.h"
@@ -45,7 +45,7 @@ Navigator::~Navigator() {
 
 const std::shared_ptr<Ringtune>& Navigator::ringtune() const { return presenter_->ringtune(); }
 
-MainViewController* Navigator::editor() const { return editor_; }
+MainViewWidget* Navigator::editor() const { return editor_; }
 ExportViewWidget* Navigator::exportScreen() const { return export_; }
 RecorderViewWidget* Navigator::recorderScreen() const { return recorder_; }
 
@@ -69,7 +69,7 @@ HelpWebViewWidget* Navigator::helpScreen() {
 MPMediaPickerController* Navigator::editorPicker() const { return picker_; }
 
 void Navigator::start() {
-    editor_ = new MainViewController(*presenter_);
+    editor_ = new MainViewWidget(*presenter_);
     editor_->setNavigation(this);
     stack_.setRootScreen(editor_);
     presenter_->viewDidAppear();

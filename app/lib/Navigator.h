@@ -22,7 +22,7 @@ namespace quorvel {
 
 class ExportViewWidget;
 class HelpWebViewWidget;
-class MainViewController;
+class MainViewWidget;
 class MainViewPresenter;
 class MPMediaLibrary;
 class MPMediaPickerController;
@@ -70,7 +70,7 @@ public:
     // cleanly. The program calls it before its store is saved and closed.
     void shutDown();
 
-    MainViewController* editor() const;
+    MainViewWidget* editor() const;
     ExportViewWidget* exportScreen() const;
     RecorderViewWidget* recorderScreen() const;
     StartViewWidget* startScreen() const;
@@ -109,7 +109,7 @@ private:
     ScreenStack& stack_;
     MPMediaLibrary& library_;
     std::unique_ptr<MainViewPresenter> presenter_;
-    QPointer<MainViewController> editor_;
+    QPointer<MainViewWidget> editor_;
     QPointer<StartViewWidget> start_;
     QPointer<HelpWebViewWidget> help_;
     QPointer<ExportViewWidget> export_;

@@ -3,7 +3,7 @@
 // ringtone made from a pick or a recording, the loading of the song, the
 // rules of every control, the preview through a PreviewPlayer, the export
 // road (EditorFlows) and the closing of the screens the editor presents.
-// The widget (MainViewController) draws the state below after every
+// The widget (MainViewWidget) draws the state below after every
 // changed() and forwards its controls' actions; the command-line program
 // drives the same object without a screen.
 //

@@ -10,8 +10,8 @@
 #include "EditorSlider.h"
 #include "ExportViewController.h"
 #include "MPMediaLibrary.h"
-#include "MainViewController.h"
 #include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "Paths.h"
 #include "PersistentStack.h"
 #include "Ringtune.h"
@@ -109,7 +109,7 @@ protected:
         presenter = std::make_unique<MainViewPresenter>(IsAACHardwareEncoderAvailable(),
                                                         std::make_unique<AVPreviewPlayer>());
         stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);
-        screen = new MainViewController(*presenter);
+        screen = new MainViewWidget(*presenter);
         screen->setNavigation(&navigation);
         stack.setRootScreen(screen);
         stack.show();
@@ -155,7 +155,7 @@ protected:
     ScreenStack stack;
     NoNavigation navigation;
     std::unique_ptr<MainViewPresenter> presenter;
-    MainViewController* screen = nullptr;
+    MainViewWidget* screen = nullptr;
 };
 
 struct Effects {

@@ -4,8 +4,8 @@
 #include "Appirater.h"
 #include "EditorNavigation.h"
 #include "MPMediaLibrary.h"
-#include "MainViewController.h"
 #include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "Ringtune.h"
 #include "ScreenStack.h"
 #include "TestSupport.h"
@@ -39,7 +39,7 @@ protected:
         UserDefaults::standardUserDefaults().reload();
         presenter = std::make_unique<MainViewPresenter>(true);
         stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);
-        screen = new MainViewController(*presenter);
+        screen = new MainViewWidget(*presenter);
         screen->setNavigation(&navigation);
         stack.setRootScreen(screen);
         stack.show();
@@ -67,7 +67,7 @@ protected:
     QTemporaryDir songs;
     std::unique_ptr<MainViewPresenter> presenter;
     ScreenStack stack;
-    MainViewController* screen = nullptr;
+    MainViewWidget* screen = nullptr;
     NoNavigation navigation;
     bool noticeSeen = false;
 };

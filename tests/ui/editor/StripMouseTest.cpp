@@ -5,8 +5,8 @@
 // the song's own waveform fading in.
 #include "EditorNavigation.h"
 #include "MPMediaLibrary.h"
-#include "MainViewController.h"
 #include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "Ringtune.h"
 #include "ScreenStack.h"
 #include "SegmentStrip.h"
@@ -48,7 +48,7 @@ protected:
         UserDefaults::standardUserDefaults().reload();
         presenter = std::make_unique<MainViewPresenter>(true);
         stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);
-        screen = new MainViewController(*presenter);
+        screen = new MainViewWidget(*presenter);
         screen->setNavigation(&navigation);
         stack.setRootScreen(screen);
         stack.show();
@@ -90,7 +90,7 @@ protected:
     ScreenStack stack;
     NoNavigation navigation;
     std::unique_ptr<MainViewPresenter> presenter;
-    MainViewController* screen = nullptr;
+    MainViewWidget* screen = nullptr;
     SegmentStrip* strip = nullptr;
     static inline QTemporaryDir* songs = nullptr;
 };

@@ -10,8 +10,8 @@
 #include "EditorSlider.h"
 #include "ExportViewController.h"
 #include "MPMediaLibrary.h"
-#include "MainViewController.h"
 #include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "Paths.h"
 #include "PersistentStack.h"
 #include "Ringtune.h"
@@ -62,7 +62,7 @@ protected:
         UserDefaults::standardUserDefaults().reload();
         presenter = std::make_unique<MainViewPresenter>(IsAACHardwareEncoderAvailable());
         stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);
-        screen = new MainViewController(*presenter);
+        screen = new MainViewWidget(*presenter);
         screen->setNavigation(&navigation);
         stack.setRootScreen(screen);
         stack.show();
@@ -117,7 +117,7 @@ protected:
     RecordingNavigation navigation;
     std::unique_ptr<MainViewPresenter> presenter;
     std::unique_ptr<PersistentStack> store;
-    MainViewController* screen = nullptr;
+    MainViewWidget* screen = nullptr;
     bool noticeSeen = false;
 
     static inline QTemporaryDir* songs = nullptr;

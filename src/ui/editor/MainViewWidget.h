@@ -27,14 +27,14 @@ class EditorNavigation;
 class MainViewPresenter;
 class TimeEntryField;
 
-class MainViewController : public QWidget, public MainView {
+class MainViewWidget : public QWidget, public MainView {
     Q_OBJECT
 public:
     // The family of the LCD-style font of the time labels (loaded once).
     static QString lcdFontFamily();
 
-    explicit MainViewController(MainViewPresenter& presenter, QWidget* parent = nullptr);
-    ~MainViewController() override;
+    explicit MainViewWidget(MainViewPresenter& presenter, QWidget* parent = nullptr);
+    ~MainViewWidget() override;
 
     MainViewPresenter& presenter() const { return presenter_; }
     void setNavigation(EditorNavigation* navigation) { navigation_ = navigation; }
