@@ -10,7 +10,7 @@
 // The cache lives under $QUORVEL_HOME (emptied first).
 //   window_waveform SONG
 #include "MPMediaLibrary.h"
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 #include "MainViewWidget.h"
 #include "ScreenStack.h"
 #include "SongStripView.h"
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "window_waveform: %s is no song\n", argv[1]);
         return 1;
     }
-    MainViewPresenter presenter(true);
+    MainViewController presenter(true);
     presenter.setMediaLibrary(&library);
     ScreenStack stack;
     stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);

@@ -1076,7 +1076,7 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
     </message>
 </context>
 <context>
-    <name>quorvel::MainViewPresenter</name>
+    <name>quorvel::MainViewController</name>
     <message>
         <source>DRM</source>
         <translation>DRM</translation>

@@ -10,7 +10,7 @@
 #include "Log.h"
 #include "MPMediaLibrary.h"
 #include "MPMediaPickerController.h"
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 #include "MainViewWidget.h"
 #include "PreviewPlayer.h"
 #include "RecorderViewWidget.h"
@@ -26,9 +26,9 @@ namespace quorvel {
 Navigator::Navigator(ScreenStack& stack, MPMediaLibrary& library, std::unique_ptr<PreviewPlayer> player,
                      QObject* parent)
     : QObject(parent), stack_(stack), library_(library),
-      presenter_(std::make_unique<MainViewPresenter>(IsAACHardwareEncoderAvailable(), std::move(player))) {
+      presenter_(std::make_unique<MainViewController>(IsAACHardwareEncoderAvailable(), std::move(player))) {
     presenter_->setMediaLibrary(&library_);
-    connect(presenter_.get(), &MainViewPresenter::changed, this, &Navigator::editorChanged);
+    connect(presenter_.get(), &MainViewController::changed, this, &Navigator::editorChanged);
     // A screen closed by other means than its did-finish (a transition that
     // ended after the presenter asked for the start screen).
     connect(&stack_, &ScreenStack::screenRevealed, this, [this](QWidget* screen) {

@@ -23,7 +23,7 @@ namespace quorvel {
 class ExportViewWidget;
 class HelpWebViewWidget;
 class MainViewWidget;
-class MainViewPresenter;
+class MainViewController;
 class MPMediaLibrary;
 class MPMediaPickerController;
 class PreviewPlayer;
@@ -49,7 +49,7 @@ public:
     void start();
 
     const std::shared_ptr<Ringtune>& ringtune() const;
-    MainViewPresenter& editorPresenter() const { return *presenter_; }
+    MainViewController& editorPresenter() const { return *presenter_; }
 
     // Actions (buttons, menu and keys all come here).
     void showMediaPicker();
@@ -108,7 +108,7 @@ private:
 
     ScreenStack& stack_;
     MPMediaLibrary& library_;
-    std::unique_ptr<MainViewPresenter> presenter_;
+    std::unique_ptr<MainViewController> presenter_;
     QPointer<MainViewWidget> editor_;
     QPointer<StartViewWidget> start_;
     QPointer<HelpWebViewWidget> help_;

@@ -8,7 +8,7 @@
 #include "FocusKeys.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 #include "Paths.h"
 #include "ScreenStack.h"
 #include "SegmentStrip.h"
@@ -85,7 +85,7 @@ QString MainViewWidget::lcdFontFamily() {
     return family;
 }
 
-MainViewWidget::MainViewWidget(MainViewPresenter& presenter, QWidget* parent)
+MainViewWidget::MainViewWidget(MainViewController& presenter, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::MainView>()), presenter_(presenter) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("MainView"));
@@ -98,7 +98,7 @@ MainViewWidget::MainViewWidget(MainViewPresenter& presenter, QWidget* parent)
     FocusKeys::install(this);
     presenter_.setView(this);
     presenter_.viewDidLoad();
-    connect(&presenter_, &MainViewPresenter::changed, this, &MainViewWidget::refresh);
+    connect(&presenter_, &MainViewController::changed, this, &MainViewWidget::refresh);
     refresh();
 }
 
@@ -159,7 +159,7 @@ void MainViewWidget::setUpScreen() {
 }
 
 void MainViewWidget::connectControls() {
-    MainViewPresenter& p = presenter_;
+    MainViewController& p = presenter_;
     connect(ui_->playStopButton, &QPushButton::clicked, this, [&p] { p.playOrPauseMusic(); });
     connect(ui_->exportButton, &QPushButton::clicked, this, [&p] { p.preProcessRingtoneForExport(); });
     connect(ui_->pickButton, &QPushButton::clicked, this, [&p] { p.showMediaPicker(); });
@@ -178,18 +178,18 @@ void MainViewWidget::connectControls() {
     }
     // Nested lambdas take plain pointers: a `this` captured through an outer
     // lambda reached the slot as null in GCC's sanitized build.
-    MainViewPresenter* presenter = &presenter_;
+    MainViewController* presenter = &presenter_;
     const auto phased = [this, presenter](EditorSlider* slider,
-                                          void (MainViewPresenter::*handler)(float, SliderPhase)) {
+                                          void (MainViewController::*handler)(float, SliderPhase)) {
         connect(slider, &EditorSlider::valueChangedWhileDragging, this,
                 [presenter, handler](float v) { (presenter->*handler)(v, SliderPhase::Dragging); });
         connect(slider, &EditorSlider::valueChangedReleased, this,
                 [presenter, handler](float v) { (presenter->*handler)(v, SliderPhase::Released); });
     };
-    phased(ui_->fadeInSlider, &MainViewPresenter::fadeInValueChanged);
-    phased(ui_->fadeOutSlider, &MainViewPresenter::fadeOutValueChanged);
-    phased(ui_->pitchSlider, &MainViewPresenter::pitchValueChanged);
-    phased(ui_->speedSlider, &MainViewPresenter::speedValueChanged);
+    phased(ui_->fadeInSlider, &MainViewController::fadeInValueChanged);
+    phased(ui_->fadeOutSlider, &MainViewController::fadeOutValueChanged);
+    phased(ui_->pitchSlider, &MainViewController::pitchValueChanged);
+    phased(ui_->speedSlider, &MainViewController::speedValueChanged);
     // A tap sends the switch's event; a drag ends with the slider's release,
     // after the switch has snapped.
     UICustomSwitch* normalize = ui_->normalizeLoudnessSwitch;
@@ -216,7 +216,7 @@ void MainViewWidget::addShortcuts() {
             action();
         });
     };
-    MainViewPresenter& p = presenter_;
+    MainViewController& p = presenter_;
     add(QKeySequence(Qt::Key_Space), "playShortcut", [&p] { p.playOrPauseMusic(); });
     add(QKeySequence(Qt::Key_Right), "startForwardShortcut", [&p] { p.startForward(); });
     add(QKeySequence(Qt::Key_Left), "startBackwardShortcut", [&p] { p.startBackward(); });
@@ -267,7 +267,7 @@ void MainViewWidget::typeLength() {
 
 void MainViewWidget::typedTimeEntered(TimeEntryField* field, const QString& text) {
     const bool start = field == startEntry_;
-    const MainViewPresenter::TypedTimeOutcome outcome =
+    const MainViewController::TypedTimeOutcome outcome =
         start ? presenter_.startTyped(text) : presenter_.lengthTyped(text);
     showTypedTimeNote(outcome.note, start ? ui_->startLabel : ui_->rangeLabel);
     if (!outcome.accepted) {
@@ -311,7 +311,7 @@ void MainViewWidget::showEvent(QShowEvent* event) {
 }
 
 void MainViewWidget::refresh() {
-    const MainViewPresenter& p = presenter_;
+    const MainViewController& p = presenter_;
     const EditorControls& c = p.controls();
     const bool hasSong = bool(p.ringtune());
 

@@ -24,7 +24,7 @@ namespace quorvel {
 
 class AlertView;
 class EditorNavigation;
-class MainViewPresenter;
+class MainViewController;
 class TimeEntryField;
 
 class MainViewWidget : public QWidget, public MainView {
@@ -33,10 +33,10 @@ public:
     // The family of the LCD-style font of the time labels (loaded once).
     static QString lcdFontFamily();
 
-    explicit MainViewWidget(MainViewPresenter& presenter, QWidget* parent = nullptr);
+    explicit MainViewWidget(MainViewController& presenter, QWidget* parent = nullptr);
     ~MainViewWidget() override;
 
-    MainViewPresenter& presenter() const { return presenter_; }
+    MainViewController& presenter() const { return presenter_; }
     void setNavigation(EditorNavigation* navigation) { navigation_ = navigation; }
     // The processing notice while it shows.
     AlertView* processingNotice() const;
@@ -71,7 +71,7 @@ private:
     void showTypedTimeNote(const QString& note, const QWidget* label);
 
     std::unique_ptr<Ui::MainView> ui_;
-    MainViewPresenter& presenter_;
+    MainViewController& presenter_;
     EditorNavigation* navigation_ = nullptr;
     QPointer<AlertView> notice_;
     QPropertyAnimation* scroll_ = nullptr;

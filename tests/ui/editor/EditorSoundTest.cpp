@@ -10,7 +10,7 @@
 #include "EditorSlider.h"
 #include "ExportViewController.h"
 #include "MPMediaLibrary.h"
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 #include "MainViewWidget.h"
 #include "Paths.h"
 #include "PersistentStack.h"
@@ -106,8 +106,8 @@ protected:
         output = home.path() + QStringLiteral("/out.raw");
         qputenv("SDL_AUDIODRIVER", "disk");
         qputenv("SDL_DISKAUDIOFILE", output.toUtf8());
-        presenter = std::make_unique<MainViewPresenter>(IsAACHardwareEncoderAvailable(),
-                                                        std::make_unique<AVPreviewPlayer>());
+        presenter = std::make_unique<MainViewController>(IsAACHardwareEncoderAvailable(),
+                                                         std::make_unique<AVPreviewPlayer>());
         stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);
         screen = new MainViewWidget(*presenter);
         screen->setNavigation(&navigation);
@@ -154,7 +154,7 @@ protected:
     QString output;
     ScreenStack stack;
     NoNavigation navigation;
-    std::unique_ptr<MainViewPresenter> presenter;
+    std::unique_ptr<MainViewController> presenter;
     MainViewWidget* screen = nullptr;
 };
 

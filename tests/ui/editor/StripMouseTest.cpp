@@ -5,7 +5,7 @@
 // the song's own waveform fading in.
 #include "EditorNavigation.h"
 #include "MPMediaLibrary.h"
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 #include "MainViewWidget.h"
 #include "Ringtune.h"
 #include "ScreenStack.h"
@@ -46,7 +46,7 @@ protected:
     }
     void SetUp() override {
         UserDefaults::standardUserDefaults().reload();
-        presenter = std::make_unique<MainViewPresenter>(true);
+        presenter = std::make_unique<MainViewController>(true);
         stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);
         screen = new MainViewWidget(*presenter);
         screen->setNavigation(&navigation);
@@ -89,7 +89,7 @@ protected:
     TempHome home;
     ScreenStack stack;
     NoNavigation navigation;
-    std::unique_ptr<MainViewPresenter> presenter;
+    std::unique_ptr<MainViewController> presenter;
     MainViewWidget* screen = nullptr;
     SegmentStrip* strip = nullptr;
     static inline QTemporaryDir* songs = nullptr;

@@ -1,4 +1,4 @@
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 #include "AlertView.h"
 #include "DBHelper.h"
 #include "PersistentStack.h"
@@ -464,7 +464,7 @@ TEST_F(Window, TheSongWaveformIsAViewOptionOffByDefaultAndRemembered) {
     EXPECT_EQ(action->text(), QStringLiteral("Song &Waveform")); // Alt+V, then W
     EXPECT_TRUE(action->isCheckable());
     EXPECT_FALSE(action->isChecked());
-    MainViewPresenter& presenter = window->navigator()->editorPresenter();
+    MainViewController& presenter = window->navigator()->editorPresenter();
     EXPECT_FALSE(presenter.isSongWaveformShown());
     action->trigger();
     EXPECT_TRUE(presenter.isSongWaveformShown());
@@ -581,7 +581,7 @@ TEST_F(Window, ADropOverAFinishedExportClosesItAndTheEditorWorksOn) {
     window->navigator()->pickFile(music + QStringLiteral("/Alpha Bells.wav"));
     ASSERT_TRUE(settled());
     MainViewWidget* editor = window->navigator()->editor();
-    MainViewPresenter& presenter = editor->presenter();
+    MainViewController& presenter = editor->presenter();
     ASSERT_TRUE(test::waitUntil([&] { return !presenter.isLoading(); }));
     presenter.preProcessRingtoneForExport();
     ASSERT_TRUE(test::waitUntil([this] { return window->navigator()->exportScreen() != nullptr; }, 60000));

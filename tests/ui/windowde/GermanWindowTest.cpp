@@ -4,7 +4,7 @@
 // LANG=C the same controls keep their English texts.
 #include "DBHelper.h"
 #include "MPMediaLibrary.h"
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 #include "MainViewWidget.h"
 #include "MainWindow.h"
 #include "Navigator.h"
