@@ -769,10 +769,6 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
         <translation>%1 konnte nicht erstellt werden</translation>
     </message>
     <message>
-        <source>Normalize Loudness</source>
-        <translation>Lautheit angleichen</translation>
-    </message>
-    <message>
         <source>The file %1 is gone: this ringtone cannot be played or sent.</source>
         <translation>Die Datei %1 ist nicht mehr da: Dieser Klingelton kann weder abgespielt noch gesendet werden.</translation>
     </message>
