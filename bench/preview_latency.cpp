@@ -9,7 +9,7 @@
 #include "AudioExporterFor3G.h"
 #include "DiskAudioWatch.h"
 #include "MPMediaLibrary.h"
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "not a song: %s\n", qPrintable(args[1]));
         return 1;
     }
-    MainViewPresenter presenter(IsAACHardwareEncoderAvailable(), std::make_unique<AVPreviewPlayer>());
+    MainViewController presenter(IsAACHardwareEncoderAvailable(), std::make_unique<AVPreviewPlayer>());
     presenter.mediaPickerDidPickMediaItems({*item});
     runUntil([&] { return !presenter.isLoading(); });
     if (presenter.songLoadFailed()) {

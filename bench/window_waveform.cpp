@@ -11,7 +11,7 @@
 //   window_waveform SONG
 #include "MPMediaLibrary.h"
 #include "MainViewController.h"
-#include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "ScreenStack.h"
 #include "SongStripView.h"
 #include "WaveformCache.h"
@@ -65,11 +65,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "window_waveform: %s is no song\n", argv[1]);
         return 1;
     }
-    MainViewPresenter presenter(true);
+    MainViewController presenter(true);
     presenter.setMediaLibrary(&library);
     ScreenStack stack;
     stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);
-    auto* screen = new MainViewController(presenter);
+    auto* screen = new MainViewWidget(presenter);
     stack.setRootScreen(screen);
     stack.show();
     presenter.setSongWaveformShown(true);

@@ -769,10 +769,6 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
         <translation>%1 konnte nicht erstellt werden</translation>
     </message>
     <message>
-        <source>Normalize Loudness</source>
-        <translation>Lautheit angleichen</translation>
-    </message>
-    <message>
         <source>The file %1 is gone: this ringtone cannot be played or sent.</source>
         <translation>Die Datei %1 ist nicht mehr da: Dieser Klingelton kann weder abgespielt noch gesendet werden.</translation>
     </message>
@@ -1078,6 +1074,13 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
 <context>
     <name>quorvel::MainViewController</name>
     <message>
+        <source>DRM</source>
+        <translation>DRM</translation>
+    </message>
+</context>
+<context>
+    <name>quorvel::MainViewWidget</name>
+    <message>
         <source>Type the start</source>
         <translation>Beginn eintippen</translation>
     </message>
@@ -1092,13 +1095,6 @@ Ansicht ▸ Song-Wellenform zeigt den Song selbst</translation>
     <message>
         <source>OK</source>
         <translation>OK</translation>
-    </message>
-</context>
-<context>
-    <name>quorvel::MainViewPresenter</name>
-    <message>
-        <source>DRM</source>
-        <translation>DRM</translation>
     </message>
 </context>
 <context>

@@ -6,7 +6,7 @@
 #include "CanvasView.h"
 #include "DesktopFileManager.h"
 #include "MPMediaItem.h"
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 #include "AVPreviewPlayer.h"
 #include "NotificationCenter.h"
 #include "Paths.h"

@@ -11,7 +11,7 @@
 #include "MPMediaLibrary.h"
 #include "MPMediaPickerController.h"
 #include "MainViewController.h"
-#include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "PreviewPlayer.h"
 #include "RecorderViewWidget.h"
 #include "Ringtune.h"
@@ -26,9 +26,9 @@ namespace quorvel {
 Navigator::Navigator(ScreenStack& stack, MPMediaLibrary& library, std::unique_ptr<PreviewPlayer> player,
                      QObject* parent)
     : QObject(parent), stack_(stack), library_(library),
-      presenter_(std::make_unique<MainViewPresenter>(IsAACHardwareEncoderAvailable(), std::move(player))) {
+      presenter_(std::make_unique<MainViewController>(IsAACHardwareEncoderAvailable(), std::move(player))) {
     presenter_->setMediaLibrary(&library_);
-    connect(presenter_.get(), &MainViewPresenter::changed, this, &Navigator::editorChanged);
+    connect(presenter_.get(), &MainViewController::changed, this, &Navigator::editorChanged);
     // A screen closed by other means than its did-finish (a transition that
     // ended after the presenter asked for the start screen).
     connect(&stack_, &ScreenStack::screenRevealed, this, [this](QWidget* screen) {
@@ -45,7 +45,7 @@ Navigator::~Navigator() {
 
 const std::shared_ptr<Ringtune>& Navigator::ringtune() const { return presenter_->ringtune(); }
 
-MainViewController* Navigator::editor() const { return editor_; }
+MainViewWidget* Navigator::editor() const { return editor_; }
 ExportViewWidget* Navigator::exportScreen() const { return export_; }
 RecorderViewWidget* Navigator::recorderScreen() const { return recorder_; }
 
@@ -69,7 +69,7 @@ HelpWebViewWidget* Navigator::helpScreen() {
 MPMediaPickerController* Navigator::editorPicker() const { return picker_; }
 
 void Navigator::start() {
-    editor_ = new MainViewController(*presenter_);
+    editor_ = new MainViewWidget(*presenter_);
     editor_->setNavigation(this);
     stack_.setRootScreen(editor_);
     presenter_->viewDidAppear();

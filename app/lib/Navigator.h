@@ -22,8 +22,8 @@ namespace quorvel {
 
 class ExportViewWidget;
 class HelpWebViewWidget;
+class MainViewWidget;
 class MainViewController;
-class MainViewPresenter;
 class MPMediaLibrary;
 class MPMediaPickerController;
 class PreviewPlayer;
@@ -49,7 +49,7 @@ public:
     void start();
 
     const std::shared_ptr<Ringtune>& ringtune() const;
-    MainViewPresenter& editorPresenter() const { return *presenter_; }
+    MainViewController& editorPresenter() const { return *presenter_; }
 
     // Actions (buttons, menu and keys all come here).
     void showMediaPicker();
@@ -70,7 +70,7 @@ public:
     // cleanly. The program calls it before its store is saved and closed.
     void shutDown();
 
-    MainViewController* editor() const;
+    MainViewWidget* editor() const;
     ExportViewWidget* exportScreen() const;
     RecorderViewWidget* recorderScreen() const;
     StartViewWidget* startScreen() const;
@@ -108,8 +108,8 @@ private:
 
     ScreenStack& stack_;
     MPMediaLibrary& library_;
-    std::unique_ptr<MainViewPresenter> presenter_;
-    QPointer<MainViewController> editor_;
+    std::unique_ptr<MainViewController> presenter_;
+    QPointer<MainViewWidget> editor_;
     QPointer<StartViewWidget> start_;
     QPointer<HelpWebViewWidget> help_;
     QPointer<ExportViewWidget> export_;

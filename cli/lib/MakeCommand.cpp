@@ -5,7 +5,7 @@
 #include "CliOutput.h"
 #include "DocumentsLock.h"
 #include "MPMediaLibrary.h"
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 #include "Paths.h"
 #include "ProgressBar.h"
 #include "StaleWorkFiles.h"
@@ -167,7 +167,7 @@ void removeWorkFiles(const EditorFlows& flows) { StaleWorkFiles::remove(flows.ho
 
 // Ctrl+C or SIGTERM: the export stops as in a closing window (a file that was
 // already whole is stored), the work files go, and nothing half-made is left.
-int stopOnSignal(MainViewPresenter& editor, const TerminalView& view) {
+int stopOnSignal(MainViewController& editor, const TerminalView& view) {
     const auto& screen = view.screen();
     if (screen) screen->cancelForShutdown();
     WorkerThreads::joinAll(); // the cut and the engine stop before their files go
@@ -222,9 +222,9 @@ int MakeCommand::run(const QCommandLineParser& line) {
     CliContext context;
     QEventLoop loop;
     TerminalView view(loop);
-    MainViewPresenter editor(IsAACHardwareEncoderAvailable());
+    MainViewController editor(IsAACHardwareEncoderAvailable());
     editor.setView(&view);
-    QObject::connect(&editor, &MainViewPresenter::changed, &view, [&view] { view.check(); });
+    QObject::connect(&editor, &MainViewController::changed, &view, [&view] { view.check(); });
     if (line.isSet(QStringLiteral("recording"))) {
         const QFileInfo file(*source);
         if (!file.isFile() || !file.isReadable())

@@ -1,7 +1,7 @@
 #include "SegmentStrip.h"
 
 #include "GenericHelper.h"
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 
 #include <QMouseEvent>
 #include <QWheelEvent>

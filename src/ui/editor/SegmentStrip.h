@@ -17,7 +17,7 @@
 
 namespace quorvel {
 
-class MainViewPresenter;
+class MainViewController;
 
 class SegmentStrip : public QWidget {
     Q_OBJECT
@@ -32,7 +32,7 @@ public:
 
     explicit SegmentStrip(QWidget* parent = nullptr);
 
-    void setPresenter(MainViewPresenter* presenter) { presenter_ = presenter; }
+    void setPresenter(MainViewController* presenter) { presenter_ = presenter; }
     // Off while there is no song or the editor is busy: the mouse does nothing.
     void setActive(bool active);
     bool isActive() const { return active_; }
@@ -53,7 +53,7 @@ private:
     void autoScroll();
     void showCursorFor(double x);
 
-    MainViewPresenter* presenter_ = nullptr;
+    MainViewController* presenter_ = nullptr;
     bool active_ = false;
     Grip drag_ = Grip::None;
     double pressX_ = 0.0;

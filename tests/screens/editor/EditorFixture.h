@@ -4,7 +4,7 @@
 #include "FakePreviewPlayer.h"
 #include "MPMediaLibrary.h"
 #include "MainView.h"
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 #include "Ringtune.h"
 #include "TestSupport.h"
 
@@ -58,9 +58,9 @@ protected:
     void SetUp() override {
         auto owned = std::make_unique<FakePreviewPlayer>();
         player = owned.get();
-        presenter = std::make_unique<MainViewPresenter>(true, std::move(owned));
+        presenter = std::make_unique<MainViewController>(true, std::move(owned));
         presenter->setView(&view);
-        QObject::connect(presenter.get(), &MainViewPresenter::changed, [this] { ++changes; });
+        QObject::connect(presenter.get(), &MainViewController::changed, [this] { ++changes; });
     }
 
     MPMediaItem song(const QString& name) {
@@ -81,7 +81,7 @@ protected:
     TempHome home;
     RecordingView view;
     FakePreviewPlayer* player = nullptr;
-    std::unique_ptr<MainViewPresenter> presenter;
+    std::unique_ptr<MainViewController> presenter;
     int changes = 0;
 
     static inline QTemporaryDir* songs = nullptr;

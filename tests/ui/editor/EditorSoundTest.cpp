@@ -12,7 +12,7 @@
 #include "ExportViewController.h"
 #include "MPMediaLibrary.h"
 #include "MainViewController.h"
-#include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "Paths.h"
 #include "PersistentStack.h"
 #include "Ringtune.h"
@@ -107,10 +107,10 @@ protected:
         output = home.path() + QStringLiteral("/out.raw");
         qputenv("SDL_AUDIODRIVER", "disk");
         qputenv("SDL_DISKAUDIOFILE", output.toUtf8());
-        presenter = std::make_unique<MainViewPresenter>(IsAACHardwareEncoderAvailable(),
-                                                        std::make_unique<AVPreviewPlayer>());
+        presenter = std::make_unique<MainViewController>(IsAACHardwareEncoderAvailable(),
+                                                         std::make_unique<AVPreviewPlayer>());
         stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);
-        screen = new MainViewController(*presenter);
+        screen = new MainViewWidget(*presenter);
         screen->setNavigation(&navigation);
         stack.setRootScreen(screen);
         stack.show();
@@ -155,8 +155,8 @@ protected:
     QString output;
     ScreenStack stack;
     NoNavigation navigation;
-    std::unique_ptr<MainViewPresenter> presenter;
-    MainViewController* screen = nullptr;
+    std::unique_ptr<MainViewController> presenter;
+    MainViewWidget* screen = nullptr;
 };
 
 struct Effects {

@@ -5,7 +5,7 @@
 #include "EditorNavigation.h"
 #include "MPMediaLibrary.h"
 #include "MainViewController.h"
-#include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "Ringtune.h"
 #include "ScreenStack.h"
 #include "TestSupport.h"
@@ -37,13 +37,13 @@ protected:
         qputenv("QUORVEL_DEMO_DIR", songs.path().toUtf8());
         writeWav16(songs.filePath("tune.wav"), sine(440, 12.0), 44100, 1);
         UserDefaults::standardUserDefaults().reload();
-        presenter = std::make_unique<MainViewPresenter>(true);
+        presenter = std::make_unique<MainViewController>(true);
         stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);
-        screen = new MainViewController(*presenter);
+        screen = new MainViewWidget(*presenter);
         screen->setNavigation(&navigation);
         stack.setRootScreen(screen);
         stack.show();
-        QObject::connect(presenter.get(), &MainViewPresenter::changed, screen,
+        QObject::connect(presenter.get(), &MainViewController::changed, screen,
                          [this] { noticeSeen = noticeSeen || screen->processingNotice() != nullptr; });
     }
     void TearDown() override {
@@ -65,9 +65,9 @@ protected:
 
     TempHome home;
     QTemporaryDir songs;
-    std::unique_ptr<MainViewPresenter> presenter;
+    std::unique_ptr<MainViewController> presenter;
     ScreenStack stack;
-    MainViewController* screen = nullptr;
+    MainViewWidget* screen = nullptr;
     NoNavigation navigation;
     bool noticeSeen = false;
 };

@@ -6,7 +6,7 @@
 #include "EditorNavigation.h"
 #include "MPMediaLibrary.h"
 #include "MainViewController.h"
-#include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "Ringtune.h"
 #include "ScreenStack.h"
 #include "SegmentStrip.h"
@@ -46,9 +46,9 @@ protected:
     }
     void SetUp() override {
         UserDefaults::standardUserDefaults().reload();
-        presenter = std::make_unique<MainViewPresenter>(true);
+        presenter = std::make_unique<MainViewController>(true);
         stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);
-        screen = new MainViewController(*presenter);
+        screen = new MainViewWidget(*presenter);
         screen->setNavigation(&navigation);
         stack.setRootScreen(screen);
         stack.show();
@@ -89,8 +89,8 @@ protected:
     TempHome home;
     ScreenStack stack;
     NoNavigation navigation;
-    std::unique_ptr<MainViewPresenter> presenter;
-    MainViewController* screen = nullptr;
+    std::unique_ptr<MainViewController> presenter;
+    MainViewWidget* screen = nullptr;
     SegmentStrip* strip = nullptr;
     static inline QTemporaryDir* songs = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 #include "AlertView.h"
 #include "DBHelper.h"
 #include "PersistentStack.h"
@@ -7,7 +7,7 @@
 #include "Paths.h"
 #include "RecorderViewWidget.h"
 #include "CanvasView.h"
-#include "MainViewController.h"
+#include "MainViewWidget.h"
 #include "HelpWebViewWidget.h"
 #include "LocalizedStrings.h"
 #include "MPMediaLibrary.h"
@@ -112,7 +112,7 @@ TEST_F(Window, StartsOnTheStartScreenWhoseButtonOpensThePicker) {
     ASSERT_TRUE(start);
     EXPECT_EQ(stack()->topScreen(), start);
     EXPECT_FALSE(stack()->isTransitioning()) << "the start screen comes without animation";
-    EXPECT_TRUE(qobject_cast<MainViewController*>(stack()->rootScreen()));
+    EXPECT_TRUE(qobject_cast<MainViewWidget*>(stack()->rootScreen()));
     stack()->escape();
     EXPECT_EQ(stack()->topScreen(), start) << "Esc does not close the start screen";
     EXPECT_FALSE(stack()->isTransitioning());
@@ -348,7 +348,7 @@ TEST_F(Window, KeysStepTheStartAndOpenAndCloseTheScreens) {
     ASSERT_TRUE(test::writeWav16(song, test::sine(440, 10.0), 44100, 1));
     window->navigator()->pickFile(song);
     ASSERT_TRUE(settled());
-    MainViewController* editor = window->navigator()->editor();
+    MainViewWidget* editor = window->navigator()->editor();
     ASSERT_TRUE(editor);
     ASSERT_TRUE(test::waitUntil([editor] { return !editor->presenter().isLoading(); }));
     window->activateWindow();
@@ -464,7 +464,7 @@ TEST_F(Window, TheSongWaveformIsAViewOptionOffByDefaultAndRemembered) {
     EXPECT_EQ(action->text(), QStringLiteral("Song &Waveform")); // Alt+V, then W
     EXPECT_TRUE(action->isCheckable());
     EXPECT_FALSE(action->isChecked());
-    MainViewPresenter& presenter = window->navigator()->editorPresenter();
+    MainViewController& presenter = window->navigator()->editorPresenter();
     EXPECT_FALSE(presenter.isSongWaveformShown());
     action->trigger();
     EXPECT_TRUE(presenter.isSongWaveformShown());
@@ -484,7 +484,7 @@ TEST_F(Window, PageKeysHomeEndAndCtrlTMoveTheStart) {
     ASSERT_TRUE(test::writeWav16(song, test::sine(440, 60.0, 8000), 8000, 1));
     window->navigator()->pickFile(song);
     ASSERT_TRUE(settled());
-    MainViewController* editor = window->navigator()->editor();
+    MainViewWidget* editor = window->navigator()->editor();
     ASSERT_TRUE(test::waitUntil([editor] { return !editor->presenter().isLoading(); }));
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -528,7 +528,7 @@ TEST_F(Window, ClosingTheWindowDuringAnExportStopsItCleanly) {
     ASSERT_TRUE(test::writeWav16(song, test::sine(440, 45.0), 44100, 1));
     window->navigator()->pickFile(song);
     ASSERT_TRUE(settled());
-    MainViewController* editor = window->navigator()->editor();
+    MainViewWidget* editor = window->navigator()->editor();
     ASSERT_TRUE(test::waitUntil([editor] { return !editor->presenter().isLoading(); }));
     editor->presenter().rangeValueChanged(39.0f);
     editor->presenter().preProcessRingtoneForExport();
@@ -551,7 +551,7 @@ TEST_F(Window, ClosingTheWindowDuringAnExportStopsItCleanly) {
 TEST_F(Window, ADropOverARunningExportIsRefusedWithANotice) {
     drop(music + QStringLiteral("/Alpha Bells.wav"));
     ASSERT_TRUE(settled());
-    MainViewController* editor = window->navigator()->editor();
+    MainViewWidget* editor = window->navigator()->editor();
     ASSERT_TRUE(test::waitUntil([editor] { return !editor->presenter().isLoading(); }));
     // An export that runs as long as the test needs.
     auto running = std::make_shared<ExportViewController>();
@@ -580,8 +580,8 @@ TEST_F(Window, ADropOverAFinishedExportClosesItAndTheEditorWorksOn) {
     } forget;
     window->navigator()->pickFile(music + QStringLiteral("/Alpha Bells.wav"));
     ASSERT_TRUE(settled());
-    MainViewController* editor = window->navigator()->editor();
-    MainViewPresenter& presenter = editor->presenter();
+    MainViewWidget* editor = window->navigator()->editor();
+    MainViewController& presenter = editor->presenter();
     ASSERT_TRUE(test::waitUntil([&] { return !presenter.isLoading(); }));
     presenter.preProcessRingtoneForExport();
     ASSERT_TRUE(test::waitUntil([this] { return window->navigator()->exportScreen() != nullptr; }, 60000));

@@ -5,7 +5,7 @@
 #include "DBHelper.h"
 #include "MPMediaLibrary.h"
 #include "MainViewController.h"
-#include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "MainWindow.h"
 #include "Navigator.h"
 #include "Paths.h"
@@ -62,11 +62,11 @@ class LocaleWindow : public ::testing::TestWithParam<const char*> {
         return widget ? widget->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
     }
     // The editor with a song in it (a picked file).
-    MainViewController* editorWithSong() {
+    MainViewWidget* editorWithSong() {
         const QString song = home.path() + QStringLiteral("/Glocken.wav");
         if (!test::writeWav16(song, test::sine(440, 5.0), 44100, 1)) return nullptr;
         window->navigator()->pickFile(song);
-        MainViewController* editor = window->navigator()->editor();
+        MainViewWidget* editor = window->navigator()->editor();
         if (!editor || !test::waitUntil([editor] { return !editor->presenter().isLoading(); }, 10000)) return nullptr;
         test::waitUntil([this] { return !window->stack()->isTransitioning(); }, 5000);
         return editor;
@@ -97,7 +97,7 @@ TEST_P(LocaleWindow, TheStartScreenAndTheMenus) {
 }
 
 TEST_P(LocaleWindow, TheEditorAndTheList) {
-    MainViewController* editor = editorWithSong();
+    MainViewWidget* editor = editorWithSong();
     ASSERT_TRUE(editor);
     const QString lengthCaption = text<QLabel>(editor, "rangeCaption");
     const QString pitchCaption = text<QLabel>(editor, "pitchCaption");

@@ -153,7 +153,7 @@ TEST_F(EditorPresenter, APreviewPlaysWhatTheExportWrites) {
     presenter->fadeOutValueChanged(3.0f);
     presenter->speedValueChanged(1.0f);
     bool noticeShown = false;
-    QObject::connect(presenter.get(), &MainViewPresenter::changed,
+    QObject::connect(presenter.get(), &MainViewController::changed,
                      [&] { noticeShown = noticeShown || presenter->isProcessingNoticeShown(); });
 
     presenter->playOrPauseMusic();

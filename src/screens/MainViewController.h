@@ -3,7 +3,7 @@
 // ringtone made from a pick or a recording, the loading of the song, the
 // rules of every control, the preview through a PreviewPlayer, the export
 // road (EditorFlows) and the closing of the screens the editor presents.
-// The widget (MainViewController) draws the state below after every
+// The widget (MainViewWidget) draws the state below after every
 // changed() and forwards its controls' actions; the command-line program
 // drives the same object without a screen.
 //
@@ -34,17 +34,17 @@ class MPMediaItem;
 class MPMediaLibrary;
 class Ringtune;
 
-class MainViewPresenter : public QObject,
-                          public ExportViewControllerFinishDelegate,
-                          public RecorderViewControllerDelegate,
-                          private EditorFlowsView {
+class MainViewController : public QObject,
+                           public ExportViewControllerFinishDelegate,
+                           public RecorderViewControllerDelegate,
+                           private EditorFlowsView {
     Q_OBJECT
 
 public:
     // `player` plays previews; without one the preview is computed but not played.
-    explicit MainViewPresenter(bool hardwareEncoderAvailable, std::unique_ptr<PreviewPlayer> player = nullptr,
-                               QObject* parent = nullptr);
-    ~MainViewPresenter() override;
+    explicit MainViewController(bool hardwareEncoderAvailable,
+                                std::unique_ptr<PreviewPlayer> player = nullptr, QObject* parent = nullptr);
+    ~MainViewController() override;
 
     // Not owned; the view clears it (nullptr) before it goes.
     void setView(MainView* view) { view_ = view; }

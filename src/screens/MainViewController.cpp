@@ -1,4 +1,4 @@
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 
 #include "AVAudioSession.h"
 #include "AVURLAsset.h"
@@ -17,15 +17,15 @@
 
 namespace quorvel {
 
-MainViewPresenter::MainViewPresenter(bool hardwareEncoderAvailable, std::unique_ptr<PreviewPlayer> player,
-                                     QObject* parent)
+MainViewController::MainViewController(bool hardwareEncoderAvailable, std::unique_ptr<PreviewPlayer> player,
+                                       QObject* parent)
     : QObject(parent), player_(std::move(player)), flows_(*this, controls_, this, hardwareEncoderAvailable),
       noArtworkImage_(Paths::imagePath(QStringLiteral("no_artwork.png"))),
       now_([] { return QDateTime::currentDateTimeUtc(); }) {
     layout_ = GenericHelper::slideRangeOnWave(controls_.start(), controls_.length());
 }
 
-MainViewPresenter::~MainViewPresenter() {
+MainViewController::~MainViewController() {
     // The player's observers call back into this object: end them first.
     if (player_) {
         if (endObserver_) player_->removeEndOfItemObserver(endObserver_);
@@ -36,14 +36,14 @@ MainViewPresenter::~MainViewPresenter() {
 
 // ---- appearing, picking, closing screens ----
 
-void MainViewPresenter::viewDidLoad() {
+void MainViewController::viewDidLoad() {
     QUORVEL_ASSERT_MAIN_THREAD();
     NSError error;
     if (!AVAudioSession::sharedInstance().setCategory(AVAudioSessionCategoryPlayback, &error))
         NSLog("audioSession: %@ %d %@", error.domain, error.code, error.localizedDescription);
 }
 
-void MainViewPresenter::viewDidAppear() {
+void MainViewController::viewDidAppear() {
     QUORVEL_ASSERT_MAIN_THREAD();
     startScreenShown_ = !ringtune_;
     if (!ringtune_) {
@@ -58,7 +58,7 @@ void MainViewPresenter::viewDidAppear() {
     loadFullAsset();
 }
 
-void MainViewPresenter::mediaPickerDidPickMediaItems(const std::vector<MPMediaItem>& items) {
+void MainViewController::mediaPickerDidPickMediaItems(const std::vector<MPMediaItem>& items) {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (view_) view_->dismissPresentedScreen();
     if (!items.empty() && library_ && !WorkingRingtuneFactory::isProtected(items.front()) &&
@@ -70,7 +70,7 @@ void MainViewPresenter::mediaPickerDidPickMediaItems(const std::vector<MPMediaIt
     viewDidAppear();
 }
 
-void MainViewPresenter::adoptPickedItem(const MPMediaItem& item) {
+void MainViewController::adoptPickedItem(const MPMediaItem& item) {
     if (auto ringtune = WorkingRingtuneFactory::ringtuneForItem(item, noArtworkImage_)) {
         adoptRingtune(std::move(ringtune));
     } else if (view_) {
@@ -81,11 +81,11 @@ void MainViewPresenter::adoptPickedItem(const MPMediaItem& item) {
 
 // A song that must be decoded first is decoded on the library's worker
 // behind the processing notice; the editor takes it when that is done.
-void MainViewPresenter::preparePickedItem(const MPMediaItem& item) {
+void MainViewController::preparePickedItem(const MPMediaItem& item) {
     busy_ = true;
     processingNoticeShown_ = true;
     emit changed();
-    QPointer<MainViewPresenter> self(this);
+    QPointer<MainViewController> self(this);
     library_->prepareItem(item, [](float) {}, [self, item](const QString& error) {
         if (!self) return;
         self->busy_ = false;
@@ -100,21 +100,21 @@ void MainViewPresenter::preparePickedItem(const MPMediaItem& item) {
     });
 }
 
-void MainViewPresenter::mediaPickerDidCancel() { closePresentedScreenAndReappear(); }
+void MainViewController::mediaPickerDidCancel() { closePresentedScreenAndReappear(); }
 
-void MainViewPresenter::startViewControllerDidFinish(const std::vector<MPMediaItem>& items) {
+void MainViewController::startViewControllerDidFinish(const std::vector<MPMediaItem>& items) {
     QUORVEL_ASSERT_MAIN_THREAD();
     mediaPickerDidPickMediaItems(items);
 }
 
-void MainViewPresenter::recorderViewControllerDidFinish(const QUrl& recording) {
+void MainViewController::recorderViewControllerDidFinish(const QUrl& recording) {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!recording.isEmpty())
         adoptRingtune(WorkingRingtuneFactory::ringtuneForRecording(recording, now_(), noArtworkImage_));
     closePresentedScreenAndReappear();
 }
 
-void MainViewPresenter::exportViewControllerDidFinish(ExportViewController*) {
+void MainViewController::exportViewControllerDidFinish(ExportViewController*) {
     QUORVEL_ASSERT_MAIN_THREAD();
     // The road keeps the screen until the next export, so the screen outlives
     // this call even when the view lets go of it.
@@ -124,18 +124,18 @@ void MainViewPresenter::exportViewControllerDidFinish(ExportViewController*) {
     closePresentedScreenAndReappear();
 }
 
-void MainViewPresenter::fileManagerControllerDidFinish() { closePresentedScreenAndReappear(); }
+void MainViewController::fileManagerControllerDidFinish() { closePresentedScreenAndReappear(); }
 
-void MainViewPresenter::helpWebViewControllerDidFinish() { closePresentedScreenAndReappear(); }
+void MainViewController::helpWebViewControllerDidFinish() { closePresentedScreenAndReappear(); }
 
-void MainViewPresenter::closePresentedScreenAndReappear() {
+void MainViewController::closePresentedScreenAndReappear() {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (view_ && !ringtune_ && startScreenShown_) view_->dismissScreensOverStartScreen();
     else if (view_) view_->dismissPresentedScreen();
     viewDidAppear();
 }
 
-void MainViewPresenter::adoptRingtune(std::shared_ptr<Ringtune> ringtune) {
+void MainViewController::adoptRingtune(std::shared_ptr<Ringtune> ringtune) {
     // The sliders keep their positions across songs.
     ringtune->setSpeed(controls_.speed());
     ringtune->setPitch(controls_.pitch());
@@ -145,7 +145,7 @@ void MainViewPresenter::adoptRingtune(std::shared_ptr<Ringtune> ringtune) {
 
 // ---- loading the song ----
 
-void MainViewPresenter::loadFullAsset() {
+void MainViewController::loadFullAsset() {
     const uint64_t generation = ++loadGeneration_;
     loadedRingtune_.reset();
     waveform_.clearSong();
@@ -160,13 +160,13 @@ void MainViewPresenter::loadFullAsset() {
     }
     // The file is opened on the asset's own thread; a newer load or a gone
     // presenter drops this completion.
-    QPointer<MainViewPresenter> self(this);
+    QPointer<MainViewController> self(this);
     asset->loadValuesAsynchronouslyForKeys({QStringLiteral("tracks")}, [self, asset, generation] {
         if (self && self->loadGeneration_ == generation) self->fullAssetLoaded(asset);
     });
 }
 
-void MainViewPresenter::fullAssetLoaded(const std::shared_ptr<AVURLAsset>& asset) {
+void MainViewController::fullAssetLoaded(const std::shared_ptr<AVURLAsset>& asset) {
     NSError error;
     if (asset->statusOfValueForKey(QStringLiteral("tracks"), &error) != AVKeyValueStatusLoaded) {
         NSLog("The asset's tracks were not loaded:\n%@", error.localizedDescription);
@@ -196,7 +196,7 @@ void MainViewPresenter::fullAssetLoaded(const std::shared_ptr<AVURLAsset>& asset
     songLoadEnded(false);
 }
 
-void MainViewPresenter::songLoadEnded(bool failed) {
+void MainViewController::songLoadEnded(bool failed) {
     loading_ = false;
     songLoadFailed_ = failed;
     if (failed && view_) view_->showAlert(QString(), NSLocalizedString(QStringLiteral("song_unreadable")));
@@ -205,17 +205,17 @@ void MainViewPresenter::songLoadEnded(bool failed) {
 
 // ---- buttons ----
 
-void MainViewPresenter::presentScreen(EditorScreen screen) {
+void MainViewController::presentScreen(EditorScreen screen) {
     if (busy_) return;
     if (view_) view_->presentScreen(screen);
 }
 
-void MainViewPresenter::showMediaPicker() { presentScreen(EditorScreen::MediaPicker); }
-void MainViewPresenter::startRecorder() { presentScreen(EditorScreen::Recorder); }
-void MainViewPresenter::showFileManager() { presentScreen(EditorScreen::FileManager); }
-void MainViewPresenter::showHelp() { presentScreen(EditorScreen::Help); }
+void MainViewController::showMediaPicker() { presentScreen(EditorScreen::MediaPicker); }
+void MainViewController::startRecorder() { presentScreen(EditorScreen::Recorder); }
+void MainViewController::showFileManager() { presentScreen(EditorScreen::FileManager); }
+void MainViewController::showHelp() { presentScreen(EditorScreen::Help); }
 
-void MainViewPresenter::playOrPauseMusic() {
+void MainViewController::playOrPauseMusic() {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     if (player_ && player_->rate() != 0.0f) {
@@ -227,7 +227,7 @@ void MainViewPresenter::playOrPauseMusic() {
     flows_.preProcessRingtoneForPlay();
 }
 
-void MainViewPresenter::preProcessRingtoneForExport() {
+void MainViewController::preProcessRingtoneForExport() {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     busy_ = true;
@@ -237,27 +237,27 @@ void MainViewPresenter::preProcessRingtoneForExport() {
 
 // ---- controls ----
 
-void MainViewPresenter::markNotProcessed() {
+void MainViewController::markNotProcessed() {
     if (ringtune_) ringtune_->setProcessed(false);
 }
 
-void MainViewPresenter::placeSegment() {
+void MainViewController::placeSegment() {
     layout_ = waveform_.isShown() ? GenericHelper::slideRangeOverSong(controls_.start(), controls_.length())
                                   : GenericHelper::slideRangeOnWave(controls_.start(), controls_.length());
 }
 
-void MainViewPresenter::segmentChanged() {
+void MainViewController::segmentChanged() {
     placeSegment();
     markNotProcessed();
     emit changed();
 }
 
 // The preview went on playing the old segment under a moved marker.
-void MainViewPresenter::stopPreviewForChange() {
+void MainViewController::stopPreviewForChange() {
     if (playing_) stopPlaying();
 }
 
-void MainViewPresenter::startValueChanged(float seconds) {
+void MainViewController::startValueChanged(float seconds) {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     stopPreviewForChange();
@@ -265,7 +265,7 @@ void MainViewPresenter::startValueChanged(float seconds) {
     segmentChanged();
 }
 
-void MainViewPresenter::rangeValueChanged(float seconds) {
+void MainViewController::rangeValueChanged(float seconds) {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     stopPreviewForChange();
@@ -273,7 +273,7 @@ void MainViewPresenter::rangeValueChanged(float seconds) {
     segmentChanged();
 }
 
-void MainViewPresenter::startForward() {
+void MainViewController::startForward() {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     if (view_) view_->playTickSound();
@@ -282,7 +282,7 @@ void MainViewPresenter::startForward() {
     segmentChanged();
 }
 
-void MainViewPresenter::startBackward() {
+void MainViewController::startBackward() {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     if (view_) view_->playTickSound();
@@ -291,7 +291,7 @@ void MainViewPresenter::startBackward() {
     segmentChanged();
 }
 
-void MainViewPresenter::rangeForward() {
+void MainViewController::rangeForward() {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     if (view_) view_->playTickSound();
@@ -300,7 +300,7 @@ void MainViewPresenter::rangeForward() {
     segmentChanged();
 }
 
-void MainViewPresenter::rangeBackward() {
+void MainViewController::rangeBackward() {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     if (view_) view_->playTickSound();
@@ -309,7 +309,7 @@ void MainViewPresenter::rangeBackward() {
     segmentChanged();
 }
 
-std::optional<float> MainViewPresenter::typedSeconds(const QString& text, TypedTimeOutcome& outcome) const {
+std::optional<float> MainViewController::typedSeconds(const QString& text, TypedTimeOutcome& outcome) const {
     if (!areControlsEnabled() || loading_) return std::nullopt;
     QString reason;
     const std::optional<float> seconds = TypedTime::parse(text, &reason);
@@ -318,7 +318,7 @@ std::optional<float> MainViewPresenter::typedSeconds(const QString& text, TypedT
     return seconds;
 }
 
-MainViewPresenter::TypedTimeOutcome MainViewPresenter::startTyped(const QString& text) {
+MainViewController::TypedTimeOutcome MainViewController::startTyped(const QString& text) {
     TypedTimeOutcome outcome;
     const std::optional<float> seconds = typedSeconds(text, outcome);
     if (!seconds) return outcome;
@@ -327,7 +327,7 @@ MainViewPresenter::TypedTimeOutcome MainViewPresenter::startTyped(const QString&
     return outcome;
 }
 
-MainViewPresenter::TypedTimeOutcome MainViewPresenter::lengthTyped(const QString& text) {
+MainViewController::TypedTimeOutcome MainViewController::lengthTyped(const QString& text) {
     TypedTimeOutcome outcome;
     const std::optional<float> seconds = typedSeconds(text, outcome);
     if (!seconds) return outcome;
@@ -337,14 +337,14 @@ MainViewPresenter::TypedTimeOutcome MainViewPresenter::lengthTyped(const QString
     return outcome;
 }
 
-void MainViewPresenter::setSongWaveformShown(bool shown) {
+void MainViewController::setSongWaveformShown(bool shown) {
     if (shown == waveform_.isShown()) return;
     waveform_.setShown(shown);
     placeSegment();
     emit changed();
 }
 
-void MainViewPresenter::fadeInValueChanged(float seconds, SliderPhase phase) {
+void MainViewController::fadeInValueChanged(float seconds, SliderPhase phase) {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     controls_.setFadeIn(seconds, phase);
@@ -352,7 +352,7 @@ void MainViewPresenter::fadeInValueChanged(float seconds, SliderPhase phase) {
     emit changed();
 }
 
-void MainViewPresenter::fadeOutValueChanged(float seconds, SliderPhase phase) {
+void MainViewController::fadeOutValueChanged(float seconds, SliderPhase phase) {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     controls_.setFadeOut(seconds, phase);
@@ -360,7 +360,7 @@ void MainViewPresenter::fadeOutValueChanged(float seconds, SliderPhase phase) {
     emit changed();
 }
 
-void MainViewPresenter::normalizeLoudnessChanged(bool on) {
+void MainViewController::normalizeLoudnessChanged(bool on) {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled() || controls_.isLoudnessNormalized() == on) {
         emit changed(); // a switch flipped while it cannot act goes back
@@ -371,7 +371,7 @@ void MainViewPresenter::normalizeLoudnessChanged(bool on) {
     emit changed();
 }
 
-void MainViewPresenter::pitchValueChanged(float semitones, SliderPhase phase) {
+void MainViewController::pitchValueChanged(float semitones, SliderPhase phase) {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     ringtune_->setPitch(controls_.setPitch(semitones, phase));
@@ -379,7 +379,7 @@ void MainViewPresenter::pitchValueChanged(float semitones, SliderPhase phase) {
     emit changed();
 }
 
-void MainViewPresenter::speedValueChanged(float position, SliderPhase phase) {
+void MainViewController::speedValueChanged(float position, SliderPhase phase) {
     QUORVEL_ASSERT_MAIN_THREAD();
     if (!areControlsEnabled()) return;
     // The ringtone keeps the position: the stretched range and the engine's
@@ -391,17 +391,17 @@ void MainViewPresenter::speedValueChanged(float position, SliderPhase phase) {
 
 // ---- the road (EditorFlowsView) ----
 
-void MainViewPresenter::showProcessingNotice() {
+void MainViewController::showProcessingNotice() {
     processingNoticeShown_ = true;
     emit changed();
 }
 
-void MainViewPresenter::dismissProcessingNotice() {
+void MainViewController::dismissProcessingNotice() {
     processingNoticeShown_ = false;
     emit changed();
 }
 
-void MainViewPresenter::processedSegmentLoaded(const SegmentPlayback& playback, bool forPreview) {
+void MainViewController::processedSegmentLoaded(const SegmentPlayback& playback, bool forPreview) {
     lastPlayback_ = playback;
     if (forPreview) {
         playProcessedSegment(playback);
@@ -416,7 +416,7 @@ void MainViewPresenter::processedSegmentLoaded(const SegmentPlayback& playback, 
     playing_ = false;
 }
 
-void MainViewPresenter::playProcessedSegment(const SegmentPlayback& playback) {
+void MainViewController::playProcessedSegment(const SegmentPlayback& playback) {
     busy_ = false;
     if (player_ && endObserver_) player_->removeEndOfItemObserver(endObserver_);
     endObserver_ = 0;
@@ -444,7 +444,7 @@ void MainViewPresenter::playProcessedSegment(const SegmentPlayback& playback) {
     emit changed();
 }
 
-void MainViewPresenter::playCursorTick(const CMTime& time) {
+void MainViewController::playCursorTick(const CMTime& time) {
     if (!ringtune_) return;
     const float t = float(CMTimeGetSeconds(time));
     playCurrentTime_ = GenericHelper::timeToString(t, true);
@@ -454,40 +454,40 @@ void MainViewPresenter::playCursorTick(const CMTime& time) {
     emit changed();
 }
 
-void MainViewPresenter::playerItemDidReachEnd() {
+void MainViewController::playerItemDidReachEnd() {
     // The player stays at the end; the next press starts again from R's start.
     playing_ = false;
     layout_.cursorFrame = GenericHelper::cursorPoint(controls_.start(), controls_.length());
     emit changed();
 }
 
-void MainViewPresenter::stopPlaying() {
+void MainViewController::stopPlaying() {
     playing_ = false;
     if (player_) player_->pause();
     layout_.cursorFrame = GenericHelper::cursorPoint(controls_.start(), controls_.length());
     emit changed();
 }
 
-void MainViewPresenter::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
+void MainViewController::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
     // The editor stays busy until the export screen has closed.
     if (view_) view_->presentExportScreen(screen);
     emit changed();
 }
 
-void MainViewPresenter::flowStopped(const QString& reason) {
+void MainViewController::flowStopped(const QString& reason) {
     busy_ = false;
     processingNoticeShown_ = false;
     if (view_) view_->showAlert(QString(), reason);
     emit changed();
 }
 
-void MainViewPresenter::waitingForAnotherExport() {
+void MainViewController::waitingForAnotherExport() {
     if (view_) view_->waitingForAnotherExport();
 }
 
 // ---- what the view shows ----
 
-QSizeF MainViewPresenter::waveContentSize() const {
+QSizeF MainViewController::waveContentSize() const {
     // Room after the song's end, so the strip reaches the offset that puts
     // the last seconds under the marker.
     if (waveform_.isShown() && !waveContentSize_.isEmpty())
@@ -495,7 +495,7 @@ QSizeF MainViewPresenter::waveContentSize() const {
     return waveContentSize_;
 }
 
-QString MainViewPresenter::shortSourceNotice() const {
+QString MainViewController::shortSourceNotice() const {
     const double seconds = controls_.songLength();
     if (!ringtune_ || loading_ || songLoadFailed_ || loadedRingtune_.lock() != ringtune_ ||
         !(seconds < SegmentControls::kShortestLength))
@@ -504,14 +504,14 @@ QString MainViewPresenter::shortSourceNotice() const {
     return NSLocalizedString(key).arg(QString::number(seconds, 'f', seconds < 0.1 ? 2 : 1));
 }
 
-QString MainViewPresenter::playStopButtonImage() const {
+QString MainViewController::playStopButtonImage() const {
     return playing_ ? QStringLiteral("stop.png") : QStringLiteral("play.png");
 }
 
-QString MainViewPresenter::nowPlayingTitle() const { return ringtune_ ? ringtune_->title() : QString(); }
+QString MainViewController::nowPlayingTitle() const { return ringtune_ ? ringtune_->title() : QString(); }
 
-QString MainViewPresenter::nowPlayingArtist() const { return ringtune_ ? ringtune_->artist() : QString(); }
+QString MainViewController::nowPlayingArtist() const { return ringtune_ ? ringtune_->artist() : QString(); }
 
-QImage MainViewPresenter::artwork() const { return ringtune_ ? ringtune_->artwork() : noArtworkImage_; }
+QImage MainViewController::artwork() const { return ringtune_ ? ringtune_->artwork() : noArtworkImage_; }
 
 } // namespace quorvel

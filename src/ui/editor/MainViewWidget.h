@@ -24,19 +24,19 @@ namespace quorvel {
 
 class AlertView;
 class EditorNavigation;
-class MainViewPresenter;
+class MainViewController;
 class TimeEntryField;
 
-class MainViewController : public QWidget, public MainView {
+class MainViewWidget : public QWidget, public MainView {
     Q_OBJECT
 public:
     // The family of the LCD-style font of the time labels (loaded once).
     static QString lcdFontFamily();
 
-    explicit MainViewController(MainViewPresenter& presenter, QWidget* parent = nullptr);
-    ~MainViewController() override;
+    explicit MainViewWidget(MainViewController& presenter, QWidget* parent = nullptr);
+    ~MainViewWidget() override;
 
-    MainViewPresenter& presenter() const { return presenter_; }
+    MainViewController& presenter() const { return presenter_; }
     void setNavigation(EditorNavigation* navigation) { navigation_ = navigation; }
     // The processing notice while it shows.
     AlertView* processingNotice() const;
@@ -71,7 +71,7 @@ private:
     void showTypedTimeNote(const QString& note, const QWidget* label);
 
     std::unique_ptr<Ui::MainView> ui_;
-    MainViewPresenter& presenter_;
+    MainViewController& presenter_;
     EditorNavigation* navigation_ = nullptr;
     QPointer<AlertView> notice_;
     QPropertyAnimation* scroll_ = nullptr;

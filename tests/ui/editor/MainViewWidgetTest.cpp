@@ -11,7 +11,7 @@
 #include "ExportViewController.h"
 #include "MPMediaLibrary.h"
 #include "MainViewController.h"
-#include "MainViewPresenter.h"
+#include "MainViewWidget.h"
 #include "Paths.h"
 #include "PersistentStack.h"
 #include "Ringtune.h"
@@ -60,14 +60,14 @@ protected:
 
     void SetUp() override {
         UserDefaults::standardUserDefaults().reload();
-        presenter = std::make_unique<MainViewPresenter>(IsAACHardwareEncoderAvailable());
+        presenter = std::make_unique<MainViewController>(IsAACHardwareEncoderAvailable());
         stack.resize(ScreenStack::kWidth, ScreenStack::kHeight);
-        screen = new MainViewController(*presenter);
+        screen = new MainViewWidget(*presenter);
         screen->setNavigation(&navigation);
         stack.setRootScreen(screen);
         stack.show();
         // Runs after the screen has drawn each change.
-        QObject::connect(presenter.get(), &MainViewPresenter::changed, screen,
+        QObject::connect(presenter.get(), &MainViewController::changed, screen,
                          [this] { noticeSeen = noticeSeen || screen->processingNotice() != nullptr; });
     }
     void TearDown() override {
@@ -115,9 +115,9 @@ protected:
     TempHome home;
     ScreenStack stack;
     RecordingNavigation navigation;
-    std::unique_ptr<MainViewPresenter> presenter;
+    std::unique_ptr<MainViewController> presenter;
     std::unique_ptr<PersistentStack> store;
-    MainViewController* screen = nullptr;
+    MainViewWidget* screen = nullptr;
     bool noticeSeen = false;
 
     static inline QTemporaryDir* songs = nullptr;

@@ -1,4 +1,4 @@
-#include "MainViewController.h"
+#include "MainViewWidget.h"
 #include "TextFit.h"
 
 #include "AlertView.h"
@@ -8,7 +8,7 @@
 #include "FocusKeys.h"
 #include "LocalizedStrings.h"
 #include "Log.h"
-#include "MainViewPresenter.h"
+#include "MainViewController.h"
 #include "Paths.h"
 #include "ScreenStack.h"
 #include "SegmentStrip.h"
@@ -71,7 +71,7 @@ QRect whole(const QRectF& r) { return QRect(int(std::lround(r.x())), int(std::lr
 
 } // namespace
 
-QString MainViewController::lcdFontFamily() {
+QString MainViewWidget::lcdFontFamily() {
     static const QString family = [] {
         const QString path = QDir(QString::fromLatin1(kLcdFontFolder)).filePath(QString::fromLatin1(kLcdFontFile));
         const int id = QFontDatabase::addApplicationFont(path);
@@ -85,7 +85,7 @@ QString MainViewController::lcdFontFamily() {
     return family;
 }
 
-MainViewController::MainViewController(MainViewPresenter& presenter, QWidget* parent)
+MainViewWidget::MainViewWidget(MainViewController& presenter, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::MainView>()), presenter_(presenter) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("MainView"));
@@ -98,17 +98,17 @@ MainViewController::MainViewController(MainViewPresenter& presenter, QWidget* pa
     FocusKeys::install(this);
     presenter_.setView(this);
     presenter_.viewDidLoad();
-    connect(&presenter_, &MainViewPresenter::changed, this, &MainViewController::refresh);
+    connect(&presenter_, &MainViewController::changed, this, &MainViewWidget::refresh);
     refresh();
 }
 
-MainViewController::~MainViewController() {
+MainViewWidget::~MainViewWidget() {
     presenter_.setView(nullptr);
     if (tickSound_) AudioServicesDisposeSystemSoundID(tickSound_);
     if (notice_) notice_->dismissWithClickedButtonIndex(0, false);
 }
 
-void MainViewController::fitTexts() {
+void MainViewWidget::fitTexts() {
     // A translation may be longer than the English the layout was drawn for.
     for (QWidget* caption : {static_cast<QWidget*>(ui_->fadeInCaption), static_cast<QWidget*>(ui_->fadeOutCaption),
                              static_cast<QWidget*>(ui_->pitchCaption), static_cast<QWidget*>(ui_->speedCaption)})
@@ -119,7 +119,7 @@ void MainViewController::fitTexts() {
         TextFit::shrinkToFit(button, 8);
 }
 
-void MainViewController::setUpScreen() {
+void MainViewWidget::setUpScreen() {
     tileBackground(this, QStringLiteral("QuorvelBG.png"));
     ui_->waveView->setWidgetResizable(false);
     ui_->waveView->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
@@ -158,8 +158,8 @@ void MainViewController::setUpScreen() {
     else NSLog("The tick sound was not registered: %d", int(status));
 }
 
-void MainViewController::connectControls() {
-    MainViewPresenter& p = presenter_;
+void MainViewWidget::connectControls() {
+    MainViewController& p = presenter_;
     connect(ui_->playStopButton, &QPushButton::clicked, this, [&p] { p.playOrPauseMusic(); });
     connect(ui_->exportButton, &QPushButton::clicked, this, [&p] { p.preProcessRingtoneForExport(); });
     connect(ui_->pickButton, &QPushButton::clicked, this, [&p] { p.showMediaPicker(); });
@@ -178,18 +178,18 @@ void MainViewController::connectControls() {
     }
     // Nested lambdas take plain pointers: a `this` captured through an outer
     // lambda reached the slot as null in GCC's sanitized build.
-    MainViewPresenter* presenter = &presenter_;
+    MainViewController* presenter = &presenter_;
     const auto phased = [this, presenter](EditorSlider* slider,
-                                          void (MainViewPresenter::*handler)(float, SliderPhase)) {
+                                          void (MainViewController::*handler)(float, SliderPhase)) {
         connect(slider, &EditorSlider::valueChangedWhileDragging, this,
                 [presenter, handler](float v) { (presenter->*handler)(v, SliderPhase::Dragging); });
         connect(slider, &EditorSlider::valueChangedReleased, this,
                 [presenter, handler](float v) { (presenter->*handler)(v, SliderPhase::Released); });
     };
-    phased(ui_->fadeInSlider, &MainViewPresenter::fadeInValueChanged);
-    phased(ui_->fadeOutSlider, &MainViewPresenter::fadeOutValueChanged);
-    phased(ui_->pitchSlider, &MainViewPresenter::pitchValueChanged);
-    phased(ui_->speedSlider, &MainViewPresenter::speedValueChanged);
+    phased(ui_->fadeInSlider, &MainViewController::fadeInValueChanged);
+    phased(ui_->fadeOutSlider, &MainViewController::fadeOutValueChanged);
+    phased(ui_->pitchSlider, &MainViewController::pitchValueChanged);
+    phased(ui_->speedSlider, &MainViewController::speedValueChanged);
     // A tap sends the switch's event; a drag ends with the slider's release,
     // after the switch has snapped.
     UICustomSwitch* normalize = ui_->normalizeLoudnessSwitch;
@@ -202,7 +202,7 @@ void MainViewController::connectControls() {
 
 // The keys act while the editor shows (a covered screen is hidden, and a
 // hidden widget's shortcuts do not fire); each goes where its button goes.
-void MainViewController::addShortcuts() {
+void MainViewWidget::addShortcuts() {
     const auto add = [this](const QKeySequence& keys, const char* name, auto action) {
         auto* shortcut = new QShortcut(keys, this);
         shortcut->setObjectName(QString::fromLatin1(name));
@@ -216,7 +216,7 @@ void MainViewController::addShortcuts() {
             action();
         });
     };
-    MainViewPresenter& p = presenter_;
+    MainViewController& p = presenter_;
     add(QKeySequence(Qt::Key_Space), "playShortcut", [&p] { p.playOrPauseMusic(); });
     add(QKeySequence(Qt::Key_Right), "startForwardShortcut", [&p] { p.startForward(); });
     add(QKeySequence(Qt::Key_Left), "startBackwardShortcut", [&p] { p.startBackward(); });
@@ -235,7 +235,7 @@ void MainViewController::addShortcuts() {
     add(QKeySequence(Qt::CTRL | Qt::Key_T), "typeTimeShortcut", [this] { typeStart(); });
 }
 
-void MainViewController::addTimeEntries() {
+void MainViewWidget::addTimeEntries() {
     startEntry_ = new TimeEntryField(this);
     startEntry_->setObjectName(QStringLiteral("startEntry"));
     startEntry_->setAccessibleName(tr("Type the start"));
@@ -253,21 +253,21 @@ void MainViewController::addTimeEntries() {
     connect(noteTimer_, &QTimer::timeout, ui_->typedTimeNote, &QWidget::hide);
 }
 
-void MainViewController::typeStart() {
+void MainViewWidget::typeStart() {
     if (!presenter_.areControlsEnabled() || presenter_.isLoading()) return;
     rangeEntry_->hide();
     startEntry_->open(ui_->startLabel->geometry().adjusted(48, -2, 0, 2), presenter_.controls().startText());
 }
 
-void MainViewController::typeLength() {
+void MainViewWidget::typeLength() {
     if (!presenter_.areControlsEnabled() || presenter_.isLoading()) return;
     startEntry_->hide();
     rangeEntry_->open(ui_->rangeLabel->geometry().adjusted(48, -2, 0, 2), presenter_.controls().rangeText());
 }
 
-void MainViewController::typedTimeEntered(TimeEntryField* field, const QString& text) {
+void MainViewWidget::typedTimeEntered(TimeEntryField* field, const QString& text) {
     const bool start = field == startEntry_;
-    const MainViewPresenter::TypedTimeOutcome outcome =
+    const MainViewController::TypedTimeOutcome outcome =
         start ? presenter_.startTyped(text) : presenter_.lengthTyped(text);
     showTypedTimeNote(outcome.note, start ? ui_->startLabel : ui_->rangeLabel);
     if (!outcome.accepted) {
@@ -278,7 +278,7 @@ void MainViewController::typedTimeEntered(TimeEntryField* field, const QString& 
     setFocus(Qt::OtherFocusReason);
 }
 
-void MainViewController::showTypedTimeNote(const QString& note, const QWidget* label) {
+void MainViewWidget::showTypedTimeNote(const QString& note, const QWidget* label) {
     QLabel* shown = ui_->typedTimeNote;
     if (note.isEmpty()) {
         shown->hide();
@@ -294,7 +294,7 @@ void MainViewController::showTypedTimeNote(const QString& note, const QWidget* l
     noteTimer_->start();
 }
 
-bool MainViewController::eventFilter(QObject* watched, QEvent* event) {
+bool MainViewWidget::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == ui_->startLabel) typeStart();
         else if (watched == ui_->rangeLabel) typeLength();
@@ -304,14 +304,14 @@ bool MainViewController::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void MainViewController::showEvent(QShowEvent* event) {
+void MainViewWidget::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // The strip's offset is only reachable once the scroll area has its size.
     placeStrip();
 }
 
-void MainViewController::refresh() {
-    const MainViewPresenter& p = presenter_;
+void MainViewWidget::refresh() {
+    const MainViewController& p = presenter_;
     const EditorControls& c = p.controls();
     const bool hasSong = bool(p.ringtune());
 
@@ -363,7 +363,7 @@ void MainViewController::refresh() {
     showProcessingNotice(p.isProcessingNoticeShown());
 }
 
-void MainViewController::placeStrip() {
+void MainViewWidget::placeStrip() {
     const QSizeF content = presenter_.waveContentSize();
     const int width = std::max(int(std::lround(content.width())), presenter_.ringtune() ? 1 : ui_->waveView->width());
     ui_->waveContent->setFixedSize(width, ui_->waveView->height());
@@ -394,7 +394,7 @@ void MainViewController::placeStrip() {
     scroll_->start();
 }
 
-void MainViewController::showProcessingNotice(bool shown) {
+void MainViewWidget::showProcessingNotice(bool shown) {
     if (shown && !notice_) {
         if (ScreenStack* stack = ScreenStack::stackOf(this))
             notice_ = AlertView::showProcessingNotice(stack, NSLocalizedString(QStringLiteral("processing")));
@@ -404,25 +404,25 @@ void MainViewController::showProcessingNotice(bool shown) {
     }
 }
 
-AlertView* MainViewController::processingNotice() const { return notice_; }
+AlertView* MainViewWidget::processingNotice() const { return notice_; }
 
-void MainViewController::presentScreen(EditorScreen screen) {
+void MainViewWidget::presentScreen(EditorScreen screen) {
     if (navigation_) navigation_->presentScreen(screen);
 }
 
-void MainViewController::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
+void MainViewWidget::presentExportScreen(const std::shared_ptr<ExportViewController>& screen) {
     if (navigation_) navigation_->presentExportScreen(screen);
 }
 
-void MainViewController::dismissPresentedScreen() {
+void MainViewWidget::dismissPresentedScreen() {
     if (navigation_) navigation_->dismissPresentedScreen();
 }
 
-void MainViewController::dismissScreensOverStartScreen() {
+void MainViewWidget::dismissScreensOverStartScreen() {
     if (navigation_) navigation_->dismissScreensOverStartScreen();
 }
 
-void MainViewController::showAlert(const QString& title, const QString& message) {
+void MainViewWidget::showAlert(const QString& title, const QString& message) {
     ScreenStack* stack = ScreenStack::stackOf(this);
     if (!stack) {
         NSLog("%@: %@", title, message);
@@ -431,7 +431,7 @@ void MainViewController::showAlert(const QString& title, const QString& message)
     AlertView::show(stack, title, message, tr("OK"));
 }
 
-void MainViewController::playTickSound() {
+void MainViewWidget::playTickSound() {
     if (tickSound_) AudioServicesPlayAlertSound(tickSound_);
 }
 
