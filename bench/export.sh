@@ -6,6 +6,8 @@
 #   effects: start 60, length 28, speed 1 (x1.4142) and pitch 6 (x1.4142),
 #            same fades (our output: mono, 128 kbit/s; ffmpeg: mono through
 #            its rubberband filter at 128 kbit/s)
+# On the effects roads the export follows the engine's ".processedEffect.wav"
+# while it is written, so the encode overlaps the engine.
 # Each of the four is run N times, ours and ffmpeg's in turn, so that both
 # meet the same load; the figures are medians (wall time) and the largest
 # peak resident memory. Goals: time ratio ours/ffmpeg at most 0.6 on the

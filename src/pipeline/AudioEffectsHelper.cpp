@@ -4,6 +4,7 @@
 #include "Dirac.h"
 #include "EAFRead.h"
 #include "EAFWrite.h"
+#include "GrowingFile.h"
 #include "Log.h"
 #include "MainThread.h"
 #include "OSStatus.h"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
 
 namespace quorvel {
 
@@ -41,7 +43,7 @@ int64_t outputFrames(int64_t inputFrames, float speed) {
 
 // Everything a run touches. The object and the run each hold it, so it lives
 // until the later of the two is done.
-struct AudioEffectsHelper::State {
+struct AudioEffectsHelper::State : std::enable_shared_from_this<AudioEffectsHelper::State> {
     QUrl inUrl;
     QUrl outUrl;
     std::shared_ptr<Ringtune> ringtune;
@@ -64,6 +66,7 @@ struct AudioEffectsHelper::State {
     QString failure;
 
     void processThread();
+    void notifyStarted(int64_t frames);
     void notifyDelegate();
     void fail(const char* what, OSStatus status);
 };
@@ -107,10 +110,7 @@ void AudioEffectsHelper::startProcess(std::shared_ptr<Ringtune> ringtune) {
     // The thread and the main-thread call it posts each own a reference to the
     // state, so neither outlives what it uses, whenever the object goes. The
     // thread belongs to WorkerThreads, which joins it before the program ends.
-    WorkerThreads::start([state = state_] {
-        state->processThread();
-        performOnMainThread([state] { state->notifyDelegate(); });
-    });
+    WorkerThreads::start([state = state_] { state->processThread(); });
 }
 
 void AudioEffectsHelper::State::processThread() {
@@ -123,7 +123,8 @@ void AudioEffectsHelper::State::processThread() {
     const float speed = ringtune ? ringtune->speed() : 1.0f;
     const float pitch = ringtune ? ringtune->pitch() : 1.0f;
 
-    void* dirac = DiracCreate(kDiracLambdaPreview, kDiracQualityPreview, kChannels, float(kSampleRate), myReadData, this);
+    DiracPtr engine(DiracCreate(kDiracLambdaPreview, kDiracQualityPreview, kChannels, float(kSampleRate), myReadData, this));
+    void* dirac = engine.get();
     if (!dirac) {
         std::printf("!! ERROR !!\n\n\tCould not create DIRAC instance\n\tCheck number of channels and sample rate!\n");
         std::printf("\n\tNote that the free DIRAC LE library supports only\n\tone channel per instance\n\n\n");
@@ -142,11 +143,16 @@ void AudioEffectsHelper::State::processThread() {
     // gain silence at its end, one at 8 kHz lose most of its audio.
     const int64_t total = outputFrames(reader->clientNumFrames(), speed);
 
+    const QString outPath = outUrl.toLocalFile();
+    std::optional<GrowingFile::Writing> following;
     const ChannelBuffers block(kChannels, int(kBlockFrames));
     float** audio = block.get();
     if (!audio) {
         NSLog("AudioEffectsHelper: no memory for the output block; %@ stays empty", outUrl);
     } else if (failure.isEmpty()) {
+        // The file holds `total` frames from here on: a reader may follow it.
+        following.emplace(outPath);
+        performOnMainThread([state = shared_from_this(), total] { state->notifyStarted(total); });
         int64_t written = 0;
         long ret;
         do {
@@ -164,19 +170,24 @@ void AudioEffectsHelper::State::processThread() {
                     fail("written", status);
                     break;
                 }
+                following->grew();
             }
             written += kBlockFrames;
         } while (ret > 0);
     }
 
-    DiracDestroy(dirac);
+    engine.reset(); // the engine reads through the reader: it goes first
     currentReader = nullptr;
     reader.reset();
     // Closing completes the output file; a failure here (a full disk) leaves it short.
     if (OSStatus status = writer->closeFile(); status != noErr && failure.isEmpty()) fail("completed", status);
     writer.reset();
     // A short file must not pass for the processed segment.
-    if (!failure.isEmpty()) QFile::remove(outUrl.toLocalFile());
+    if (!failure.isEmpty()) QFile::remove(outPath);
+    // The delegate hears of the end before a reader following the file sees
+    // it, so that the end of the run comes before the end of what it feeds.
+    performOnMainThread([state = shared_from_this()] { state->notifyDelegate(); });
+    if (following) following->end(failure.isEmpty(), failure);
 }
 
 void AudioEffectsHelper::State::fail(const char* what, OSStatus status) {
@@ -185,6 +196,15 @@ void AudioEffectsHelper::State::fail(const char* what, OSStatus status) {
                   .arg(outUrl.toLocalFile(), QLatin1String(what))
                   .arg(status);
     NSLog("AudioEffectsHelper: %@", failure);
+}
+
+void AudioEffectsHelper::State::notifyStarted(int64_t frames) {
+    AudioEffectsHelperDelegate* target = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(delegateLock);
+        if (!delegateLifetime.expired()) target = delegate;
+    }
+    if (target) target->effectsDelegateDidStartWritingURL(outUrl, frames);
 }
 
 void AudioEffectsHelper::State::notifyDelegate() {

@@ -4,6 +4,7 @@
 // Delegates live on the main thread, where the call is made.
 #include <QString>
 #include <QUrl>
+#include <cstdint>
 #include <memory>
 
 namespace quorvel {
@@ -16,6 +17,14 @@ public:
     AudioEffectsHelperDelegate& operator=(const AudioEffectsHelperDelegate&) { return *this; }
     virtual ~AudioEffectsHelperDelegate() = default;
 
+    // Called once per run, on the main thread, when the output file has been
+    // created and its length is known (`frames` at 44,100 Hz), before it is
+    // complete. It may be read meanwhile through a reader that follows its
+    // growth (GrowingFile); any other reader must wait for the end.
+    virtual void effectsDelegateDidStartWritingURL(const QUrl& url, int64_t frames) {
+        (void)url;
+        (void)frames;
+    }
     // Called once per run, on the main thread, when the output file is complete.
     virtual void effectsDelegateDidFinishWithURL(const QUrl& url) = 0;
     // Called instead when the output file could not be written in full (a

@@ -4,10 +4,10 @@
 // The engine pulls its input through a read callback, a block at a time, and
 // hands out output in blocks of whatever size the caller asks for:
 //
-//   void* d = DiracCreate(200, 300, 1, 44100.f, readCallback, userData);
-//   DiracSetProperty(kDiracPropertyTimeFactor, 2.0, d);   // twice as long
-//   while (DiracProcess(out, 8192, d) > 0) { ...write out... }
-//   DiracDestroy(d);
+//   DiracPtr d(DiracCreate(200, 300, 1, 44100.f, readCallback, userData));
+//   DiracSetProperty(kDiracPropertyTimeFactor, 2.0, d.get());   // twice as long
+//   while (DiracProcess(out, 8192, d.get()) > 0) { ...write out... }
+//   // DiracDestroy when d goes
 //
 // Properties (set them all before the first DiracProcess; afterwards they are
 // refused):
@@ -25,6 +25,8 @@
 // Threads: one engine is driven from one thread at a time; the read callback
 // is called from within DiracProcess on the caller's thread. Separate engines
 // may run on separate threads.
+
+#include <memory>
 
 namespace quorvel {
 
@@ -57,5 +59,11 @@ long DiracSetProperty(long id, double value, void* dirac);
 // produced, -1 on a bad argument.
 long DiracProcess(float** audioOut, long numFrames, void* dirac);
 void DiracDestroy(void* dirac);
+
+// Owns an engine handle: DiracDestroy when it goes.
+struct DiracDestroyer {
+    void operator()(void* dirac) const { DiracDestroy(dirac); }
+};
+using DiracPtr = std::unique_ptr<void, DiracDestroyer>;
 
 } // namespace quorvel

@@ -151,6 +151,9 @@ void EditorFlows::pollWorkFiles() {
 
 void EditorFlows::watchExport() {
     if (exportScreen_ && exportScreen_->outcome() == ExportViewController::Outcome::Running) return;
+    // An export that followed the engine may end (cancelled) while the
+    // engine still writes its work file.
+    if (effectsHelper_) return;
     releaseWorkFiles();
 }
 
@@ -226,10 +229,41 @@ void EditorFlows::decideOnEngine(const std::shared_ptr<AVURLAsset>& input) {
     effectsHelper_->startProcess(ringtune_);
 }
 
+bool EditorFlows::mayExportWhileProcessing() const {
+    return !playTapped_ && ringtune_ && !controls_.isLoudnessNormalized() &&
+           EditorRules::writerFor(*ringtune_, hardwareEncoderAvailable_) == RingtoneWriter::PlatformExport;
+}
+
+void EditorFlows::effectsDelegateDidStartWritingURL(const QUrl& url, int64_t frames) {
+    if (!ringtune_ || !mayExportWhileProcessing()) return;
+    // The file's header is written: its track loads now, its length is the
+    // engine's. The export follows the file while the engine writes it.
+    const double held = double(frames) / 44100.0;
+    std::weak_ptr<AudioEffectsHelper> run = effectsHelper_;
+    loadTracks(url, alive_, ringtune_, &ringtune_, [this, url, held, run](std::shared_ptr<AVURLAsset> asset) {
+        // The run has ended meanwhile (its end takes the usual road), or another has begun.
+        if (!effectsHelper_ || run.lock() != effectsHelper_ || exportingWhileProcessing_) return;
+        if (!asset || asset->tracksWithMediaType(AVMediaTypeAudio).empty()) return; // the whole file is loaded at the end
+        view_.dismissProcessingNotice();
+        ringtune_->setProcessed(true);
+        ringtune_->setExportURL(url);
+        const SegmentPlayback playback = processedSegment(asset, *ringtune_, controls_, held);
+        exportingWhileProcessing_ = true;
+        NSLog("export: follows the engine's output");
+        view_.processedSegmentLoaded(playback, false);
+        exportRingTone();
+    });
+}
+
 void EditorFlows::effectsDelegateDidFinishWithURL(const QUrl& url) {
     view_.dismissProcessingNotice();
     effectsHelper_.reset();
     if (!ringtune_) return;
+    if (exportingWhileProcessing_) {
+        // The export has been following the file; it ends with it.
+        exportingWhileProcessing_ = false;
+        return;
+    }
     ringtune_->setProcessed(true);
     ringtune_->setExportURL(url);
     if (playTapped_) {
@@ -307,7 +341,7 @@ void EditorFlows::normalizeLoudnessThen(const SegmentPlayback& playback, std::fu
 }
 
 SegmentPlayback EditorFlows::processedSegment(const std::shared_ptr<AVURLAsset>& asset, Ringtune& ringtune,
-                                              const EditorControls& controls) {
+                                              const EditorControls& controls, double heldSeconds) {
     SegmentPlayback playback;
     playback.item = AVPlayerItem::playerItemWithAsset(asset);
     // A library song's effective range is invalid once processed, so R
@@ -316,7 +350,8 @@ SegmentPlayback EditorFlows::processedSegment(const std::shared_ptr<AVURLAsset>&
         GenericHelper::timeRangeForSpeed(ringtune.speedPosition(), ringtune.timeRange(), controls.length());
     // A song or recording shorter than the length asked for is exported as it
     // is: the range, and so the stored length, is what the file holds.
-    const double held = CMTimeGetSeconds(asset->duration()) - CMTimeGetSeconds(playback.range.start);
+    const double length = heldSeconds >= 0 ? heldSeconds : CMTimeGetSeconds(asset->duration());
+    const double held = length - CMTimeGetSeconds(playback.range.start);
     if (std::isfinite(held) && held < CMTimeGetSeconds(playback.range.duration) - kLengthTolerance)
         playback.range.duration = CMTimeMakeWithSeconds(std::max(0.0, held), 1000);
     ringtune.setTimeRange(playback.range);
@@ -331,6 +366,12 @@ void EditorFlows::effectsDelegateDidFail(const QString& reason) {
     view_.dismissProcessingNotice();
     effectsHelper_.reset();
     playTapped_ = false;
+    if (exportingWhileProcessing_) {
+        // The export following the file fails with it; its screen tells.
+        exportingWhileProcessing_ = false;
+        NSLog("engine: %@", reason);
+        return;
+    }
     stop(reason);
 }
 

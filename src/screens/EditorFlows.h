@@ -73,6 +73,7 @@ public:
     // "assetURLExported": decide whether the engine runs.
     void processRingtoneWithDirac();
     // AudioEffectsHelperDelegate
+    void effectsDelegateDidStartWritingURL(const QUrl& url, int64_t frames) override;
     void effectsDelegateDidFinishWithURL(const QUrl& url) override;
     void effectsDelegateDidFail(const QString& reason) override;
     void loadAndPlayEffectsAsset();
@@ -81,8 +82,10 @@ public:
 
     // The stretched range R of the processed file and its fade envelope,
     // stored in the ringtone; the same for a preview and an export.
+    // `heldSeconds`: what the processed file holds, when known before it is
+    // complete; else the asset's duration.
     static SegmentPlayback processedSegment(const std::shared_ptr<AVURLAsset>& asset, Ringtune& ringtune,
-                                            const EditorControls& controls);
+                                            const EditorControls& controls, double heldSeconds = -1.0);
 
     const std::shared_ptr<ExportViewController>& exportScreen() const { return exportScreen_; }
     // Whether this road holds the work files now.
@@ -100,6 +103,10 @@ private:
     void removeCutObservers();
     void decideOnEngine(const std::shared_ptr<AVURLAsset>& input);
     void loadProcessedSegment(bool forPreview);
+    // Whether an export may start while the engine still writes its file:
+    // the platform export follows the file as it grows. A preview, the AAC
+    // writer and a loudness measurement need the whole file first.
+    bool mayExportWhileProcessing() const;
     // With "Normalize Loudness" on, measures the segment (after the fades) on
     // a worker and puts the gain into its mix before `next` runs; a segment
     // measured before with the same file, range and fades is not measured again.
@@ -118,6 +125,8 @@ private:
     bool playTapped_ = false;
     std::shared_ptr<Ringtune> ringtune_;
     std::shared_ptr<AudioEffectsHelper> effectsHelper_;
+    // The export has started from the engine's file while the engine writes it.
+    bool exportingWhileProcessing_ = false;
     std::shared_ptr<ExportViewController> exportScreen_;
     DocumentsLock workFiles_{DocumentsLock::kExportLockName};
     std::chrono::milliseconds workFilesTimeout_{kWorkFilesTimeout};

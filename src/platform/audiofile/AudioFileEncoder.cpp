@@ -141,6 +141,8 @@ std::unique_ptr<AudioFileEncoder> AudioFileEncoder::create(const QString& path, 
         QFile::remove(path);
         return fail(statusFromAVError(rc, kAudioFileUnsupportedDataFormatError));
     }
+    // The header is on the disk at once, so that a reader can follow the file as it grows.
+    avio_flush(e->muxer_->pb);
     e->closed_ = false;
     if (status) *status = noErr;
     return e;

@@ -9,12 +9,14 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace quorvel::ff {
 
 struct InputFormatDeleter {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+    // Closes the input, and the reader of a followed file (openFollowingInput).
+    void operator()(AVFormatContext* c) const;
 };
 struct OutputFormatDeleter {
     // Closes the file if the muxer opened one, then frees the context.
@@ -86,6 +88,13 @@ void quietLogging();
 // one open the other local files it names.
 // Returns nullptr and sets *error (an AVERROR) on failure.
 InputFormat openInput(const QString& path, int* error = nullptr);
+
+// openInput() for a file that may still be written (see GrowingFile): while
+// its writer goes on, a read at the end of what is written waits for more
+// instead of ending, until the writer says the file is whole (the end) or
+// failed (an input/output error), or `stop` returns true (AVERROR_EXIT). A
+// file nobody marks as growing opens as openInput() opens it.
+InputFormat openFollowingInput(const QString& path, std::function<bool()> stop, int* error = nullptr);
 
 // Index of the best audio stream, or a negative AVERROR.
 int bestAudioStream(AVFormatContext* format);

@@ -68,8 +68,11 @@ AssetExportResult AppleM4AExporter::run(const AssetExportJob& job, NSError* erro
     SegmentDecoder source(job);
     if (!source.open(error)) return AssetExportResult::Failed;
     // Without a known length (or a second core) there is no middle to split at.
-    const int64_t expected =
-        cores >= 2 && std::isfinite(job.endSeconds()) ? llround(source.totalSeconds() * kOutputRate) : 0;
+    // A source still being written is encoded by one encoder: its writer
+    // keeps a core busy, and a second encoder would only slow it down.
+    const int64_t expected = cores >= 2 && std::isfinite(job.endSeconds()) && !source.followsGrowingSource()
+                                 ? llround(source.totalSeconds() * kOutputRate)
+                                 : 0;
     const int64_t split = SplicedAacEncode::splitPoint(expected, kOutputRate, source.alignment());
     std::unique_ptr<Mp4AudioWriter> writer;
     int64_t written = 0; // output samples (per channel)
@@ -147,8 +150,9 @@ AssetExportResult AppleM4AExporter::encodeWhole(const AssetExportJob& job, Segme
         *written += int64_t(block.size()) / channels;
         if (totalSeconds > 0) job.reportProgress(double(*written) / kOutputRate / totalSeconds);
     }
-    if (decoding.failed(error)) return AssetExportResult::Failed;
+    // A read stopped by the cancel is the cancel.
     if (job.isCancelled()) return AssetExportResult::Cancelled;
+    if (decoding.failed(error)) return AssetExportResult::Failed;
     // The encoder's delayed frames.
     if (!sink.finish()) {
         *error = AssetExportJob::writerError(job.outputPath, writer.lastError().isEmpty()
@@ -195,8 +199,8 @@ AssetExportResult AppleM4AExporter::encodeHalves(const AssetExportJob& job, Segm
     const bool encoded =
         encode.run(pullFrom(&firstAhead), pullFrom(&secondAhead),
                    [&](const uint8_t* data, size_t size) { return writer.writeSample(data, size); }, &reason);
-    if (firstAhead.failed(error) || secondAhead.failed(error)) return AssetExportResult::Failed;
     if (job.isCancelled()) return AssetExportResult::Cancelled;
+    if (firstAhead.failed(error) || secondAhead.failed(error)) return AssetExportResult::Failed;
     if (!encoded) {
         *error = writeError(job, writer);
         return AssetExportResult::Failed;

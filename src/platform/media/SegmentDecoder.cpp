@@ -1,5 +1,7 @@
 #include "SegmentDecoder.h"
 
+#include "GrowingFile.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -14,7 +16,9 @@ constexpr double kPreroll = 0.5;
 
 bool SegmentDecoder::open(NSError* error) {
     int rc = 0;
-    in_ = ff::openInput(job_.sourcePath, &rc);
+    // A source still being written (the effects run's output) is followed to its end.
+    followsGrowth_ = GrowingFile::state(job_.sourcePath) == GrowingFile::State::Growing;
+    in_ = ff::openFollowingInput(job_.sourcePath, [this] { return job_.isCancelled(); }, &rc);
     index_ = in_ ? ff::bestAudioStream(in_.get()) : rc;
     if (!in_ || index_ < 0) {
         *error = AssetExportJob::sourceError(job_.sourcePath, in_ ? index_ : rc);
@@ -119,7 +123,9 @@ SegmentDecoder::Read SegmentDecoder::next(std::vector<float>& out, NSError* erro
                 inputDone_ = true;
                 avcodec_send_packet(decoder_.get(), nullptr);
             } else if (rc < 0) {
-                *error = AssetExportJob::sourceError(job_.sourcePath, rc);
+                // A source that its writer could not finish: the writer's reason says more.
+                const QString stopped = GrowingFile::failureReason(job_.sourcePath);
+                *error = stopped.isEmpty() ? AssetExportJob::sourceError(job_.sourcePath, rc) : AssetExportJob::formatError(stopped);
                 return Read::Failed;
             } else {
                 const bool wanted = packet_->stream_index == index_;

@@ -26,6 +26,8 @@ public:
     // be read or converted.
     bool open(NSError* error);
     int channels() const { return channels_; }
+    // Whether the source was still being written when it opened (GrowingFile).
+    bool followsGrowingSource() const { return followsGrowth_; }
     // Length of the range in seconds (the source's rest without an end),
     // 0 when not known.
     double totalSeconds() const { return totalSeconds_; }
@@ -65,6 +67,7 @@ private:
     int64_t endSample_ = INT64_MAX;
     int64_t written_ = 0;      // output samples (per channel) so far
     int64_t nextSample_ = -1;  // source position of the next decoded sample when a frame has no time
+    bool followsGrowth_ = false;
     bool inputDone_ = false;
     bool reachedEnd_ = false;
     bool flushed_ = false;

@@ -138,6 +138,9 @@ TEST_F(CliMake, EveryRowOfTheDecisionTableEndsInAStoredTaggedRingtone) {
         EXPECT_TRUE(r.err.contains(road.engineRuns ? QStringLiteral("engine: runs") : QStringLiteral("engine: skipped")))
             << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(QStringLiteral("writer: ") + road.writer)) << r.err.toStdString();
+        // The platform export follows the engine's file while it is written.
+        EXPECT_EQ(r.err.contains(QStringLiteral("export: follows the engine's output")), road.engineRuns && road.writer == hw)
+            << r.err.toStdString();
         // A song given by its path opens without a scan of the whole library.
         EXPECT_FALSE(r.err.contains(QStringLiteral("songs scanned"))) << r.err.toStdString();
 

@@ -381,3 +381,38 @@ TEST_F(EditorPresenter, APresenterGoneBeforeItsSongLoadedIgnoresTheLoad) {
     ASSERT_TRUE(waitUntil([&] { return done; }));
     QCoreApplication::processEvents();
 }
+
+// The export follows the engine's file while the engine writes it; it may end
+// first (cancelled, or done with the 39.9 s it needs), and the work files stay
+// locked until the engine has finished writing: no other export may take them
+// from under it.
+TEST_F(EditorPresenter, AnExportEndedBeforeTheEngineKeepsTheWorkFilesUntilTheEngineHasEnded) {
+    openStore();
+    ASSERT_TRUE(pickAndLoad(QStringLiteral("long.wav")));
+    presenter->rangeValueChanged(39.9f);
+    presenter->speedValueChanged(2.0f); // 79.8 s to write: the engine runs for a while
+    presenter->preProcessRingtoneForExport();
+    ASSERT_TRUE(waitUntil([&] { return view.exportScreen != nullptr; }, 60000));
+    ExportViewController& screen = *view.exportScreen;
+    // The export needs the first 39.9 s only: it may be done before the cancel lands.
+    ASSERT_TRUE(waitUntil([&] { return screen.progress() > 0; }, 60000));
+    screen.cancelFinish();
+    ASSERT_TRUE(waitUntil([&] { return screen.outcome() != ExportViewController::Outcome::Running; }, 60000));
+    EXPECT_TRUE(screen.outcome() == ExportViewController::Outcome::Cancelled ||
+                screen.outcome() == ExportViewController::Outcome::Done)
+        << screen.failureDescription().toStdString();
+    // Time for the lock's watch to look (it looks every 200 ms).
+    waitUntil([] { return false; }, 250);
+    // The WAV writer leaves the data length open until it closes the file.
+    const QString processed = Paths::documentPath(QStringLiteral(".processedEffect.wav"));
+    auto stillWriting = [&] {
+        QFile wav(processed);
+        return wav.open(QIODevice::ReadOnly) && wav.read(44).mid(40, 4) == QByteArray(4, char(0xFF));
+    };
+    if (!stillWriting()) GTEST_SKIP() << "the engine ended before the check";
+    EXPECT_TRUE(presenter->flows().holdsWorkFiles());
+    // Released once the engine's file is whole.
+    ASSERT_TRUE(waitUntil([&] { return !presenter->flows().holdsWorkFiles(); }, 120000));
+    EXPECT_FALSE(stillWriting());
+    EXPECT_NEAR(probeDuration(processed), 79.8, 0.05);
+}

@@ -8,6 +8,7 @@
 #include "DBHelper.h"
 #include "EditorNavigation.h"
 #include "EditorSlider.h"
+#include "Log.h"
 #include "ExportViewController.h"
 #include "MPMediaLibrary.h"
 #include "MainViewController.h"
@@ -164,7 +165,24 @@ struct Effects {
 };
 void PrintTo(const Effects& e, std::ostream* os) { *os << "speed " << e.speed << ", pitch " << e.pitch; }
 
-class PreviewAgainstExport : public EditorSound, public ::testing::WithParamInterface<Effects> {};
+// The log of the export road, read by the tests.
+QStringList& exportLog() {
+    static QStringList lines;
+    return lines;
+}
+
+class PreviewAgainstExport : public EditorSound, public ::testing::WithParamInterface<Effects> {
+protected:
+    void SetUp() override {
+        EditorSound::SetUp();
+        exportLog().clear();
+        setLogSink([](const QString& line) { exportLog().push_back(line); });
+    }
+    void TearDown() override {
+        setLogSink(nullptr);
+        EditorSound::TearDown();
+    }
+};
 
 } // namespace
 
@@ -235,6 +253,9 @@ TEST_P(PreviewAgainstExport, ThePreviewSoundsAsTheExportedFile) {
     ExportViewController& exporting = *navigation.exportScreen;
     ASSERT_TRUE(waitUntil([&] { return exporting.outcome() != ExportViewController::Outcome::Running; }, 120000));
     ASSERT_EQ(exporting.outcome(), ExportViewController::Outcome::Done) << exporting.failureDescription().toStdString();
+    // With effects the export follows the engine's file while it is written.
+    EXPECT_EQ(exportLog().contains(QStringLiteral("export: follows the engine's output")), GetParam().speed != 0)
+        << exportLog().join('\n').toStdString();
     const std::vector<float> written = decodedMono(presenter->ringtune()->storedFilePath().toLocalFile());
     ASSERT_GT(written.size(), size_t(44100 * 2));
     ASSERT_GT(preview.size() + 2205, written.size()) << "the whole segment was heard, give or take 50 ms";
