@@ -138,7 +138,7 @@ int cpu(const QString& file, double fade) {
     wall.start();
     player.play();
     loop.exec();
-    const double seconds = wall.nsecsElapsed() / 1e9;
+    const double seconds = double(wall.nsecsElapsed()) / 1e9;
     const double used = cpuSeconds(RUSAGE_SELF) - c0;
     std::printf("AVPlayer %.1f s with %.1f s fades: %.3f s CPU over %.2f s = %.2f %% of one core (%d observer ticks)\n",
                 length, fade, used, seconds, 100 * used / seconds, ticks);

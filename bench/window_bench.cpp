@@ -63,7 +63,7 @@ double openPicker(QWidget* owner, MPMediaLibrary& library) {
     picker->present();
     PaintWatch watch(picker->findChild<QTableView*>(QStringLiteral("songTable"))->viewport());
     waitPainted(watch);
-    const double ms = clock.nsecsElapsed() / 1e6;
+    const double ms = double(clock.nsecsElapsed()) / 1e6;
     picker->dismiss(false);
     QCoreApplication::processEvents();
     return ms;
@@ -88,7 +88,7 @@ double openReferenceTable(QWidget* owner, const std::vector<MPMediaItem>& items)
     PaintWatch watch(table->viewport());
     dialog->open();
     waitPainted(watch);
-    const double ms = clock.nsecsElapsed() / 1e6;
+    const double ms = double(clock.nsecsElapsed()) / 1e6;
     delete dialog;
     QCoreApplication::processEvents();
     return ms;

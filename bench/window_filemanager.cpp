@@ -39,12 +39,12 @@ Figures scroll(QListView* list, double openMs) {
         bar->setValue(v);
         list->viewport()->repaint();
         QCoreApplication::processEvents();
-        frames.push_back(t.nsecsElapsed() / 1e6);
+        frames.push_back(double(t.nsecsElapsed()) / 1e6);
     }
     std::sort(frames.begin(), frames.end());
     if (!frames.empty()) {
         f.maxMs = frames.back();
-        f.p99Ms = frames[size_t(frames.size() * 0.99)];
+        f.p99Ms = frames[size_t(double(frames.size()) * 0.99)];
     }
     return f;
 }
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     list->resize(320, 480);
     list->show();
     list->tableView()->viewport()->repaint();
-    const double openMs = t.nsecsElapsed() / 1e6;
+    const double openMs = double(t.nsecsElapsed()) / 1e6;
     const Figures ours = scroll(list->tableView(), openMs);
 
     QStringList texts;
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
     plain->resize(320, 480);
     plain->show();
     plain->viewport()->repaint();
-    const Figures reference = scroll(plain, t.nsecsElapsed() / 1e6);
+    const Figures reference = scroll(plain, double(t.nsecsElapsed()) / 1e6);
 
     print("quorvel-list", ours);
     print("plain-qlistview", reference);

@@ -115,8 +115,8 @@ int main(int argc, char** argv) {
     spinUntil([&] { return watch.paintedAt >= 0; });
 
     std::printf("compute_s %.4f\nmax_gap_ms %.2f\ncached_pick_ms %.2f\ncached_load_ms %.2f\ncolumns %d\n",
-                (ready - loaded) / 1e9, maxGap / 1e6, (watch.paintedAt - picked) / 1e6,
-                (watch.paintedAt - reloaded) / 1e6, presenter.songWaveform()->columnCount());
+                double(ready - loaded) / 1e9, double(maxGap) / 1e6, double(watch.paintedAt - picked) / 1e6,
+                double(watch.paintedAt - reloaded) / 1e6, presenter.songWaveform()->columnCount());
     delete screen;
     return 0;
 }

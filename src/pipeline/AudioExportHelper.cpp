@@ -106,7 +106,7 @@ void AudioExportHelper::exportRingtuneForEffects(const std::shared_ptr<Ringtune>
             importer->importRingtune(ringtune, url, [this](TSLibraryImport* finished) {
                 if (finished->status() != AVAssetExportSessionStatusCompleted) {
                     NSLog("Error importing: %@", finished->error());
-                    std::lock_guard lock(mutex_);
+                    std::lock_guard errorLock(mutex_);
                     effectsInputError_ = finished->error();
                 }
                 NotificationCenter::defaultCenter().postNotificationName(AssetURLExportedNotification, this);

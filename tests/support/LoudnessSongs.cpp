@@ -14,7 +14,7 @@ LoudnessReading readLoudness(const QString& path) {
                                                            QStringLiteral("null"), QStringLiteral("-")});
     LoudnessReading reading{std::nan(""), std::nan("")};
     // The summary at the end: "I: -14.0 LUFS" and, under "True peak:", "Peak: -1.2 dBFS".
-    const int summary = r.err.lastIndexOf(QStringLiteral("Summary:"));
+    const qsizetype summary = r.err.lastIndexOf(QStringLiteral("Summary:"));
     const QString text = summary >= 0 ? r.err.mid(summary) : QString();
     const auto i = QRegularExpression(QStringLiteral("I:\\s+(-?[0-9.]+|-inf) LUFS")).match(text);
     const auto p = QRegularExpression(QStringLiteral("True peak:\\s+Peak:\\s+(-?[0-9.]+|-inf) dBFS")).match(text);

@@ -45,21 +45,21 @@ public:
     }
     ~Decoder() { stop(); }
 
-    bool open(NSError* error) { return segment.open(error); }
+    bool open(NSError* openError) { return segment.open(openError); }
 
     // Hands one chunk (or what is left of it) to the ring, decoding a new one
     // when the last is used up.
     Step step() {
         if (pendingPos_ == pending_.size()) {
             if (produced_ >= endFrames_.load(std::memory_order_acquire)) return Step::Blocked;
-            NSError error;
-            switch (segment.next(decoded_, &error)) {
+            NSError readError;
+            switch (segment.next(decoded_, &readError)) {
             case SegmentDecoder::Read::End:
                 producerDone.store(true, std::memory_order_release);
                 return Step::Done;
             case SegmentDecoder::Read::Failed: {
                 std::lock_guard lock(errorMutex);
-                this->error = error;
+                error = readError;
                 failed.store(true, std::memory_order_release);
                 producerDone.store(true, std::memory_order_release);
                 return Step::Done;

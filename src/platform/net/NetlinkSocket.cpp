@@ -36,7 +36,7 @@ NetlinkSocket::~NetlinkSocket() {
 std::vector<char> makeNetlinkRequest(uint16_t type, uint16_t flags, const void* body, size_t bodySize) {
     std::vector<char> request(NLMSG_SPACE(bodySize), 0);
     auto* header = reinterpret_cast<nlmsghdr*>(request.data());
-    header->nlmsg_len = NLMSG_LENGTH(bodySize);
+    header->nlmsg_len = uint32_t(NLMSG_LENGTH(bodySize));
     header->nlmsg_type = type;
     header->nlmsg_flags = flags;
     std::memcpy(NLMSG_DATA(header), body, bodySize);
@@ -48,7 +48,7 @@ void addNetlinkAttribute(std::vector<char>& request, uint16_t type, const void* 
     request.resize(offset + RTA_SPACE(size), 0);
     auto* attribute = reinterpret_cast<rtattr*>(request.data() + offset);
     attribute->rta_type = type;
-    attribute->rta_len = RTA_LENGTH(size);
+    attribute->rta_len = uint16_t(RTA_LENGTH(size));
     std::memcpy(RTA_DATA(attribute), data, size);
     reinterpret_cast<nlmsghdr*>(request.data())->nlmsg_len = uint32_t(request.size());
 }

@@ -53,7 +53,7 @@ void ActivityIndicator::paintEvent(QPaintEvent*) {
         // The spoke at the current step is brightest; the ones behind it fade.
         const int age = (step_ - i + kSpokes) % kSpokes;
         QColor c = color_;
-        c.setAlphaF(isAnimating() ? 1.0 - 0.75 * age / (kSpokes - 1) : 0.35);
+        c.setAlphaF(float(isAnimating() ? 1.0 - 0.75 * age / (kSpokes - 1) : 0.35));
         p.save();
         p.rotate(i * 360.0 / kSpokes);
         QPainterPath spoke;

@@ -79,7 +79,7 @@ bool ScreenStack::hasModalOverlay() const {
 
 QPixmap ScreenStack::snapshot(QWidget* screen) const {
     const qreal scale = std::max<qreal>(1.0, renderScale_);
-    QPixmap pixmap(QSize(std::ceil(width() * scale), std::ceil(height() * scale)));
+    QPixmap pixmap(QSize(int(std::ceil(width() * scale)), int(std::ceil(height() * scale))));
     pixmap.setDevicePixelRatio(scale);
     pixmap.fill(Qt::black);
     if (screen) {
@@ -194,9 +194,9 @@ void ScreenStack::dismiss(QWidget* screen, bool animated) {
     prune();
     if (!isPresented(screen)) return;
     finishRunningTransition();
-    const auto it = std::find_if(entries_.begin(), entries_.end(), [screen](const Entry& e) { return e.screen == screen; });
-    if (it == entries_.end()) return; // closed by a callback of the finished transition
-    const int index = int(it - entries_.begin());
+    const auto found = std::find_if(entries_.begin(), entries_.end(), [screen](const Entry& e) { return e.screen == screen; });
+    if (found == entries_.end()) return; // closed by a callback of the finished transition
+    const int index = int(found - entries_.begin());
     QList<Entry> closing = entries_.mid(index);
     entries_.erase(entries_.begin() + index, entries_.end());
     QPointer<QWidget> revealed(screenBelow(index));

@@ -11,7 +11,10 @@ namespace quorvel {
 
 namespace {
 
-QColor grey(int level, qreal alpha) { return QColor::fromRgbF(level / 255.0, level / 255.0, level / 255.0, alpha); }
+QColor grey(int level, qreal alpha) {
+    const float l = float(level / 255.0);
+    return QColor::fromRgbF(l, l, l, float(alpha));
+}
 
 // QPainter clips with aliased edges; the bar wants smooth rounded corners, so
 // each drawing step goes to a layer of its own and its clips are applied as
@@ -58,7 +61,8 @@ QPainterPath roundedRect(const QRectF& rect) {
 PDColoredProgressView::PDColoredProgressView(QWidget* parent) : PDColoredProgressView(UIProgressViewStyleDefault, parent) {}
 
 PDColoredProgressView::PDColoredProgressView(ProgressViewStyle style, QWidget* parent)
-    : QProgressBar(parent), style_(style), tintColor_(QColor::fromRgbF(125 / 255.0, 228 / 255.0, 30 / 255.0, 1.0)) {
+    : QProgressBar(parent), style_(style),
+      tintColor_(QColor::fromRgbF(float(125 / 255.0), float(228 / 255.0), float(30 / 255.0), 1.0f)) {
     setRange(0, kProgressSteps);
     setValue(0);
     setTextVisible(false);
@@ -156,7 +160,7 @@ void PDColoredProgressView::drawRect(QPainter& painter, const QRectF& rect) {
         p.save();
         p.translate(x, 0);
         QLinearGradient gloss(QPointF(0, bandHeight), QPointF(0, 0));
-        gloss.setColorAt(0, QColor::fromRgbF(1, 1, 1, 0.45));
+        gloss.setColorAt(0, QColor::fromRgbF(1, 1, 1, 0.45f));
         gloss.setColorAt(1, QColor::fromRgbF(1, 1, 1, 0.75));
         // The gradient does not extend past its two ends.
         p.fillRect(QRectF(-x, 0, pixels.width() / dpr, bandHeight), gloss);

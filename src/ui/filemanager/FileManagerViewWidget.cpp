@@ -354,7 +354,7 @@ bool FileManagerViewWidget::eventFilter(QObject* watched, QEvent* event) {
         if (std::abs(delta.y()) >= kDragThreshold) {
             const int row = pressRow_;
             pressRow_ = -1;
-            if (QMimeData* data = rowDragData(row)) FileDragSource::drag(list->viewport(), data, QPixmap());
+            if (QMimeData* dragData = rowDragData(row)) FileDragSource::drag(list->viewport(), dragData, QPixmap());
             return true;
         }
         return false;

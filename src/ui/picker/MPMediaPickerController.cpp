@@ -27,6 +27,25 @@ MPMediaPickerController::MPMediaPickerController(QWidget* parent, MPMediaLibrary
     setAttribute(Qt::WA_DeleteOnClose, false);
     resize(640, 520);
 
+    // Made in this order, the widgets take the keyboard focus in it.
+    makePrompt();
+    makeSearchField();
+    makeSongTable();
+    QWidget* loading = makeLoadingPage();
+    pages_ = new QStackedWidget(this);
+    pages_->addWidget(loading);
+    pages_->addWidget(table_);
+    QHBoxLayout* buttons = makeButtons();
+
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(prompt_);
+    column->addWidget(search_);
+    column->addWidget(pages_, 1);
+    column->addLayout(buttons);
+    search_->setFocus();
+}
+
+void MPMediaPickerController::makePrompt() {
     prompt_ = new QLabel(this);
     prompt_->setObjectName(QStringLiteral("prompt"));
     prompt_->setAlignment(Qt::AlignCenter);
@@ -35,7 +54,9 @@ MPMediaPickerController::MPMediaPickerController(QWidget* parent, MPMediaLibrary
     big.setPointSizeF(big.pointSizeF() * 1.2);
     big.setBold(true);
     prompt_->setFont(big);
+}
 
+void MPMediaPickerController::makeSearchField() {
     search_ = new QLineEdit(this);
     search_->setObjectName(QStringLiteral("searchField"));
     search_->setAccessibleName(tr("Search title or artist"));
@@ -43,7 +64,9 @@ MPMediaPickerController::MPMediaPickerController(QWidget* parent, MPMediaLibrary
     search_->setClearButtonEnabled(true);
     connect(search_, &QLineEdit::textChanged, model_, &SongTableModel::setFilterText);
     search_->installEventFilter(this);
+}
 
+void MPMediaPickerController::makeSongTable() {
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("songTable"));
     table_->setAccessibleName(tr("Songs"));
@@ -72,7 +95,9 @@ MPMediaPickerController::MPMediaPickerController(QWidget* parent, MPMediaLibrary
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MPMediaPickerController::updateChooseButton);
     connect(model_, &QAbstractItemModel::modelReset, this, &MPMediaPickerController::updateChooseButton);
+}
 
+QWidget* MPMediaPickerController::makeLoadingPage() {
     auto* loading = new QWidget(this);
     loading->setObjectName(QStringLiteral("loadingView"));
     auto* loadingColumn = new QVBoxLayout(loading);
@@ -85,11 +110,10 @@ MPMediaPickerController::MPMediaPickerController(QWidget* parent, MPMediaLibrary
     status_->setAlignment(Qt::AlignCenter);
     loadingColumn->addWidget(status_);
     loadingColumn->addStretch();
+    return loading;
+}
 
-    pages_ = new QStackedWidget(this);
-    pages_->addWidget(loading);
-    pages_->addWidget(table_);
-
+QHBoxLayout* MPMediaPickerController::makeButtons() {
     openFile_ = new QPushButton(tr("Open File…"), this);
     openFile_->setObjectName(QStringLiteral("openFileButton"));
     openFile_->setToolTip(tr("Take any audio file from disk"));
@@ -109,12 +133,7 @@ MPMediaPickerController::MPMediaPickerController(QWidget* parent, MPMediaLibrary
     buttons->addStretch();
     buttons->addWidget(cancel_);
     buttons->addWidget(choose_);
-    auto* column = new QVBoxLayout(this);
-    column->addWidget(prompt_);
-    column->addWidget(search_);
-    column->addWidget(pages_, 1);
-    column->addLayout(buttons);
-    search_->setFocus();
+    return buttons;
 }
 
 MPMediaPickerController::~MPMediaPickerController() = default;

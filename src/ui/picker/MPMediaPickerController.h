@@ -11,6 +11,7 @@
 
 #include <QDialog>
 
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -58,6 +59,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The constructor's parts, each making one area of the dialog.
+    void makePrompt();
+    void makeSearchField();
+    void makeSongTable();
+    QWidget* makeLoadingPage();
+    QHBoxLayout* makeButtons();
+
     void populate();
     void choose();
     void openFile();
@@ -69,15 +77,15 @@ private:
     bool loaded_ = false;
     bool dismissed_ = false;
     SongTableModel* model_;
-    QLabel* prompt_;
-    QLineEdit* search_;
-    QStackedWidget* pages_;
-    QTableView* table_;
-    ActivityIndicator* activity_;
-    QLabel* status_;
-    QPushButton* openFile_;
-    QPushButton* cancel_;
-    QPushButton* choose_;
+    QLabel* prompt_ = nullptr;
+    QLineEdit* search_ = nullptr;
+    QStackedWidget* pages_ = nullptr;
+    QTableView* table_ = nullptr;
+    ActivityIndicator* activity_ = nullptr;
+    QLabel* status_ = nullptr;
+    QPushButton* openFile_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QPushButton* choose_ = nullptr;
 };
 
 } // namespace quorvel

@@ -264,8 +264,9 @@ TEST_F(CliCommandLine, TheManualAndTheCompletionKnowEveryOption) {
                 const QString option = matches.next().captured(1);
                 EXPECT_TRUE(manual.contains(QString(option).replace(QLatin1Char('-'), QStringLiteral("\\-"))))
                     << option.toStdString() << " is not in the manual";
-                if (option != QStringLiteral("-v") && option != QStringLiteral("--version"))
+                if (option != QStringLiteral("-v") && option != QStringLiteral("--version")) {
                     EXPECT_TRUE(completion.contains(option)) << option.toStdString() << " is not completed";
+                }
             }
         }
     }

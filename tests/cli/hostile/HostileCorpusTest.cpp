@@ -32,7 +32,7 @@
 
 namespace quorvel::samples {
 // Test names and failures show the corpus file, not the bytes of the parameter.
-void PrintTo(const HostileFile& f, std::ostream* os) { *os << f.name.toStdString(); }
+static void PrintTo(const HostileFile& f, std::ostream* os) { *os << f.name.toStdString(); }
 } // namespace quorvel::samples
 
 using namespace quorvel;
@@ -248,7 +248,7 @@ TEST_P(HostileCorpus, EveryReaderRefusesItOrEndsCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, HostileCorpus, ::testing::ValuesIn(samples::readHostileManifest(hostileCorpusDir())),
-                         [](const ::testing::TestParamInfo<HostileFile>& info) { return testName(info.param.name); });
+                         [](const ::testing::TestParamInfo<HostileFile>& file) { return testName(file.param.name); });
 
 TEST(HostileCorpusFiles, TheManifestListsEveryFileAndTheKindsAsked) {
     const auto files = samples::readHostileManifest(hostileCorpusDir());

@@ -186,7 +186,8 @@ TEST(WavReader, CanonicalFileAndTheConversionTable) {
 TEST(WavReader, ChunksBeforeAndAfterTheFormatBlock) {
     QTemporaryDir dir;
     QByteArray data;
-    for (int16_t v : {100, -100, 200, -200}) data += QByteArray(reinterpret_cast<const char*>(&v), 2);
+    for (int16_t v : std::initializer_list<int16_t>{100, -100, 200, -200})
+        data += QByteArray(reinterpret_cast<const char*>(&v), 2);
     auto build = [&](const char* before, int between, int fmtLength) {
         WavBytes w = WavBytes::header();
         if (before) w.chunk(before, QByteArray(10, 'x'));
@@ -337,7 +338,7 @@ TEST(WavReader, HostileHeadersGiveANullHandleOrAnEarlyEnd) {
     std::uniform_int_distribution<int> byte(0, 255);
     for (int i = 0; i < 400; ++i) {
         QByteArray bytes = i % 2 ? good.bytes : QByteArray(64 + i, '\0');
-        const int changes = i % 2 ? 1 + i % 4 : bytes.size();
+        const qsizetype changes = i % 2 ? 1 + i % 4 : bytes.size();
         for (int k = 0; k < changes; ++k) bytes[rng() % (i % 2 ? 44 : bytes.size())] = char(byte(rng));
         if (i % 4 == 0) bytes.replace(0, 12, "RIFF\0\0\0\0WAVE"); // get past the first check
         Opened w(writeFile(dir, "r.wav", bytes));

@@ -162,7 +162,7 @@ TEST(ExtAudioFile, FloatClientMatchesIntegerClient) {
     ASSERT_EQ(ExtAudioFileSetProperty(b, kExtAudioFileProperty_ClientDataFormat, sizeof f32, &f32), noErr);
     const QByteArray ints = readAll(a, 2, 1), floats = readAll(b, 4, 1);
     ASSERT_EQ(ints.size() * 2, floats.size());
-    EXPECT_NEAR(ints.size() / 2, 0.7 * 22050, 2);
+    EXPECT_NEAR(double(ints.size() / 2), 0.7 * 22050, 2);
     const auto* i16 = reinterpret_cast<const int16_t*>(ints.constData());
     const auto* f = reinterpret_cast<const float*>(floats.constData());
     for (qsizetype k = 0; k < ints.size() / 2; ++k) ASSERT_NEAR(f[k] * 32768.0f, i16[k], 1.0f) << k;

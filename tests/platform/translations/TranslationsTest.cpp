@@ -169,8 +169,9 @@ TEST(Translations, GermanIsInstalledForAGermanLocaleAndTheStringsTableFollows) {
         EXPECT_EQ(NSLocalizedString(QStringLiteral("no_such_key")), QStringLiteral("no_such_key"));
         EXPECT_TRUE(NSLocalizedString(QStringLiteral("appirater_review_url")).startsWith(QStringLiteral("https://")));
         // Qt's own dialogs speak German too, where Debian's catalogue of them is installed.
-        if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_de.qm")))
+        if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_de.qm"))) {
             EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
+        }
     }
     EXPECT_EQ(NSLocalizedString(QStringLiteral("failed")), QStringLiteral("Export failed"));
 }

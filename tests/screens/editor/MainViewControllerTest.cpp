@@ -345,12 +345,12 @@ TEST_F(EditorPresenter, AClosedScreenLoadsASongWhoseLoadFailedAgain) {
 // segment went on playing under the moved marker.
 TEST_F(EditorPresenter, ChangingTheSegmentStopsAPlayingPreview) {
     ASSERT_TRUE(pickAndLoad(QStringLiteral("tune.wav")));
-    const std::function<void()> changes[] = {
+    const std::function<void()> segmentChanges[] = {
         [&] { presenter->startValueChanged(2.0f); }, [&] { presenter->rangeValueChanged(4.0f); },
         [&] { presenter->startForward(); },          [&] { presenter->rangeBackward(); },
         [&] { presenter->startTyped(QStringLiteral("1.5")); },
     };
-    for (const auto& change : changes) {
+    for (const auto& change : segmentChanges) {
         preview();
         ASSERT_TRUE(presenter->isPlaying());
         change();

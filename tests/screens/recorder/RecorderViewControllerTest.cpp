@@ -47,7 +47,7 @@ protected:
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly)) return {};
         const QByteArray bytes = f.readAll();
-        const int data = bytes.indexOf("data");
+        const qsizetype data = bytes.indexOf("data");
         if (data < 0) return {};
         std::vector<int16_t> s(size_t(bytes.size() - data - 8) / 2);
         std::memcpy(s.data(), bytes.constData() + data + 8, s.size() * 2);

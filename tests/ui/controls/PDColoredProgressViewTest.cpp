@@ -52,7 +52,7 @@ void expectColor(const QImage& shot, int x, int y, int r, int g, int b, int tole
 
 TEST(PDColoredProgressView, DefaultsToTheGreenTintAndTheDefaultStyle) {
     PDColoredProgressView view;
-    EXPECT_EQ(view.tintColor(), QColor::fromRgbF(125 / 255.0, 228 / 255.0, 30 / 255.0, 1.0));
+    EXPECT_EQ(view.tintColor(), QColor::fromRgbF(float(125 / 255.0), float(228 / 255.0), float(30 / 255.0), 1.0f));
     EXPECT_EQ(view.progressViewStyle(), PDColoredProgressView::UIProgressViewStyleDefault);
     PDColoredProgressView bar(PDColoredProgressView::UIProgressViewStyleBar);
     EXPECT_EQ(bar.tintColor(), view.tintColor());

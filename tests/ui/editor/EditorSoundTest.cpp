@@ -272,6 +272,6 @@ TEST_P(PreviewAgainstExport, ThePreviewSoundsAsTheExportedFile) {
 
 INSTANTIATE_TEST_SUITE_P(Settings, PreviewAgainstExport,
                          ::testing::Values(Effects{0, 0}, Effects{1, 6}),
-                         [](const ::testing::TestParamInfo<Effects>& info) {
-                             return info.param.speed == 0 ? std::string("Plain") : std::string("SpeedAndPitch");
+                         [](const ::testing::TestParamInfo<Effects>& effects) {
+                             return effects.param.speed == 0 ? std::string("Plain") : std::string("SpeedAndPitch");
                          });

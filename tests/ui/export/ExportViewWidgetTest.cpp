@@ -197,7 +197,9 @@ TEST_F(ExportView, ALongTitleStaysClearOfTheArtworkWhenDone) {
         QWidget* w = find<QWidget>(name);
         ASSERT_TRUE(w && w->isVisible());
         EXPECT_TRUE(widget->rect().contains(w->geometry()));
-        if (!above.isNull()) EXPECT_GE(w->geometry().top(), above.bottom()) << "overlaps what is above it";
+        if (!above.isNull()) {
+            EXPECT_GE(w->geometry().top(), above.bottom()) << "overlaps what is above it";
+        }
         above = w->geometry();
     }
     // One line, the middle left out; the whole title stays the label's text.

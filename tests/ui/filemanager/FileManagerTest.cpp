@@ -464,7 +464,7 @@ TEST_F(List, Screenshots) {
     const QColor colours[] = {Qt::darkCyan, Qt::darkMagenta, Qt::darkYellow, Qt::darkGreen};
     const char* titles[] = {"Bells", "Morning", "Drums", "Choir", "Blip", "Piano"};
     for (int i = 0; i < 6; ++i) {
-        auto row = addRingtone(titles[i], i + 1, QStringLiteral("Band %1").arg(i), i == 4 ? 0.4f : 9.5f + i * 4, i * 60);
+        auto row = addRingtone(titles[i], i + 1, QStringLiteral("Band %1").arg(i), i == 4 ? 0.4f : 9.5f + float(i * 4), i * 60);
         if (i % 2 == 0) row->setImage(pngOf(colours[i % 4]));
     }
     store->managedObjectContext()->save(nullptr);

@@ -132,4 +132,4 @@ TEST_P(LocaleWindow, TheEditorAndTheList) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, LocaleWindow, ::testing::Values("de_DE.UTF-8", "C"),
-                         [](const auto& info) { return std::string(info.index == 0 ? "German" : "C"); });
+                         [](const auto& locale) { return std::string(locale.index == 0 ? "German" : "C"); });
