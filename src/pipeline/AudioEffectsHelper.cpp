@@ -26,7 +26,6 @@ namespace quorvel {
 
 namespace {
 
-constexpr double kSampleRate = 44100.0;
 constexpr int kChannels = 1;
 constexpr int kWordLength = 16;
 constexpr long kBlockFrames = 8192;
@@ -67,6 +66,8 @@ struct AudioEffectsHelper::State : std::enable_shared_from_this<AudioEffectsHelp
     QString failure;
 
     void processThread();
+    // The delegate, while it lives; called on the main thread.
+    AudioEffectsHelperDelegate* liveDelegate();
     void notifyStarted(int64_t frames);
     void notifyDelegate();
     void fail(const char* what, OSStatus status);
@@ -83,10 +84,7 @@ AudioEffectsHelper::AudioEffectsHelper(const QUrl& inFileURL) : state_(std::make
 // for it. An object that is gone reports to no one.
 AudioEffectsHelper::~AudioEffectsHelper() { setDelegate(nullptr); }
 
-AudioEffectsHelperDelegate* AudioEffectsHelper::delegate() const {
-    std::lock_guard<std::mutex> lock(state_->delegateLock);
-    return state_->delegateContext ? state_->delegate : nullptr;
-}
+AudioEffectsHelperDelegate* AudioEffectsHelper::delegate() const { return state_->liveDelegate(); }
 
 void AudioEffectsHelper::setDelegate(AudioEffectsHelperDelegate* delegate) {
     std::lock_guard<std::mutex> lock(state_->delegateLock);
@@ -199,21 +197,17 @@ void AudioEffectsHelper::State::fail(const char* what, OSStatus status) {
     NSLog("AudioEffectsHelper: %@", failure);
 }
 
+AudioEffectsHelperDelegate* AudioEffectsHelper::State::liveDelegate() {
+    std::lock_guard<std::mutex> lock(delegateLock);
+    return delegateContext ? delegate : nullptr;
+}
+
 void AudioEffectsHelper::State::notifyStarted(int64_t frames) {
-    AudioEffectsHelperDelegate* target = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(delegateLock);
-        if (delegateContext) target = delegate;
-    }
-    if (target) target->effectsDelegateDidStartWritingURL(outUrl, frames);
+    if (AudioEffectsHelperDelegate* target = liveDelegate()) target->effectsDelegateDidStartWritingURL(outUrl, frames);
 }
 
 void AudioEffectsHelper::State::notifyDelegate() {
-    AudioEffectsHelperDelegate* target = nullptr;
-    {
-        std::lock_guard<std::mutex> lock(delegateLock);
-        if (delegateContext) target = delegate;
-    }
+    AudioEffectsHelperDelegate* target = liveDelegate();
     if (!target) return;
     if (failure.isEmpty())
         target->effectsDelegateDidFinishWithURL(outUrl);

@@ -25,6 +25,9 @@ class Ringtune;
 
 class AudioEffectsHelper {
 public:
+    // The output file's rate: its frames count at this rate.
+    static constexpr double kSampleRate = 44100.0;
+
     // initWithInFileURL: deletes any earlier ".processedEffect.wav" so that a
     // stale result never reaches the delegate.
     explicit AudioEffectsHelper(const QUrl& inFileURL);

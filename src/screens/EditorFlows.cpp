@@ -236,7 +236,7 @@ void EditorFlows::effectsDelegateDidStartWritingURL(const QUrl& url, int64_t fra
     if (!ringtune_ || !mayExportWhileProcessing()) return;
     // The file's header is written: its track loads now, its length is the
     // engine's. The export follows the file while the engine writes it.
-    const double held = double(frames) / 44100.0;
+    const double held = double(frames) / AudioEffectsHelper::kSampleRate;
     std::weak_ptr<AudioEffectsHelper> run = effectsHelper_;
     loadTracks(url, alive_, ringtune_, &ringtune_, [this, url, held, run](std::shared_ptr<AVURLAsset> asset) {
         // The run has ended meanwhile (its end takes the usual road), or another has begun.
