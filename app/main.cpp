@@ -7,21 +7,21 @@
 // QUORVEL_REPORT_FIRST_PAINT=1 prints the wall-clock time of the window's
 // first paint ("first-paint-ms <milliseconds since the epoch>") and quits
 // (the start-up benchmark).
-#include "Appirater.h"
-#include "CanvasView.h"
 #include "DesktopCommandLine.h"
 #include "DisplayCheck.h"
-#include "MPMediaLibrary.h"
 #include "MainWindow.h"
 #include "Navigator.h"
-#include "QuorvelAppDelegate.h"
-#include "Paths.h"
 #include "RatingAlertPresenter.h"
 #include "SingleInstance.h"
 #include "StoreTroubleDialog.h"
-#include "TerminationSignals.h"
-#include "Translations.h"
-#include "WorkerThreads.h"
+#include "app/QuorvelAppDelegate.h"
+#include "platform/core/Paths.h"
+#include "platform/core/TerminationSignals.h"
+#include "platform/core/WorkerThreads.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "platform/translations/Translations.h"
+#include "rating/Appirater.h"
+#include "ui/common/CanvasView.h"
 // The journeys' build of this file (quorvel_scripted, tests/journeys) adds
 // the script runner; the program itself has none.
 #ifdef QUORVEL_TEST_HOOKS

@@ -1,7 +1,7 @@
 // Encodes a WAV file to a ringtone (.m4r) through the AAC writer's encoding
 // job, on this thread, and prints how long the job took.
 // Usage: aac_encode <in.wav> <out.m4r>
-#include "AudioExporterFor3G.h"
+#include "pipeline/AudioExporterFor3G.h"
 
 #include <chrono>
 #include <cstdio>

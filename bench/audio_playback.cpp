@@ -5,12 +5,12 @@
 //   audio_playback cpu FILE FADE       AVPlayer plays FILE with FADE-second fades; CPU share of one core
 //   audio_playback watch OUT CMD...    runs CMD; time to the first sound in OUT, and its CPU share
 // The driver must be set by the caller (SDL_AUDIODRIVER=disk, SDL_DISKAUDIOFILE=OUT).
-#include "AVAudioMix.h"
-#include "AVAudioPlayer.h"
-#include "AVAudioSession.h"
-#include "AVPlayer.h"
 #include "DiskAudioWatch.h"
-#include "NotificationCenter.h"
+#include "platform/audio/AVAudioPlayer.h"
+#include "platform/audio/AVAudioSession.h"
+#include "platform/audio/AVPlayer.h"
+#include "platform/core/NotificationCenter.h"
+#include "platform/media/AVAudioMix.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

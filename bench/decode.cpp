@@ -1,7 +1,7 @@
 // Decodes a file to mono 44,100 Hz through EAFRead in 8,192-frame reads, as
 // the effects run does, and prints the wall time in seconds.
-#include "AudioBuffers.h"
-#include "EAFRead.h"
+#include "pipeline/AudioBuffers.h"
+#include "pipeline/EAFRead.h"
 
 #include <QCoreApplication>
 #include <QUrl>

@@ -5,8 +5,8 @@
 // Prints wall and CPU time per run (CPU: user + system of the process, the
 // worker included) and the peak resident memory of the process.
 // QUORVEL_HOME should point at a scratch folder (the output goes to its Documents).
-#include "AudioEffectsHelper.h"
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
+#include "pipeline/AudioEffectsHelper.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

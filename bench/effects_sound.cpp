@@ -12,10 +12,10 @@
 //
 // QUORVEL_HOME should point at a scratch folder: our output goes to its
 // Documents, Rubber Band's next to it.
-#include "AudioEffectsHelper.h"
-#include "EAFRead.h"
-#include "RealFourierTransform.h"
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
+#include "pipeline/AudioEffectsHelper.h"
+#include "pipeline/EAFRead.h"
+#include "platform/ffmpeg/RealFourierTransform.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -6,16 +6,16 @@
 // whole export service run as it runs in the program (decode ahead, encode on
 // both cores).
 // Usage: export_stages <song> <work folder> [runs]
-#include "AVAssetExportSession.h"
-#include "AVAudioMix.h"
-#include "AacEncoder.h"
-#include "AppleM4AExporter.h"
-#include "AssetExportJob.h"
-#include "Mp4AudioWriter.h"
-#include "Mp4TagEditor.h"
-#include "SplicedAacEncode.h"
-#include "PassthroughExporter.h"
-#include "SegmentDecoder.h"
+#include "platform/aac/AacEncoder.h"
+#include "platform/aac/Mp4AudioWriter.h"
+#include "platform/aac/Mp4TagEditor.h"
+#include "platform/aac/SplicedAacEncode.h"
+#include "platform/media/AVAssetExportSession.h"
+#include "platform/media/AVAudioMix.h"
+#include "platform/media/AppleM4AExporter.h"
+#include "platform/media/AssetExportJob.h"
+#include "platform/media/PassthroughExporter.h"
+#include "platform/media/SegmentDecoder.h"
 
 #include <QCoreApplication>
 #include <QFile>

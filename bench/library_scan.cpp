@@ -1,7 +1,7 @@
 // Scans the music library in the folder given and prints the songs found
 // and the seconds the scan took.
 //   library_scan <folder>
-#include "MPMediaLibrary.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -4,10 +4,10 @@
 // service writes the ringtone with fades of 1.5 s and 3 s (AppleM4A).
 // Prints the seconds of the whole path.
 //   platform_export <song file> <output .m4r>
-#include "AVAssetExportSession.h"
-#include "MPMediaLibrary.h"
-#include "Ringtune.h"
-#include "TSLibraryImport.h"
+#include "editor/Ringtune.h"
+#include "pipeline/TSLibraryImport.h"
+#include "platform/media/AVAssetExportSession.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -4,12 +4,12 @@
 //   preview_latency SONG START LENGTH SPEED PITCH REPS
 // prints the median and the spread over REPS presses, each on an unprocessed
 // segment and a closed device (as after a few seconds of silence).
-#include "AVAudioSession.h"
-#include "AVPreviewPlayer.h"
-#include "AudioExporterFor3G.h"
 #include "DiskAudioWatch.h"
-#include "MPMediaLibrary.h"
-#include "MainViewController.h"
+#include "pipeline/AudioExporterFor3G.h"
+#include "platform/audio/AVAudioSession.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "screens/AVPreviewPlayer.h"
+#include "screens/MainViewController.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -2,8 +2,8 @@
 // cache, as the first use of such a song does: the library's look at the file,
 // then the whole decode to a 16-bit WAV. Prints the wall time in seconds and
 // the WAV's path. The cache lives under $QUORVEL_HOME.
-#include "MPMediaItem.h"
-#include "SongWavCache.h"
+#include "platform/musiclibrary/MPMediaItem.h"
+#include "platform/musiclibrary/SongWavCache.h"
 
 #include <QCoreApplication>
 #include <chrono>

@@ -2,11 +2,11 @@
 // documents folder, as the program does when it starts.
 //   startup populate N   makes N stored ringtones and their files in $QUORVEL_HOME
 //   startup measure      runs the start-up once and prints its time in ms
-#include "Appirater.h"
-#include "DBHelper.h"
-#include "NSEntityDescription.h"
-#include "Paths.h"
-#include "QuorvelAppDelegate.h"
+#include "app/QuorvelAppDelegate.h"
+#include "platform/core/Paths.h"
+#include "platform/store/NSEntityDescription.h"
+#include "rating/Appirater.h"
+#include "ringtones/DBHelper.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -4,9 +4,9 @@
 //   store_reconcile prepare <home> <rows> <missing>   makes the store and files
 //   store_reconcile run <home>                        prints the milliseconds taken
 //   store_reconcile fetch <home>                      CPU time of fetching every row
-#include "DBHelper.h"
-#include "Paths.h"
-#include "PersistentStack.h"
+#include "platform/core/Paths.h"
+#include "platform/store/PersistentStack.h"
+#include "ringtones/DBHelper.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -5,9 +5,9 @@
 //                                   $QUORVEL_MUSIC (scanned first, not timed) until its
 //                                   table has painted, and a plain QTableView over a
 //                                   QStandardItemModel of the same rows; best of RUNS
-#include "MPMediaLibrary.h"
-#include "MPMediaPickerController.h"
-#include "SongTableModel.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "ui/picker/MPMediaPickerController.h"
+#include "ui/picker/SongTableModel.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -3,11 +3,11 @@
 // step painted at once; beside a plain QListView over as many text rows.
 // Prints "open-ms", "scroll-max-ms", "scroll-p99-ms" for both.
 //   window_filemanager   (QUORVEL_HOME holds the store; bench/filemanager.sh fills it)
-#include "DBHelper.h"
-#include "FileManagerViewWidget.h"
-#include "Paths.h"
-#include "PersistentStack.h"
-#include "Ringtone.h"
+#include "platform/core/Paths.h"
+#include "platform/store/PersistentStack.h"
+#include "ringtones/DBHelper.h"
+#include "ringtones/Ringtone.h"
+#include "ui/filemanager/FileManagerViewWidget.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -9,12 +9,12 @@
 //   cached_load_ms  the same, from the song having loaded
 // The cache lives under $QUORVEL_HOME (emptied first).
 //   window_waveform SONG
-#include "MPMediaLibrary.h"
-#include "MainViewController.h"
-#include "MainViewWidget.h"
-#include "ScreenStack.h"
-#include "SongStripView.h"
-#include "WaveformCache.h"
+#include "platform/media/WaveformCache.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "screens/MainViewController.h"
+#include "ui/common/ScreenStack.h"
+#include "ui/editor/MainViewWidget.h"
+#include "ui/editor/SongStripView.h"
 
 #include <QApplication>
 #include <QDir>

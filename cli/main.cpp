@@ -7,9 +7,9 @@
 #include "MakeCommand.h"
 #include "SaveCommand.h"
 #include "SongsCommand.h"
-#include "TerminationSignals.h"
-#include "Translations.h"
-#include "WorkerThreads.h"
+#include "platform/core/TerminationSignals.h"
+#include "platform/core/WorkerThreads.h"
+#include "platform/translations/Translations.h"
 
 #include <QCoreApplication>
 

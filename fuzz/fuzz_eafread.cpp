@@ -1,9 +1,9 @@
 // EAFRead on arbitrary bytes: the first byte picks the file's extension, the
 // rest is the file. Opened as the effects run opens it (44,100 Hz mono) and
 // read to the end in blocks of 8,192 frames.
-#include "EAFRead.h"
 #include "FuzzInput.h"
 #include "SeedCorpus.h"
+#include "pipeline/EAFRead.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // raises TSUnknownError with a reason or copies at most the bytes after the
 // first header, and it never moves backwards.
 #include "FuzzInput.h"
-#include "TSLibraryImport.h"
+#include "pipeline/TSLibraryImport.h"
 
 #include <QFile>
 #include <QFileInfo>

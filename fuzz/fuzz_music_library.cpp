@@ -2,8 +2,8 @@
 // (decoded and scaled as the picker shows it). The first byte picks the
 // file's extension, the rest is the file.
 #include "FuzzInput.h"
-#include "MPMediaItem.h"
 #include "SeedCorpus.h"
+#include "platform/musiclibrary/MPMediaItem.h"
 
 using namespace quorvel;
 

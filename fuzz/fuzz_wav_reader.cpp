@@ -1,7 +1,7 @@
 // The WAV reader on arbitrary bytes: open, then read to the end, once as it
 // comes and once through a channel map that reverses every frame.
 #include "FuzzInput.h"
-#include "WavReader.h"
+#include "pipeline/WavReader.h"
 
 #include <QFile>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "AboutBox.h"
 
-#include "LinkedLibraries.h"
+#include "platform/versions/LinkedLibraries.h"
 
 #include <QDialogButtonBox>
 #include <QIcon>

@@ -1,8 +1,8 @@
 #include "ExportEndNotice.h"
 
-#include "ExportViewController.h"
-#include "LocalizedStrings.h"
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
+#include "platform/core/LocalizedStrings.h"
+#include "screens/ExportViewController.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -5,7 +5,7 @@
 // notification without a notification service.
 //
 // Main thread only.
-#include "DesktopNotifier.h"
+#include "platform/desktop/DesktopNotifier.h"
 
 #include <QMetaObject>
 #include <QObject>

@@ -6,13 +6,13 @@
 // which holds the working ringtone.
 //
 // Main thread only.
-#include "EditorNavigation.h"
 #include "ExportEndNotice.h"
-#include "FileManagerViewController.h"
-#include "HelpWebViewController.h"
-#include "MPMediaPickerControllerDelegate.h"
-#include "ModalTransitionStyle.h"
-#include "StartViewController.h"
+#include "platform/musiclibrary/MPMediaPickerControllerDelegate.h"
+#include "screens/FileManagerViewController.h"
+#include "screens/HelpWebViewController.h"
+#include "screens/StartViewController.h"
+#include "ui/common/ModalTransitionStyle.h"
+#include "ui/editor/EditorNavigation.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "RatingAlertPresenter.h"
 
-#include "AlertView.h"
-#include "ScreenStack.h"
+#include "ui/common/AlertView.h"
+#include "ui/common/ScreenStack.h"
 
 #include <QDesktopServices>
 

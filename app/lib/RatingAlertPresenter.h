@@ -2,8 +2,8 @@
 // Puts the rating prompt in front of the user: a window-modal alert on the
 // canvas (held back while the processing notice is up), and the desktop's
 // opener for the review page. Hiding it, or Esc, stores no choice.
-#include "AlertView.h"
-#include "RatingPromptPresenter.h"
+#include "rating/RatingPromptPresenter.h"
+#include "ui/common/AlertView.h"
 
 #include <QMetaObject>
 #include <QPointer>

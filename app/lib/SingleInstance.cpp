@@ -1,6 +1,6 @@
 #include "SingleInstance.h"
 
-#include "Log.h"
+#include "platform/core/Log.h"
 
 #include <QCryptographicHash>
 #include <QDir>

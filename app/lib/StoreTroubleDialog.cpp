@@ -1,7 +1,7 @@
 #include "StoreTroubleDialog.h"
 
-#include "QuorvelAppDelegate.h"
-#include "StoreTrouble.h"
+#include "app/QuorvelAppDelegate.h"
+#include "app/StoreTrouble.h"
 
 #include <QDate>
 #include <QDir>

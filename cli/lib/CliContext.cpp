@@ -1,8 +1,8 @@
 #include "CliContext.h"
 
-#include "Appirater.h"
 #include "CliOutput.h"
-#include "TerminationSignals.h"
+#include "platform/core/TerminationSignals.h"
+#include "rating/Appirater.h"
 
 #include <QCoreApplication>
 #include <QUrl>

@@ -2,7 +2,7 @@
 // What every quorvel-cli command shares: the start-up reconciliation before
 // it runs, the save and the pending rating counts after it, and the ways it
 // reports errors.
-#include "QuorvelAppDelegate.h"
+#include "app/QuorvelAppDelegate.h"
 
 #include <QString>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "CliOutput.h"
 
-#include "Log.h"
-#include "QuorvelAppDelegate.h"
+#include "app/QuorvelAppDelegate.h"
+#include "platform/core/Log.h"
 
 #include <QStringList>
 #include <cstdio>

@@ -2,7 +2,7 @@
 
 #include "CliContext.h"
 #include "CliOutput.h"
-#include "DBHelper.h"
+#include "ringtones/DBHelper.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

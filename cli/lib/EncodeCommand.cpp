@@ -1,11 +1,11 @@
 #include "EncodeCommand.h"
 
-#include "AudioExporterFor3G.h"
 #include "CliContext.h"
 #include "CliOutput.h"
-#include "NoReplaceRename.h"
 #include "ProgressBar.h"
-#include "TerminationSignals.h"
+#include "pipeline/AudioExporterFor3G.h"
+#include "platform/core/NoReplaceRename.h"
+#include "platform/core/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,17 +1,17 @@
 #include "MakeCommand.h"
 
-#include "AudioExporterFor3G.h"
 #include "CliContext.h"
 #include "CliOutput.h"
-#include "DocumentsLock.h"
-#include "MPMediaLibrary.h"
-#include "MainViewController.h"
-#include "Paths.h"
 #include "ProgressBar.h"
-#include "StaleWorkFiles.h"
-#include "TerminationSignals.h"
-#include "WorkerThreads.h"
-#include "Ringtune.h"
+#include "app/StaleWorkFiles.h"
+#include "editor/Ringtune.h"
+#include "pipeline/AudioExporterFor3G.h"
+#include "platform/core/DocumentsLock.h"
+#include "platform/core/Paths.h"
+#include "platform/core/TerminationSignals.h"
+#include "platform/core/WorkerThreads.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "screens/MainViewController.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

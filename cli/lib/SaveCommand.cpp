@@ -1,9 +1,9 @@
 #include "SaveCommand.h"
 
 #include "CliContext.h"
-#include "DBHelper.h"
-#include "Paths.h"
-#include "RingtoneWaysOut.h"
+#include "platform/core/Paths.h"
+#include "ringtones/DBHelper.h"
+#include "screens/RingtoneWaysOut.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 
 #include "CliContext.h"
 #include "CliOutput.h"
-#include "MPMediaLibrary.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
 
 #include <QDir>
 

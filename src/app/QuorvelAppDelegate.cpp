@@ -1,12 +1,12 @@
-#include "QuorvelAppDelegate.h"
+#include "app/QuorvelAppDelegate.h"
 
-#include "Appirater.h"
-#include "DBHelper.h"
-#include "DocumentsLock.h"
-#include "FolderMigration.h"
-#include "Log.h"
-#include "Paths.h"
-#include "StaleWorkFiles.h"
+#include "app/StaleWorkFiles.h"
+#include "platform/core/DocumentsLock.h"
+#include "platform/core/FolderMigration.h"
+#include "platform/core/Log.h"
+#include "platform/core/Paths.h"
+#include "rating/Appirater.h"
+#include "ringtones/DBHelper.h"
 
 #include <QDir>
 #include <QFile>

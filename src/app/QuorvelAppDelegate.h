@@ -6,8 +6,8 @@
 // reports launches to the rating prompt.
 //
 // Main thread only.
-#include "PersistentStack.h"
-#include "StoreTrouble.h"
+#include "app/StoreTrouble.h"
+#include "platform/store/PersistentStack.h"
 
 #include <QString>
 #include <chrono>

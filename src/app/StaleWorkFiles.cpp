@@ -1,8 +1,8 @@
-#include "StaleWorkFiles.h"
+#include "app/StaleWorkFiles.h"
 
-#include "DocumentsLock.h"
-#include "Paths.h"
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
+#include "platform/core/DocumentsLock.h"
+#include "platform/core/Paths.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
-#include "StoreTrouble.h"
+#include "app/StoreTrouble.h"
 
-#include "CoreDataErrors.h"
-#include "NoReplaceRename.h"
+#include "platform/core/NoReplaceRename.h"
+#include "platform/store/CoreDataErrors.h"
 
 #include <QDir>
 #include <QFileInfo>

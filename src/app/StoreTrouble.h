@@ -4,7 +4,7 @@
 // version, or out of reach (a read-only or full folder, no permission). Only
 // a damaged store may be moved aside, kept under a dated name beside it, so
 // that a new, empty store can start; nothing is ever deleted.
-#include "NSError.h"
+#include "platform/core/NSError.h"
 
 #include <QDate>
 #include <QString>

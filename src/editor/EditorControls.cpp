@@ -1,7 +1,7 @@
-#include "EditorControls.h"
+#include "editor/EditorControls.h"
 
-#include "EditorRules.h"
-#include "GenericHelper.h"
+#include "editor/EditorRules.h"
+#include "editor/GenericHelper.h"
 
 namespace quorvel {
 

@@ -4,7 +4,7 @@
 // pitch and speed snap to their steps when the thumb is let go.
 //
 // A plain value object: main thread only, no knowledge of the working ringtone.
-#include "SegmentControls.h"
+#include "editor/SegmentControls.h"
 
 #include <QString>
 

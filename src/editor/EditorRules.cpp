@@ -1,6 +1,6 @@
-#include "EditorRules.h"
+#include "editor/EditorRules.h"
 
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
 
 namespace quorvel {
 

@@ -1,4 +1,4 @@
-#include "GenericHelper.h"
+#include "editor/GenericHelper.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,9 +5,9 @@
 // positions and ranges match to the bit.
 //
 // Thread safety: main thread only (lastStartPoint is shared state).
-#include "AVAudioMix.h"
-#include "AVURLAsset.h"
-#include "CMTime.h"
+#include "platform/core/CMTime.h"
+#include "platform/media/AVAudioMix.h"
+#include "platform/media/AVURLAsset.h"
 
 #include <QRectF>
 #include <QString>

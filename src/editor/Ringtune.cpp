@@ -1,6 +1,6 @@
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
 
-#include "Paths.h"
+#include "platform/core/Paths.h"
 
 #include <QCoreApplication>
 #include <cmath>

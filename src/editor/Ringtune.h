@@ -3,8 +3,8 @@
 // the files the pipeline has produced, the fade envelope and the name the
 // export is written under. Written on the main thread only; workers read it
 // while the editor waits for them.
-#include "AVAudioMix.h"
-#include "CMTime.h"
+#include "platform/core/CMTime.h"
+#include "platform/media/AVAudioMix.h"
 
 #include <QImage>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "SegmentControls.h"
+#include "editor/SegmentControls.h"
 
-#include "GenericHelper.h"
+#include "editor/GenericHelper.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "TypedTime.h"
+#include "editor/TypedTime.h"
 
-#include "GenericHelper.h"
+#include "editor/GenericHelper.h"
 
 #include <QRegularExpression>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "AudioBuffers.h"
+#include "pipeline/AudioBuffers.h"
 
 #include <cstdint>
 #include <cstdlib>

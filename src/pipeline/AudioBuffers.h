@@ -2,7 +2,7 @@
 // Sample buffers passed between the audio file reader/writer and the effects
 // run. The C-style functions allocate and free them; the owners below free
 // them by themselves, so a caller never pairs the calls by hand.
-#include "CoreAudioTypes.h"
+#include "platform/audiofile/CoreAudioTypes.h"
 
 #include <memory>
 #include <utility>

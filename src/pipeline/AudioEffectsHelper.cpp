@@ -1,16 +1,16 @@
-#include "AudioEffectsHelper.h"
+#include "pipeline/AudioEffectsHelper.h"
 
-#include "AudioBuffers.h"
-#include "Dirac.h"
-#include "EAFRead.h"
-#include "EAFWrite.h"
-#include "GrowingFile.h"
-#include "Log.h"
-#include "MainThread.h"
-#include "OSStatus.h"
-#include "Paths.h"
-#include "Ringtune.h"
-#include "WorkerThreads.h"
+#include "editor/Ringtune.h"
+#include "pipeline/AudioBuffers.h"
+#include "pipeline/Dirac.h"
+#include "pipeline/EAFRead.h"
+#include "pipeline/EAFWrite.h"
+#include "platform/core/GrowingFile.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/OSStatus.h"
+#include "platform/core/Paths.h"
+#include "platform/core/WorkerThreads.h"
 
 #include <QFile>
 #include <QPointer>

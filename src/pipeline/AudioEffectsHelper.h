@@ -13,7 +13,7 @@
 // object's state alive through a shared pointer, so the object itself may be
 // destroyed while the run goes on: the run then finishes its file and the
 // delegate call is skipped if the delegate has gone.
-#include "AudioEffectsHelperDelegate.h"
+#include "pipeline/AudioEffectsHelperDelegate.h"
 
 #include <QUrl>
 #include <memory>

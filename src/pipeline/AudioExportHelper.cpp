@@ -1,11 +1,11 @@
-#include "AudioExportHelper.h"
+#include "pipeline/AudioExportHelper.h"
 
-#include "Log.h"
-#include "MainThread.h"
-#include "NSTimer.h"
-#include "NotificationCenter.h"
-#include "Paths.h"
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/NSTimer.h"
+#include "platform/core/NotificationCenter.h"
+#include "platform/core/Paths.h"
 
 #include <QFile>
 #include <any>

@@ -12,8 +12,8 @@
 // from any thread; each job's timer runs on the event loop of the thread
 // that started it. The observer passed to exportRingtune is held weakly; it
 // may go before the export ends.
-#include "ExportObserver.h"
-#include "TSLibraryImport.h"
+#include "pipeline/ExportObserver.h"
+#include "pipeline/TSLibraryImport.h"
 
 #include <QHash>
 #include <QString>

@@ -1,13 +1,13 @@
-#include "AudioExporterFor3G.h"
+#include "pipeline/AudioExporterFor3G.h"
 
-#include "AudioFormat.h"
-#include "FaacApi.h"
-#include "Mp4v2Api.h"
-#include "MainThread.h"
-#include "NSTimer.h"
-#include "Ringtune.h"
-#include "WavReader.h"
-#include "WorkerThreads.h"
+#include "editor/Ringtune.h"
+#include "pipeline/WavReader.h"
+#include "platform/aac/AudioFormat.h"
+#include "platform/aac/FaacApi.h"
+#include "platform/aac/Mp4v2Api.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/NSTimer.h"
+#include "platform/core/WorkerThreads.h"
 
 #include <QFile>
 #include <QScopeGuard>

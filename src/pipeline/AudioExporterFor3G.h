@@ -8,11 +8,11 @@
 // on the main thread; doIt runs on the worker (or, for tools, on the caller's
 // thread). The progress value and the cancel mark are the only state the two
 // threads share. One job at a time.
-#include "AVAudioMix.h"
-#include "CMTime.h"
-#include "ExportObserver.h"
-#include "ProgressValueArray.h"
-#include "WorkerThreads.h"
+#include "pipeline/ExportObserver.h"
+#include "pipeline/ProgressValueArray.h"
+#include "platform/core/CMTime.h"
+#include "platform/core/WorkerThreads.h"
+#include "platform/media/AVAudioMix.h"
 
 #include <QString>
 #include <atomic>

@@ -1,9 +1,9 @@
-#include "Dirac.h"
+#include "pipeline/Dirac.h"
 
-#include "DiracStages.h"
-#include "FormantShifter.h"
-#include "PeakLimiter.h"
-#include "StreamResampler.h"
+#include "pipeline/DiracStages.h"
+#include "pipeline/FormantShifter.h"
+#include "pipeline/PeakLimiter.h"
+#include "pipeline/StreamResampler.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "DiracStages.h"
+#include "pipeline/DiracStages.h"
 
 #include <algorithm>
 

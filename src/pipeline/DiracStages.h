@@ -5,7 +5,7 @@
 
 #include <rubberband/RubberBandStretcher.h>
 
-#include "BoundedQueue.h"
+#include "platform/core/BoundedQueue.h"
 
 #include <condition_variable>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "EAFRead.h"
+#include "pipeline/EAFRead.h"
 
-#include "Log.h"
+#include "platform/core/Log.h"
 
 #include <cmath>
 #include <memory>

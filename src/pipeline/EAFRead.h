@@ -3,8 +3,8 @@
 // WAV, AIFF ...) as per-channel float or 16-bit arrays at the sample rate and
 // channel count the caller asks for. Used from one thread at a time; only
 // fileNumFrames() takes the reader's lock.
-#include "CoreAudioTypes.h"
-#include "ExtAudioFile.h"
+#include "platform/audiofile/CoreAudioTypes.h"
+#include "platform/audiofile/ExtAudioFile.h"
 
 #include <QUrl>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "EAFWrite.h"
+#include "pipeline/EAFWrite.h"
 
-#include "AudioBuffers.h"
-#include "AudioStatus.h"
+#include "pipeline/AudioBuffers.h"
+#include "platform/audiofile/AudioStatus.h"
 
 #include <algorithm>
 #include <cmath>

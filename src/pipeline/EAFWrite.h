@@ -3,10 +3,10 @@
 // 'caff', 'm4af' ...) from per-channel float or 16-bit arrays. The file is
 // complete only after closeFile(), which the destructor calls. Used from one
 // thread at a time.
-#include "AudioBuffers.h"
-#include "AudioFile.h"
-#include "CoreAudioTypes.h"
-#include "ExtAudioFile.h"
+#include "pipeline/AudioBuffers.h"
+#include "platform/audiofile/AudioFile.h"
+#include "platform/audiofile/CoreAudioTypes.h"
+#include "platform/audiofile/ExtAudioFile.h"
 
 #include <QUrl>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "ExportObserver.h"
+#include "pipeline/ExportObserver.h"
 
-#include "MainThread.h"
+#include "platform/core/MainThread.h"
 
 namespace quorvel {
 

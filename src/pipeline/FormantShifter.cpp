@@ -1,6 +1,6 @@
-#include "FormantShifter.h"
+#include "pipeline/FormantShifter.h"
 
-#include "RealFourierTransform.h"
+#include "platform/ffmpeg/RealFourierTransform.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "PeakLimiter.h"
+#include "pipeline/PeakLimiter.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DiracStages.h"
+#include "pipeline/DiracStages.h"
 
 #include <cstdint>
 #include <deque>

@@ -1,6 +1,6 @@
-#include "StreamResampler.h"
+#include "pipeline/StreamResampler.h"
 
-#include "SampleRateConverter.h"
+#include "platform/ffmpeg/SampleRateConverter.h"
 
 #include <algorithm>
 #include <cmath>

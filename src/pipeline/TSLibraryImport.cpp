@@ -1,8 +1,8 @@
-#include "TSLibraryImport.h"
+#include "pipeline/TSLibraryImport.h"
 
-#include "Log.h"
-#include "MPMediaLibrary.h"
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
+#include "platform/core/Log.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
 
 #include <QDir>
 #include <QFile>

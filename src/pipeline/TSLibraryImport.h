@@ -13,9 +13,9 @@
 // at any time, also while the completion thread releases the exporter: they
 // see either the live exporter or none. The pending completion keeps the
 // importer alive, whatever its creator does with its own reference.
-#include "AVAssetExportSession.h"
-#include "NSError.h"
-#include "NSException.h"
+#include "platform/core/NSError.h"
+#include "platform/core/NSException.h"
+#include "platform/media/AVAssetExportSession.h"
 
 #include <QUrl>
 #include <cstdio>

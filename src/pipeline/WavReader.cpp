@@ -1,4 +1,4 @@
-#include "WavReader.h"
+#include "pipeline/WavReader.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,12 +1,12 @@
-#include "Appirater.h"
+#include "rating/Appirater.h"
 
-#include "LocalizedStrings.h"
-#include "Log.h"
-#include "LoggingRatingPromptPresenter.h"
-#include "MainThread.h"
-#include "NotificationCenter.h"
-#include "URLConnection.h"
-#include "UserDefaults.h"
+#include "platform/core/LocalizedStrings.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/NotificationCenter.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/net/URLConnection.h"
+#include "rating/LoggingRatingPromptPresenter.h"
 
 #include <QDateTime>
 #include <system_error>

@@ -9,9 +9,9 @@
 // increment. The alert is shown, hidden and answered on the main thread only.
 // The instance lives until the process ends; its destructor joins every
 // counting thread still running.
-#include "NetworkReachability.h"
-#include "RatingPromptPresenter.h"
-#include "WorkerGroup.h"
+#include "platform/core/WorkerGroup.h"
+#include "platform/net/NetworkReachability.h"
+#include "rating/RatingPromptPresenter.h"
 
 #include <QString>
 #include <QUrl>

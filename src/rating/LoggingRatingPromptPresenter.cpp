@@ -1,6 +1,6 @@
-#include "LoggingRatingPromptPresenter.h"
+#include "rating/LoggingRatingPromptPresenter.h"
 
-#include "Log.h"
+#include "platform/core/Log.h"
 
 namespace quorvel {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The presenter until the screens bring a real alert: it logs the prompt and
 // the review address and never shows anything.
-#include "RatingPromptPresenter.h"
+#include "rating/RatingPromptPresenter.h"
 
 namespace quorvel {
 

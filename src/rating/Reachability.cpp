@@ -1,6 +1,6 @@
-#include "Reachability.h"
+#include "rating/Reachability.h"
 
-#include "NotificationCenter.h"
+#include "platform/core/NotificationCenter.h"
 
 #include <arpa/inet.h>
 

@@ -3,7 +3,7 @@
 // platform's reachability flags. Every object is used by one thread; the
 // change notification is delivered on the thread that called startNotifer,
 // which must run a Qt event loop.
-#include "NetworkReachability.h"
+#include "platform/net/NetworkReachability.h"
 
 #include <QString>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "AppFlags.h"
+#include "ringtones/AppFlags.h"
 
 namespace quorvel {
 

@@ -1,6 +1,6 @@
 #pragma once
 // The one row of application flags ("AppFlags" entity).
-#include "NSManagedObject.h"
+#include "platform/store/NSManagedObject.h"
 
 #include <optional>
 

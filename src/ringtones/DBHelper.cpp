@@ -1,14 +1,14 @@
-#include "DBHelper.h"
+#include "ringtones/DBHelper.h"
 
-#include "CoreDataErrors.h"
-#include "ExclusiveWrite.h"
-#include "Log.h"
-#include "MainThread.h"
-#include "NSException.h"
-#include "NoReplaceRename.h"
-#include "Paths.h"
-#include "RingtoneFileName.h"
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/NSException.h"
+#include "platform/core/NoReplaceRename.h"
+#include "platform/core/Paths.h"
+#include "platform/store/CoreDataErrors.h"
+#include "platform/store/ExclusiveWrite.h"
+#include "ringtones/RingtoneFileName.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -6,9 +6,9 @@
 // Every operation runs under one re-entrant lock of the singleton, so
 // operations may call each other. The store context itself belongs to the
 // main thread; callers are on the main thread.
-#include "AppFlags.h"
-#include "NSManagedObjectContext.h"
-#include "Ringtone.h"
+#include "platform/store/NSManagedObjectContext.h"
+#include "ringtones/AppFlags.h"
+#include "ringtones/Ringtone.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "Ringtone.h"
+#include "ringtones/Ringtone.h"
 
 namespace quorvel {
 

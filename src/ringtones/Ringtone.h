@@ -1,7 +1,7 @@
 #pragma once
 // One stored ringtone: a row of the "Ringtone" entity, its attributes as
 // properties. Numbers and data that may be empty are std::optional / null.
-#include "NSManagedObject.h"
+#include "platform/store/NSManagedObject.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "RingtoneFileName.h"
+#include "ringtones/RingtoneFileName.h"
 
 #include <QTextBoundaryFinder>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "AVAudioFilePlayer.h"
+#include "screens/AVAudioFilePlayer.h"
 
 namespace quorvel {
 

@@ -1,8 +1,8 @@
 #pragma once
 // The player screen's file player on the sound device: AVAudioPlayer, told
 // only to play and to stop, its end reported through the finish handler.
-#include "AVAudioPlayer.h"
-#include "RingtoneFilePlayer.h"
+#include "platform/audio/AVAudioPlayer.h"
+#include "screens/RingtoneFilePlayer.h"
 
 namespace quorvel {
 

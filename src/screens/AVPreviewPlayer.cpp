@@ -1,7 +1,7 @@
-#include "AVPreviewPlayer.h"
+#include "screens/AVPreviewPlayer.h"
 
-#include "AVPlayer.h"
-#include "NotificationCenter.h"
+#include "platform/audio/AVPlayer.h"
+#include "platform/core/NotificationCenter.h"
 
 namespace quorvel {
 

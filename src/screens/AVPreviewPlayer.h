@@ -5,7 +5,7 @@
 // editor never waits for an end that cannot come).
 //
 // Thread safety: main thread only.
-#include "PreviewPlayer.h"
+#include "screens/PreviewPlayer.h"
 
 #include <map>
 #include <memory>

@@ -17,11 +17,11 @@
 // Main thread only. The cut's notification may arrive on a worker thread;
 // its handling is moved to the main thread first. Files are opened on the
 // asset's loading thread, never on the main thread.
-#include "AudioEffectsHelper.h"
-#include "DocumentsLock.h"
-#include "ExportViewController.h"
-#include "LoudnessGain.h"
-#include "SegmentPlayback.h"
+#include "pipeline/AudioEffectsHelper.h"
+#include "platform/core/DocumentsLock.h"
+#include "platform/media/LoudnessGain.h"
+#include "screens/ExportViewController.h"
+#include "screens/SegmentPlayback.h"
 
 #include <QString>
 #include <QTimer>

@@ -1,13 +1,13 @@
-#include "ExportViewController.h"
+#include "screens/ExportViewController.h"
 
-#include "AVAssetExportSession.h"
-#include "Appirater.h"
-#include "AudioExporterFor3G.h"
-#include "DBHelper.h"
-#include "MainThread.h"
-#include "NSTimer.h"
-#include "ProgressValueArray.h"
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
+#include "pipeline/AudioExporterFor3G.h"
+#include "pipeline/ProgressValueArray.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/NSTimer.h"
+#include "platform/media/AVAssetExportSession.h"
+#include "rating/Appirater.h"
+#include "ringtones/DBHelper.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -12,8 +12,8 @@
 // one older than what is shown (the timer reads the live status and can be
 // ahead) is dropped, and a final state ("done", "failed", "cancelled") is
 // never left for a running one.
-#include "ExportObserver.h"
-#include "RingtoneWaysOut.h"
+#include "pipeline/ExportObserver.h"
+#include "screens/RingtoneWaysOut.h"
 
 #include <QImage>
 #include <QObject>

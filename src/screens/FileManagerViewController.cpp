@@ -1,10 +1,10 @@
-#include "FileManagerViewController.h"
+#include "screens/FileManagerViewController.h"
 
-#include "DBHelper.h"
-#include "Log.h"
-#include "MainThread.h"
-#include "Ringtone.h"
-#include "StoredRingtoneText.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "ringtones/DBHelper.h"
+#include "ringtones/Ringtone.h"
+#include "screens/StoredRingtoneText.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -6,9 +6,9 @@
 // opening the player for a row; the back action.
 //
 // Main thread only. All store access goes through the one store context.
-#include "NSFetchedResultsController.h"
-#include "NSPersistentStoreWatcher.h"
-#include "PlayViewController.h"
+#include "platform/store/NSFetchedResultsController.h"
+#include "platform/store/NSPersistentStoreWatcher.h"
+#include "screens/PlayViewController.h"
 
 #include <QByteArray>
 #include <QObject>

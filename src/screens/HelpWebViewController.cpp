@@ -1,9 +1,9 @@
-#include "HelpWebViewController.h"
+#include "screens/HelpWebViewController.h"
 
-#include "LocalizedStrings.h"
-#include "Log.h"
-#include "MainThread.h"
-#include "Paths.h"
+#include "platform/core/LocalizedStrings.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/Paths.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -6,7 +6,7 @@
 // only a remote page is refused while the Internet is unreachable.
 //
 // Main thread only.
-#include "Reachability.h"
+#include "rating/Reachability.h"
 
 #include <QString>
 #include <QUrl>

@@ -1,16 +1,16 @@
-#include "MainViewController.h"
+#include "screens/MainViewController.h"
 
-#include "AVAudioSession.h"
-#include "AVURLAsset.h"
-#include "LocalizedStrings.h"
-#include "Log.h"
-#include "MPMediaItem.h"
-#include "MPMediaLibrary.h"
-#include "MainThread.h"
-#include "Paths.h"
-#include "Ringtune.h"
-#include "TypedTime.h"
-#include "WorkingRingtuneFactory.h"
+#include "editor/Ringtune.h"
+#include "editor/TypedTime.h"
+#include "platform/audio/AVAudioSession.h"
+#include "platform/core/LocalizedStrings.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/Paths.h"
+#include "platform/media/AVURLAsset.h"
+#include "platform/musiclibrary/MPMediaItem.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "screens/WorkingRingtuneFactory.h"
 
 #include <QPointer>
 #include <cmath>

@@ -9,14 +9,14 @@
 //
 // Thread safety: main thread only, with a QCoreApplication. Asynchronous
 // work (loading, the cut, the engine) reports back on the main thread.
-#include "EditorControls.h"
-#include "EditorFlows.h"
-#include "ExportViewController.h"
-#include "GenericHelper.h"
-#include "MainView.h"
-#include "PreviewPlayer.h"
-#include "RecorderViewController.h"
-#include "SongWaveform.h"
+#include "editor/EditorControls.h"
+#include "editor/GenericHelper.h"
+#include "screens/EditorFlows.h"
+#include "screens/ExportViewController.h"
+#include "screens/MainView.h"
+#include "screens/PreviewPlayer.h"
+#include "screens/RecorderViewController.h"
+#include "screens/SongWaveform.h"
 
 #include <QDateTime>
 #include <QImage>

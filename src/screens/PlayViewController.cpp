@@ -1,12 +1,12 @@
-#include "PlayViewController.h"
+#include "screens/PlayViewController.h"
 
-#include "DBHelper.h"
-#include "LocalizedStrings.h"
-#include "Log.h"
-#include "MainThread.h"
-#include "Paths.h"
-#include "Ringtone.h"
-#include "StoredRingtoneText.h"
+#include "platform/core/LocalizedStrings.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/Paths.h"
+#include "ringtones/DBHelper.h"
+#include "ringtones/Ringtone.h"
+#include "screens/StoredRingtoneText.h"
 
 #include <QDir>
 #include <QFileInfo>

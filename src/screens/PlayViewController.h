@@ -5,8 +5,8 @@
 // the finish delegate, which dismisses the screen.
 //
 // Main thread only.
-#include "RingtoneFilePlayer.h"
-#include "RingtoneWaysOut.h"
+#include "screens/RingtoneFilePlayer.h"
+#include "screens/RingtoneWaysOut.h"
 
 #include <QImage>
 #include <QObject>

@@ -6,8 +6,8 @@
 // instance.
 //
 // Thread safety: main thread only. Observers are called on the main thread.
-#include "AVURLAsset.h"
-#include "CMTime.h"
+#include "platform/core/CMTime.h"
+#include "platform/media/AVURLAsset.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,11 +1,11 @@
-#include "RecorderViewController.h"
+#include "screens/RecorderViewController.h"
 
-#include "AVAudioSession.h"
-#include "CoreAudioTypes.h"
-#include "GenericHelper.h"
-#include "Log.h"
-#include "MainThread.h"
-#include "Paths.h"
+#include "editor/GenericHelper.h"
+#include "platform/audio/AVAudioSession.h"
+#include "platform/audiofile/CoreAudioTypes.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/Paths.h"
 
 #include <QFile>
 

@@ -6,7 +6,7 @@
 // appeared. What it shows is kept as plain state for a view to draw.
 //
 // Main thread only: actions, timer and recorder callbacks.
-#include "AVAudioRecorder.h"
+#include "platform/audio/AVAudioRecorder.h"
 
 #include <QObject>
 #include <QString>

@@ -5,7 +5,7 @@
 //
 // Main thread only; the finish handler runs on the main thread from the event
 // loop and may drop the player.
-#include "NSError.h"
+#include "platform/core/NSError.h"
 
 #include <QUrl>
 #include <functional>

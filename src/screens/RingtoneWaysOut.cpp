@@ -1,11 +1,11 @@
-#include "RingtoneWaysOut.h"
+#include "screens/RingtoneWaysOut.h"
 
-#include "DesktopFileManager.h"
-#include "LocalizedStrings.h"
-#include "Log.h"
-#include "MainThread.h"
-#include "UserDefaults.h"
-#include "WorkerThreads.h"
+#include "platform/core/LocalizedStrings.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/core/WorkerThreads.h"
+#include "platform/desktop/DesktopFileManager.h"
 
 #include <QDir>
 #include <QFile>

@@ -8,8 +8,8 @@
 //
 // Main thread only. Copies are written on a worker; the answers of the
 // file manager and of KDE Connect come back on the main thread.
-#include "PhoneLink.h"
-#include "RingtoneCopyWriter.h"
+#include "platform/desktop/PhoneLink.h"
+#include "platform/media/RingtoneCopyWriter.h"
 
 #include <QList>
 #include <QObject>

@@ -3,9 +3,9 @@
 // the processed file with the fade envelope attached, and the stretched
 // range R. A preview seeks to R's start and stops at its end; an export cuts
 // R with the same envelope.
-#include "AVAudioMix.h"
-#include "AVURLAsset.h"
-#include "CMTime.h"
+#include "platform/core/CMTime.h"
+#include "platform/media/AVAudioMix.h"
+#include "platform/media/AVURLAsset.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
-#include "SongWaveform.h"
+#include "screens/SongWaveform.h"
 
-#include "Log.h"
-#include "MPMediaItem.h"
-#include "MPMediaLibrary.h"
+#include "platform/core/Log.h"
+#include "platform/musiclibrary/MPMediaItem.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -7,7 +7,7 @@
 // of the one before.
 //
 // Main thread only.
-#include "WaveformLoader.h"
+#include "platform/media/WaveformLoader.h"
 
 #include <QString>
 #include <QUrl>

@@ -1,7 +1,7 @@
-#include "StartViewController.h"
+#include "screens/StartViewController.h"
 
-#include "LocalizedStrings.h"
-#include "MainThread.h"
+#include "platform/core/LocalizedStrings.h"
+#include "platform/core/MainThread.h"
 
 namespace quorvel {
 

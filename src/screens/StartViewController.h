@@ -4,7 +4,7 @@
 // never closes the picker on a choice: its presenter closes both.
 //
 // Main thread only.
-#include "MPMediaPickerControllerDelegate.h"
+#include "platform/musiclibrary/MPMediaPickerControllerDelegate.h"
 
 #include <QString>
 

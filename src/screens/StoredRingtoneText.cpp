@@ -1,6 +1,6 @@
-#include "StoredRingtoneText.h"
+#include "screens/StoredRingtoneText.h"
 
-#include "Ringtone.h"
+#include "ringtones/Ringtone.h"
 
 namespace quorvel {
 

@@ -1,7 +1,7 @@
-#include "WorkingRingtuneFactory.h"
+#include "screens/WorkingRingtuneFactory.h"
 
-#include "LocalizedStrings.h"
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
+#include "platform/core/LocalizedStrings.h"
 
 #include <QFileInfo>
 

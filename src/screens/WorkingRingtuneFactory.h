@@ -2,7 +2,7 @@
 // The one place that makes a working ringtone from a pick: a library song,
 // or the microphone recording. The editor then copies its speed and pitch
 // positions into it.
-#include "MPMediaItem.h"
+#include "platform/musiclibrary/MPMediaItem.h"
 
 #include <QDateTime>
 #include <QImage>

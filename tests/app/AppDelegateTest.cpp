@@ -1,9 +1,9 @@
-#include "Appirater.h"
-#include "DBHelper.h"
-#include "Paths.h"
-#include "QuorvelAppDelegate.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
+#include "app/QuorvelAppDelegate.h"
+#include "platform/core/Paths.h"
+#include "platform/core/UserDefaults.h"
+#include "rating/Appirater.h"
+#include "ringtones/DBHelper.h"
 
 #include <QDate>
 #include <QDir>

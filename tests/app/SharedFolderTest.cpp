@@ -2,11 +2,11 @@
 // for their start-up (and gives up, touching nothing, after its timeout), a
 // return to the foreground never waits, and flag rows left by two start-ups
 // at once are settled without a second migration.
-#include "Appirater.h"
-#include "DocumentsLock.h"
-#include "QuorvelAppDelegate.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
+#include "app/QuorvelAppDelegate.h"
+#include "platform/core/DocumentsLock.h"
+#include "platform/core/UserDefaults.h"
+#include "rating/Appirater.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
-#include "CMTime.h"
-#include "LocalizedStrings.h"
-#include "Log.h"
-#include "OSStatus.h"
-#include "NotificationCenter.h"
-#include "Paths.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
+#include "platform/core/CMTime.h"
+#include "platform/core/LocalizedStrings.h"
+#include "platform/core/Log.h"
+#include "platform/core/NotificationCenter.h"
+#include "platform/core/OSStatus.h"
+#include "platform/core/Paths.h"
+#include "platform/core/UserDefaults.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -125,7 +125,7 @@ TEST(UserDefaults, ValuesPersistInTheApplicationHome) {
     d.reload();
 }
 
-#include "NSTimer.h"
+#include "platform/core/NSTimer.h"
 
 TEST(NSTimer, RepeatsUntilInvalidatedAndCarriesItsUserInfo) {
     int ticks = 0;

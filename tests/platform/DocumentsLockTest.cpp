@@ -1,9 +1,9 @@
 // The lock between programs on one documents folder: one holder at a time,
 // freed by the kernel when a holder dies, and a clear reason when the lock
 // file cannot be had at all.
-#include "DocumentsLock.h"
-#include "Paths.h"
+#include "platform/core/DocumentsLock.h"
 #include "TestSupport.h"
+#include "platform/core/Paths.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 // The XDG folders and the one-time move of files from the places older
 // versions used.
-#include "FolderMigration.h"
-#include "Paths.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
+#include "platform/core/FolderMigration.h"
+#include "platform/core/Paths.h"
+#include "platform/core/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // Work handed to the main thread for a receiver: it runs there, in the order
 // it was posted, and never once its receiver is gone.
-#include "MainThread.h"
+#include "platform/core/MainThread.h"
 #include "TestSupport.h"
-#include "WorkerThreads.h"
+#include "platform/core/WorkerThreads.h"
 
 #include <QCoreApplication>
 #include <QThread>

@@ -1,8 +1,8 @@
 // The owner of the program's worker threads, and handing work to a main
 // thread that is not there.
-#include "MainThread.h"
-#include "WorkerGroup.h"
-#include "WorkerThreads.h"
+#include "platform/core/WorkerThreads.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/WorkerGroup.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "HostileCorpus.h"
 
-#include "OSStatus.h"
 #include "PlayableCorpus.h"
 #include "SampleFiles.h"
+#include "platform/core/OSStatus.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "SampleFiles.h"
 
-#include "AVAssetExportSession.h"
-#include "AudioBuffers.h"
-#include "EAFWrite.h"
+#include "pipeline/AudioBuffers.h"
+#include "pipeline/EAFWrite.h"
+#include "platform/media/AVAssetExportSession.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "SeedCorpus.h"
 
-#include "OSStatus.h"
 #include "SampleFiles.h"
+#include "platform/core/OSStatus.h"
 
 #include <QDir>
 #include <cstdio>

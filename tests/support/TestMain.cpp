@@ -4,7 +4,7 @@
 // that check what happens then).
 #include "LeakSuppressions.h"
 #include "TestSupport.h"
-#include "WorkerThreads.h"
+#include "platform/core/WorkerThreads.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>

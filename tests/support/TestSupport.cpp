@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "DocumentsLock.h"
+#include "platform/core/DocumentsLock.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

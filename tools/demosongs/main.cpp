@@ -4,9 +4,9 @@
 // preset), tagged with title, artist and a cover picture.
 //
 //   quorvel-demo-songs <output folder>
-#include "AVAssetExportSession.h"
-#include "SongFileWriter.h"
 #include "DemoSynth.h"
+#include "platform/media/AVAssetExportSession.h"
+#include "platform/media/SongFileWriter.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 // from naming a header of a layer above it. This tool does: it reads the
 // layer graph the configure step writes (build/layers.txt: each target's
 // kind, name, folder and the project targets it links), walks the .cpp and .h
-// files of every folder in it and fails on
+// files (and the .ui layouts' <header> names) of every folder in it and fails on
 //   - an include of a layer's header by a file whose target neither is that
 //     layer nor reaches it through the targets it links;
 //   - an include of a header under src/ by any name but its path from src/.
@@ -45,20 +45,16 @@ std::vector<std::string> split(const std::string& text, char separator) {
 
 bool readGraph(const fs::path& file, const fs::path& sourceDir, std::map<std::string, Layer>& layers) {
     std::ifstream in(file);
-    if (!in)
-        return false;
+    if (!in) return false;
     std::string line;
     while (std::getline(in, line)) {
         std::vector<std::string> fields = split(line, '\t');
-        if (fields.size() < 2)
-            continue;
+        if (fields.size() < 2) continue;
         Layer layer;
         layer.kind = fields[0];
         layer.name = fields[1];
-        if (fields.size() > 2 && !fields[2].empty())
-            layer.dir = (sourceDir / fields[2]).lexically_normal();
-        if (fields.size() > 3)
-            layer.deps = split(fields[3], ';');
+        if (fields.size() > 2 && !fields[2].empty()) layer.dir = (sourceDir / fields[2]).lexically_normal();
+        if (fields.size() > 3) layer.deps = split(fields[3], ';');
         layers[layer.name] = layer;
     }
     return true;
@@ -72,11 +68,9 @@ std::set<std::string> reachable(const std::map<std::string, Layer>& layers, cons
         const std::string name = queue.back();
         queue.pop_back();
         const auto found = layers.find(name);
-        if (found == layers.end())
-            continue;
+        if (found == layers.end()) continue;
         for (const std::string& dep : found->second.deps)
-            if (seen.insert(dep).second)
-                queue.push_back(dep);
+            if (seen.insert(dep).second) queue.push_back(dep);
     }
     return seen;
 }
@@ -101,8 +95,7 @@ class LayerCheck {
     LayerCheck(std::map<std::string, Layer> layers, fs::path sourceDir)
         : layers_(std::move(layers)), sourceDir_(std::move(sourceDir)), srcRoot_(sourceDir_ / "src") {
         for (const auto& [name, layer] : layers_) {
-            if (layer.kind != "library" || layer.dir.empty())
-                continue;
+            if (layer.kind != "library" || layer.dir.empty()) continue;
             layerDirs_.push_back(layer.dir);
             for (const fs::path& header : filesOf(layer.dir, {".h"}))
                 owners_[header] = name;
@@ -113,10 +106,9 @@ class LayerCheck {
     int run() {
         int violations = 0;
         for (const auto& [name, layer] : layers_) {
-            if (layer.dir.empty())
-                continue;
+            if (layer.dir.empty()) continue;
             const std::set<std::string> allowed = reachable(layers_, name);
-            for (const fs::path& file : filesOf(layer.dir, {".cpp", ".h"})) {
+            for (const fs::path& file : filesOf(layer.dir, {".cpp", ".h", ".ui"})) {
                 ++files_;
                 violations += checkFile(file, layer, allowed);
             }
@@ -128,36 +120,43 @@ class LayerCheck {
 
   private:
     int checkFile(const fs::path& file, const Layer& layer, const std::set<std::string>& allowed) const {
+        // A layout names the headers of its custom widgets, which its generated code includes.
         static const std::regex include(R"(^\s*#\s*include\s*"([^"]+)\")");
+        static const std::regex layoutHeader(R"(<header>([^<]+)</header>)");
+        const std::regex& pattern = file.extension() == ".ui" ? layoutHeader : include;
         std::ifstream in(file);
         std::string line;
         int number = 0, violations = 0;
         while (std::getline(in, line)) {
             ++number;
-            std::smatch match;
-            if (!std::regex_search(line, match, include))
-                continue;
-            const std::string name = match[1];
-            const fs::path header = resolve(file.parent_path(), name);
-            if (header.empty())
-                continue; // not a project header: generated (ui_*.h), a test's own helper
             const std::string where = file.lexically_relative(sourceDir_).generic_string() + ":" +
-                                      std::to_string(number) + ": #include \"" + name + "\"";
-            const auto owner = owners_.find(header);
-            if (owner != owners_.end() && !allowed.count(owner->second)) {
-                std::printf("%s: a header of %s, which %s does not link (it may include its own headers and "
-                            "those of the layers it links: %s)\n",
-                            where.c_str(), owner->second.c_str(), layer.name.c_str(), depsOf(layer).c_str());
-                ++violations;
-            }
-            const std::string rooted = header.lexically_relative(srcRoot_).generic_string();
-            if (isUnder(header, srcRoot_) && name != rooted) {
-                std::printf("%s: a header of %s named without its path from src/ (the one include root): "
-                            "write #include \"%s\"\n",
-                            where.c_str(), owner != owners_.end() ? owner->second.c_str() : "src/",
-                            rooted.c_str());
-                ++violations;
-            }
+                                      std::to_string(number) + ": #include \"";
+            for (std::sregex_iterator match(line.begin(), line.end(), pattern), end; match != end; ++match)
+                violations +=
+                    checkInclude(where + (*match)[1].str() + "\"", file, (*match)[1], layer, allowed);
+        }
+        return violations;
+    }
+
+    int checkInclude(const std::string& where, const fs::path& file, const std::string& name,
+                     const Layer& layer, const std::set<std::string>& allowed) const {
+        const fs::path header = resolve(file.parent_path(), name);
+        if (header.empty()) return 0; // not a project header: generated (ui_*.h), a test's own helper
+        int violations = 0;
+        const auto owner = owners_.find(header);
+        if (owner != owners_.end() && !allowed.count(owner->second)) {
+            std::printf("%s: a header of %s, which %s does not link (it may include its own headers and "
+                        "those of the layers it links: %s)\n",
+                        where.c_str(), owner->second.c_str(), layer.name.c_str(), depsOf(layer).c_str());
+            ++violations;
+        }
+        const std::string rooted = header.lexically_relative(srcRoot_).generic_string();
+        if (isUnder(header, srcRoot_) && name != rooted) {
+            std::printf("%s: a header of %s named without its path from src/ (the one include root): "
+                        "write #include \"%s\"\n",
+                        where.c_str(), owner != owners_.end() ? owner->second.c_str() : "src/",
+                        rooted.c_str());
+            ++violations;
         }
         return violations;
     }
@@ -168,8 +167,7 @@ class LayerCheck {
             for (const fs::path& dir : layerDirs_)
                 candidates.push_back(dir / name);
         for (const fs::path& candidate : candidates)
-            if (fs::is_regular_file(candidate))
-                return candidate.lexically_normal();
+            if (fs::is_regular_file(candidate)) return candidate.lexically_normal();
         return {};
     }
 

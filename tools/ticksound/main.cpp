@@ -3,7 +3,7 @@
 // and a fast exponential decay, ending in exact silence.
 //
 // Usage: quorvel-tick-sound OUTPUT.wav
-#include "WavRecordingFile.h"
+#include "platform/audio/WavRecordingFile.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "AacEncoder.h"
+#include "platform/aac/AacEncoder.h"
 
-#include "FFmpegHandles.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -1,4 +1,4 @@
-#include "AudioFormat.h"
+#include "platform/aac/AudioFormat.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

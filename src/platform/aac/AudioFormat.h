@@ -7,7 +7,7 @@
 // environment sets QUORVEL_NO_HARDWARE_AAC=1 (a machine without one).
 //
 // Thread safety: every function may be called from any thread.
-#include "OSStatus.h"
+#include "platform/core/OSStatus.h"
 
 #include <cstdint>
 

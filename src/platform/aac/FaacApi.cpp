@@ -1,4 +1,4 @@
-#include "FaacApi.h"
+#include "platform/aac/FaacApi.h"
 
 #include <climits>
 

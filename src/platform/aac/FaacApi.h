@@ -2,7 +2,7 @@
 // The FAAC-style steps of the ringtone writer, over AacEncoder: open with a
 // sample rate and channel count, adjust the configuration, fetch the
 // decoder-specific information, encode frame by frame, close.
-#include "AacEncoder.h"
+#include "platform/aac/AacEncoder.h"
 
 #include <memory>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "Mp4AudioWriter.h"
+#include "platform/aac/Mp4AudioWriter.h"
 
-#include "FFmpegHandles.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
 
 #include <algorithm>
 #include <vector>

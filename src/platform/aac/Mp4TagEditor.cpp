@@ -1,4 +1,4 @@
-#include "Mp4TagEditor.h"
+#include "platform/aac/Mp4TagEditor.h"
 
 #include <QFile>
 #include <taglib/mp4file.h>

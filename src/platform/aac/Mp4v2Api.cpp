@@ -1,4 +1,4 @@
-#include "Mp4v2Api.h"
+#include "platform/aac/Mp4v2Api.h"
 
 #include <QFile>
 #include <cstdio>

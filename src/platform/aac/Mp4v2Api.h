@@ -3,8 +3,8 @@
 // scales, add the AAC track and its decoder configuration, write one sample
 // per frame, close; and modify an existing file's tags in place.
 // Over Mp4AudioWriter (writing) and Mp4TagEditor (tags).
-#include "Mp4AudioWriter.h"
-#include "Mp4TagEditor.h"
+#include "platform/aac/Mp4AudioWriter.h"
+#include "platform/aac/Mp4TagEditor.h"
 
 #include <QString>
 #include <cstdint>

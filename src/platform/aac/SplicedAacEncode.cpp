@@ -1,4 +1,4 @@
-#include "SplicedAacEncode.h"
+#include "platform/aac/SplicedAacEncode.h"
 
 #include <algorithm>
 #include <cmath>

@@ -14,7 +14,7 @@
 //
 // Thread safety: one object is used by one thread; run() starts and joins the
 // second half's thread itself.
-#include "AacEncoder.h"
+#include "platform/aac/AacEncoder.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,11 +1,11 @@
-#include "AVAudioPlayer.h"
+#include "platform/audio/AVAudioPlayer.h"
 
-#include "AudioErrors.h"
-#include "AudioOutput.h"
-#include "AudioStatus.h"
-#include "Log.h"
-#include "MainThread.h"
-#include "PlaybackStream.h"
+#include "platform/audio/AudioErrors.h"
+#include "platform/audio/AudioOutput.h"
+#include "platform/audio/PlaybackStream.h"
+#include "platform/audiofile/AudioStatus.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
 
 #include <QFileInfo>
 

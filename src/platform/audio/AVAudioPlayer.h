@@ -5,7 +5,7 @@
 //
 // Thread safety: main thread only; the delegate is called on the main thread,
 // from the event loop, and may drop the player.
-#include "NSError.h"
+#include "platform/core/NSError.h"
 
 #include <QUrl>
 #include <memory>

@@ -1,13 +1,13 @@
-#include "AVAudioRecorder.h"
+#include "platform/audio/AVAudioRecorder.h"
 
-#include "AudioErrors.h"
-#include "AudioSystem.h"
-#include "CoreAudioTypes.h"
-#include "Log.h"
-#include "MainThread.h"
-#include "NSTimer.h"
-#include "RecordingSession.h"
-#include "SdlCaptureDevice.h"
+#include "platform/audio/AudioErrors.h"
+#include "platform/audio/AudioSystem.h"
+#include "platform/audio/RecordingSession.h"
+#include "platform/audio/SdlCaptureDevice.h"
+#include "platform/audiofile/CoreAudioTypes.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/NSTimer.h"
 
 #include <QFileInfo>
 #include <cmath>

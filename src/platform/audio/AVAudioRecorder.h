@@ -13,7 +13,7 @@
 // at once, as it cannot resume on a device that is gone).
 //
 // Thread safety: main thread only.
-#include "NSError.h"
+#include "platform/core/NSError.h"
 
 #include <QUrl>
 #include <QVariantMap>

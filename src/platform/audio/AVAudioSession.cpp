@@ -1,8 +1,8 @@
-#include "AVAudioSession.h"
+#include "platform/audio/AVAudioSession.h"
 
-#include "AudioErrors.h"
-#include "AudioOutput.h"
-#include "AudioSystem.h"
+#include "platform/audio/AudioErrors.h"
+#include "platform/audio/AudioOutput.h"
+#include "platform/audio/AudioSystem.h"
 
 namespace quorvel {
 

@@ -5,7 +5,7 @@
 // being recorded.
 //
 // Thread safety: main thread only.
-#include "NSError.h"
+#include "platform/core/NSError.h"
 
 #include <QString>
 

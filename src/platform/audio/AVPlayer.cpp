@@ -1,11 +1,11 @@
-#include "AVPlayer.h"
+#include "platform/audio/AVPlayer.h"
 
-#include "AudioOutput.h"
-#include "Log.h"
-#include "MainThread.h"
-#include "NSTimer.h"
-#include "NotificationCenter.h"
-#include "PlaybackStream.h"
+#include "platform/audio/AudioOutput.h"
+#include "platform/audio/PlaybackStream.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/NSTimer.h"
+#include "platform/core/NotificationCenter.h"
 
 #include <cmath>
 #include <map>

@@ -13,9 +13,9 @@
 // Thread safety: main thread only (as the items are). Decoding runs ahead on
 // a worker of the player's own; a seek or a new item stops the old worker,
 // which is never more than one packet's decoding from stopping.
-#include "AVURLAsset.h"
-#include "CMTime.h"
-#include "NSError.h"
+#include "platform/core/CMTime.h"
+#include "platform/core/NSError.h"
+#include "platform/media/AVURLAsset.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "AudioErrors.h"
+#include "platform/audio/AudioErrors.h"
 
 namespace quorvel {
 

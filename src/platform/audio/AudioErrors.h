@@ -2,8 +2,8 @@
 // Errors of the audio services in the platform's shape: a status code in the
 // OSStatus domain, with the description also in the user info, so that logs
 // that print the user info say what went wrong.
-#include "NSError.h"
-#include "OSStatus.h"
+#include "platform/core/NSError.h"
+#include "platform/core/OSStatus.h"
 
 #include <QString>
 

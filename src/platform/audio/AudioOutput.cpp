@@ -1,9 +1,9 @@
-#include "AudioOutput.h"
+#include "platform/audio/AudioOutput.h"
 
-#include "AudioRenderer.h"
-#include "AudioSystem.h"
-#include "Log.h"
-#include "NotificationCenter.h"
+#include "platform/audio/AudioRenderer.h"
+#include "platform/audio/AudioSystem.h"
+#include "platform/core/Log.h"
+#include "platform/core/NotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QTimer>

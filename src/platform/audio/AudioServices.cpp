@@ -1,7 +1,7 @@
-#include "AudioServices.h"
+#include "platform/audio/AudioServices.h"
 
-#include "CoreAudioTypes.h"
-#include "SystemSound.h"
+#include "platform/audio/SystemSound.h"
+#include "platform/audiofile/CoreAudioTypes.h"
 
 #include <map>
 #include <memory>

@@ -3,7 +3,7 @@
 // else plays (the editor's tick). A sound is decoded when it is registered.
 //
 // Thread safety: main thread only.
-#include "OSStatus.h"
+#include "platform/core/OSStatus.h"
 
 #include <QUrl>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "AudioSystem.h"
+#include "platform/audio/AudioSystem.h"
 
-#include "Log.h"
+#include "platform/core/Log.h"
 
 #include <SDL.h>
 

@@ -1,11 +1,11 @@
-#include "PlaybackStream.h"
+#include "platform/audio/PlaybackStream.h"
 
-#include "AssetExportJob.h"
-#include "AudioErrors.h"
-#include "AudioOutput.h"
-#include "SegmentDecoder.h"
-#include "SpscRingBuffer.h"
-#include "WakeSignal.h"
+#include "platform/audio/AudioErrors.h"
+#include "platform/audio/AudioOutput.h"
+#include "platform/audio/SpscRingBuffer.h"
+#include "platform/audio/WakeSignal.h"
+#include "platform/media/AssetExportJob.h"
+#include "platform/media/SegmentDecoder.h"
 
 #include <algorithm>
 #include <cmath>

@@ -8,10 +8,10 @@
 //
 // Thread safety: open, setEndTime, the destructor and the queries on the main
 // thread; render() on the audio thread (see AudioRenderer).
-#include "AVAudioMix.h"
-#include "AudioRenderer.h"
-#include "CMTime.h"
-#include "NSError.h"
+#include "platform/audio/AudioRenderer.h"
+#include "platform/core/CMTime.h"
+#include "platform/core/NSError.h"
+#include "platform/media/AVAudioMix.h"
 
 #include <QString>
 #include <atomic>

@@ -1,7 +1,7 @@
-#include "RecordingSession.h"
+#include "platform/audio/RecordingSession.h"
 
-#include "AudioErrors.h"
-#include "CoreAudioTypes.h"
+#include "platform/audio/AudioErrors.h"
+#include "platform/audiofile/CoreAudioTypes.h"
 
 #include <algorithm>
 

@@ -5,11 +5,11 @@
 //
 // Thread safety: push() on the capture thread (never blocks); everything
 // else on the thread that started the session.
-#include "AudioCaptureDevice.h"
-#include "NSError.h"
-#include "SpscRingBuffer.h"
-#include "WakeSignal.h"
-#include "WavRecordingFile.h"
+#include "platform/audio/AudioCaptureDevice.h"
+#include "platform/audio/SpscRingBuffer.h"
+#include "platform/audio/WakeSignal.h"
+#include "platform/audio/WavRecordingFile.h"
+#include "platform/core/NSError.h"
 
 #include <QString>
 #include <atomic>

@@ -1,7 +1,7 @@
-#include "SdlCaptureDevice.h"
+#include "platform/audio/SdlCaptureDevice.h"
 
-#include "AudioErrors.h"
-#include "AudioSystem.h"
+#include "platform/audio/AudioErrors.h"
+#include "platform/audio/AudioSystem.h"
 
 #include <SDL.h>
 

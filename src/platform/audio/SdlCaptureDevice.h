@@ -4,8 +4,8 @@
 // from SDL's capture thread; closing joins that thread.
 //
 // Thread safety: open, isLost and the destructor on the main thread.
-#include "AudioCaptureDevice.h"
-#include "NSError.h"
+#include "platform/audio/AudioCaptureDevice.h"
+#include "platform/core/NSError.h"
 
 #include <memory>
 

@@ -1,12 +1,12 @@
-#include "SystemSound.h"
+#include "platform/audio/SystemSound.h"
 
-#include "AssetExportJob.h"
-#include "AudioOutput.h"
-#include "AudioRenderer.h"
-#include "AudioStatus.h"
-#include "CoreAudioTypes.h"
-#include "Log.h"
-#include "SegmentDecoder.h"
+#include "platform/audio/AudioOutput.h"
+#include "platform/audio/AudioRenderer.h"
+#include "platform/audiofile/AudioStatus.h"
+#include "platform/audiofile/CoreAudioTypes.h"
+#include "platform/core/Log.h"
+#include "platform/media/AssetExportJob.h"
+#include "platform/media/SegmentDecoder.h"
 
 #include <QFileInfo>
 #include <algorithm>

@@ -3,7 +3,7 @@
 // Each play() starts a voice of its own, so quick repeats overlap.
 //
 // Thread safety: main thread only.
-#include "OSStatus.h"
+#include "platform/core/OSStatus.h"
 
 #include <QString>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "WakeSignal.h"
+#include "platform/audio/WakeSignal.h"
 
 #include <SDL.h>
 #include <thread>

@@ -1,4 +1,4 @@
-#include "WavRecordingFile.h"
+#include "platform/audio/WavRecordingFile.h"
 
 #include <QtEndian>
 #include <cstring>

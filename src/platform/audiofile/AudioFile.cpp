@@ -1,6 +1,6 @@
-#include "AudioFile.h"
+#include "platform/audiofile/AudioFile.h"
 
-#include "AudioFileEncoder.h"
+#include "platform/audiofile/AudioFileEncoder.h"
 
 namespace quorvel {
 

@@ -2,7 +2,7 @@
 // The audio file service: creating an audio file of a container type and data
 // format, and closing it. Data goes in through an extended audio file that
 // wraps the file (ExtAudioFileWrapAudioFileID).
-#include "CoreAudioTypes.h"
+#include "platform/audiofile/CoreAudioTypes.h"
 
 #include <QUrl>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "AudioFileDecoder.h"
+#include "platform/audiofile/AudioFileDecoder.h"
 
-#include "AudioStatus.h"
+#include "platform/audiofile/AudioStatus.h"
 
 extern "C" {
 #include <libavutil/opt.h>

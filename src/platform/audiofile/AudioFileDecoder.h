@@ -2,8 +2,8 @@
 // The reading side of an extended audio file: demuxes and decodes one audio
 // stream and converts it to the client format (interleaved 16-bit integers or
 // 32-bit floats at any rate and channel count). Used by one thread at a time.
-#include "CoreAudioTypes.h"
-#include "FFmpegHandles.h"
+#include "platform/audiofile/CoreAudioTypes.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
 
 #include <QString>
 #include <memory>

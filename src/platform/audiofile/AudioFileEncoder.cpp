@@ -1,6 +1,6 @@
-#include "AudioFileEncoder.h"
+#include "platform/audiofile/AudioFileEncoder.h"
 
-#include "AudioStatus.h"
+#include "platform/audiofile/AudioStatus.h"
 
 #include <QFile>
 #include <algorithm>

@@ -3,8 +3,8 @@
 // the encoder for its data format. Takes frames in the encoder's own sample
 // format; the writing wrapper (ExtAudioFileWriter) converts client samples.
 // Used by one thread at a time.
-#include "CoreAudioTypes.h"
-#include "FFmpegHandles.h"
+#include "platform/audiofile/CoreAudioTypes.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
 
 #include <QString>
 #include <memory>

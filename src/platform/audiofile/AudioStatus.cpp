@@ -1,6 +1,6 @@
-#include "AudioStatus.h"
+#include "platform/audiofile/AudioStatus.h"
 
-#include "FFmpegHandles.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
 
 #include <cerrno>
 #include <cstring>

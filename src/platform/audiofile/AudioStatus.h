@@ -1,6 +1,6 @@
 #pragma once
 // Translation of FFmpeg's error numbers into the platform's status codes.
-#include "CoreAudioTypes.h"
+#include "platform/audiofile/CoreAudioTypes.h"
 
 #include <QString>
 

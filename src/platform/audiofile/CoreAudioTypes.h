@@ -1,7 +1,7 @@
 #pragma once
 // The platform's C-style audio types, constants and status codes, so that code
 // above this layer reads like it does on the phone.
-#include "OSStatus.h"
+#include "platform/core/OSStatus.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "ExtAudioFile.h"
+#include "platform/audiofile/ExtAudioFile.h"
 
-#include "AudioFileDecoder.h"
-#include "ExtAudioFileWriter.h"
+#include "platform/audiofile/AudioFileDecoder.h"
+#include "platform/audiofile/ExtAudioFileWriter.h"
 
 #include <cstring>
 

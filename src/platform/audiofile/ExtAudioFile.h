@@ -3,8 +3,8 @@
 // client PCM format of the caller's choosing (rate, channels, 16-bit integer
 // or 32-bit float), and writes client PCM into a file made by the audio file
 // service. One handle is used by one thread at a time.
-#include "AudioFile.h"
-#include "CoreAudioTypes.h"
+#include "platform/audiofile/AudioFile.h"
+#include "platform/audiofile/CoreAudioTypes.h"
 
 #include <QUrl>
 #include <memory>

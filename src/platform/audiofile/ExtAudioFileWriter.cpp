@@ -1,6 +1,6 @@
-#include "ExtAudioFileWriter.h"
+#include "platform/audiofile/ExtAudioFileWriter.h"
 
-#include "AudioStatus.h"
+#include "platform/audiofile/AudioStatus.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 // integers or 32-bit floats, interleaved or not, at any rate), converts them
 // to the file's encoder format and hands whole encoder frames to the file.
 // Used by one thread at a time.
-#include "AudioFileEncoder.h"
+#include "platform/audiofile/AudioFileEncoder.h"
 
 #include <memory>
 

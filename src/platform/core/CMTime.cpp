@@ -1,4 +1,4 @@
-#include "CMTime.h"
+#include "platform/core/CMTime.h"
 
 #include <cmath>
 #include <limits>

@@ -1,6 +1,6 @@
-#include "DocumentsLock.h"
+#include "platform/core/DocumentsLock.h"
 
-#include "Paths.h"
+#include "platform/core/Paths.h"
 
 #include <QFile>
 #include <algorithm>

@@ -1,8 +1,8 @@
-#include "FolderMigration.h"
+#include "platform/core/FolderMigration.h"
 
-#include "Log.h"
-#include "Paths.h"
-#include "UserDefaults.h"
+#include "platform/core/Log.h"
+#include "platform/core/Paths.h"
+#include "platform/core/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>

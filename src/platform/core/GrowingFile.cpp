@@ -1,4 +1,4 @@
-#include "GrowingFile.h"
+#include "platform/core/GrowingFile.h"
 
 #include <QHash>
 #include <condition_variable>

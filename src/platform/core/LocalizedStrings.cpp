@@ -1,6 +1,6 @@
-#include "LocalizedStrings.h"
+#include "platform/core/LocalizedStrings.h"
 
-#include "Paths.h"
+#include "platform/core/Paths.h"
 
 #include <QCoreApplication>
 #include <QFile>

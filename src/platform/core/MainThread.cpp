@@ -1,6 +1,6 @@
-#include "MainThread.h"
+#include "platform/core/MainThread.h"
 
-#include "Log.h"
+#include "platform/core/Log.h"
 
 #include <QCoreApplication>
 #include <QThread>

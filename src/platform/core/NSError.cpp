@@ -1,4 +1,4 @@
-#include "NSError.h"
+#include "platform/core/NSError.h"
 
 #include <QStringList>
 

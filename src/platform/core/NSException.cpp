@@ -1,4 +1,4 @@
-#include "NSException.h"
+#include "platform/core/NSException.h"
 
 namespace quorvel {
 

@@ -1,4 +1,4 @@
-#include "NSTimer.h"
+#include "platform/core/NSTimer.h"
 
 #include <QTimer>
 #include <mutex>

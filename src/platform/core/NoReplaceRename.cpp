@@ -1,4 +1,4 @@
-#include "NoReplaceRename.h"
+#include "platform/core/NoReplaceRename.h"
 
 #include <QFile>
 #include <cerrno>

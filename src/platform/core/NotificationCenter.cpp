@@ -1,4 +1,4 @@
-#include "NotificationCenter.h"
+#include "platform/core/NotificationCenter.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "OSStatus.h"
+#include "platform/core/OSStatus.h"
 
 namespace quorvel {
 

@@ -1,6 +1,6 @@
-#include "TerminationSignals.h"
+#include "platform/core/TerminationSignals.h"
 
-#include "Log.h"
+#include "platform/core/Log.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

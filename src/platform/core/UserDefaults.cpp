@@ -1,6 +1,6 @@
-#include "UserDefaults.h"
+#include "platform/core/UserDefaults.h"
 
-#include "Paths.h"
+#include "platform/core/Paths.h"
 
 #include <QSettings>
 

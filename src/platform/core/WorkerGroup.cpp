@@ -1,4 +1,4 @@
-#include "WorkerGroup.h"
+#include "platform/core/WorkerGroup.h"
 
 #include <algorithm>
 

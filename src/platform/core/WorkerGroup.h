@@ -5,7 +5,7 @@
 //
 // Thread safety: every function may be called from any thread, except that
 // the destructor must not race a start().
-#include "WorkerThreads.h"
+#include "platform/core/WorkerThreads.h"
 
 #include <functional>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "WorkerThreads.h"
+#include "platform/core/WorkerThreads.h"
 
 #include <atomic>
 #include <condition_variable>

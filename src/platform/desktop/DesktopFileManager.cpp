@@ -1,6 +1,6 @@
-#include "DesktopFileManager.h"
+#include "platform/desktop/DesktopFileManager.h"
 
-#include "Log.h"
+#include "platform/core/Log.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,6 +1,6 @@
-#include "DesktopNotifier.h"
+#include "platform/desktop/DesktopNotifier.h"
 
-#include "Paths.h"
+#include "platform/core/Paths.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "PhoneLink.h"
+#include "platform/desktop/PhoneLink.h"
 
 #include <QFileInfo>
 #include <QProcess>

@@ -1,7 +1,7 @@
-#include "FFmpegHandles.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
 
-#include "GrowingFile.h"
-#include "Log.h"
+#include "platform/core/GrowingFile.h"
+#include "platform/core/Log.h"
 
 #include <QFile>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "RealFourierTransform.h"
+#include "platform/ffmpeg/RealFourierTransform.h"
 
 extern "C" {
 #include <libavutil/mem.h>

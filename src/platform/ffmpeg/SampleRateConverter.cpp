@@ -1,4 +1,4 @@
-#include "SampleRateConverter.h"
+#include "platform/ffmpeg/SampleRateConverter.h"
 
 extern "C" {
 #include <libavutil/opt.h>

@@ -7,7 +7,7 @@
 // (raising pitch, shortening).
 //
 // Threads: an object is used from one thread at a time.
-#include "FFmpegHandles.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
 
 #include <vector>
 

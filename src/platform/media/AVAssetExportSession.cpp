@@ -1,10 +1,10 @@
-#include "AVAssetExportSession.h"
+#include "platform/media/AVAssetExportSession.h"
 
-#include "AppleM4AExporter.h"
-#include "AssetExportJob.h"
-#include "FFmpegHandles.h"
-#include "PassthroughExporter.h"
-#include "WorkerThreads.h"
+#include "platform/core/WorkerThreads.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
+#include "platform/media/AppleM4AExporter.h"
+#include "platform/media/AssetExportJob.h"
+#include "platform/media/PassthroughExporter.h"
 
 #include <QFile>
 #include <QFileInfo>

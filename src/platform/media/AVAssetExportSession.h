@@ -21,10 +21,10 @@
 // exactly once, after the final status is set. The worker keeps the session
 // alive until it has finished; the thread belongs to WorkerThreads, and an
 // export still running when the program ends stops as if cancelled.
-#include "AVAudioMix.h"
-#include "AVURLAsset.h"
-#include "CMTime.h"
-#include "NSError.h"
+#include "platform/core/CMTime.h"
+#include "platform/core/NSError.h"
+#include "platform/media/AVAudioMix.h"
+#include "platform/media/AVURLAsset.h"
 
 #include <QString>
 #include <QUrl>

@@ -1,4 +1,4 @@
-#include "AVAudioMix.h"
+#include "platform/media/AVAudioMix.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // An audio mix: per-track volume settings and linear volume ramps over media
 // time. gainAt() gives the volume at any time, so the export service and the
 // players apply the mix sample by sample.
-#include "CMTime.h"
-#include "LoudnessGain.h"
+#include "platform/core/CMTime.h"
+#include "platform/media/LoudnessGain.h"
 
 #include <QString>
 #include <memory>

@@ -1,10 +1,10 @@
-#include "AVURLAsset.h"
+#include "platform/media/AVURLAsset.h"
 
-#include "AVAssetExportSession.h"
-#include "AVAudioMix.h"
-#include "FFmpegHandles.h"
-#include "MainThread.h"
-#include "WorkerThreads.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/WorkerThreads.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
+#include "platform/media/AVAssetExportSession.h"
+#include "platform/media/AVAudioMix.h"
 
 #include <QFileInfo>
 #include <QHash>

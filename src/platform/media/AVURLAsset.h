@@ -5,8 +5,8 @@
 // Reading a value that has not been loaded loads it synchronously.
 //
 // Thread safety: all methods may be called from any thread.
-#include "CMTime.h"
-#include "NSError.h"
+#include "platform/core/CMTime.h"
+#include "platform/core/NSError.h"
 
 #include <QStringList>
 #include <QUrl>

@@ -1,10 +1,10 @@
-#include "AppleM4AExporter.h"
+#include "platform/media/AppleM4AExporter.h"
 
-#include "AacEncoder.h"
-#include "DecodeAhead.h"
-#include "Mp4AudioWriter.h"
-#include "SegmentDecoder.h"
-#include "SplicedAacEncode.h"
+#include "platform/aac/AacEncoder.h"
+#include "platform/aac/Mp4AudioWriter.h"
+#include "platform/aac/SplicedAacEncode.h"
+#include "platform/media/DecodeAhead.h"
+#include "platform/media/SegmentDecoder.h"
 
 #include <algorithm>
 #include <atomic>

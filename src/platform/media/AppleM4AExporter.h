@@ -8,8 +8,8 @@
 // A segment of 6 s or more is encoded as two halves at once, on both cores:
 // each half has its own decoder, running ahead on a thread of its own, and
 // its own encoder, and the two packet streams are spliced into one track.
-#include "AacEncoder.h"
-#include "AssetExportJob.h"
+#include "platform/aac/AacEncoder.h"
+#include "platform/media/AssetExportJob.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,8 +1,8 @@
-#include "AssetExportJob.h"
+#include "platform/media/AssetExportJob.h"
 
-#include "AVAssetExportSession.h"
-#include "FFmpegHandles.h"
-#include "WorkerThreads.h"
+#include "platform/core/WorkerThreads.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
+#include "platform/media/AVAssetExportSession.h"
 
 #include <algorithm>
 #include <cmath>

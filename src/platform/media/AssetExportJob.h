@@ -2,9 +2,9 @@
 // What one run of the export service works on: the source and output files,
 // the range and mix, and the two values shared with the session (progress
 // out, cancellation in). The writers for each preset take one of these.
-#include "AVAudioMix.h"
-#include "CMTime.h"
-#include "NSError.h"
+#include "platform/core/CMTime.h"
+#include "platform/core/NSError.h"
+#include "platform/media/AVAudioMix.h"
 
 #include <QString>
 #include <atomic>

@@ -1,6 +1,6 @@
-#include "DecodeAhead.h"
+#include "platform/media/DecodeAhead.h"
 
-#include "SegmentDecoder.h"
+#include "platform/media/SegmentDecoder.h"
 
 namespace quorvel {
 

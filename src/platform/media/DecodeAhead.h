@@ -3,8 +3,8 @@
 // consumer, so that decoding and encoding share the machine's cores. The
 // object owns its thread: however the consumer stops (the end, a failure, a
 // cancel), destroying it stops the decoding and joins the thread.
-#include "BoundedQueue.h"
-#include "NSError.h"
+#include "platform/core/BoundedQueue.h"
+#include "platform/core/NSError.h"
 
 #include <cstddef>
 #include <thread>

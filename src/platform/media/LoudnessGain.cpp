@@ -1,4 +1,4 @@
-#include "LoudnessGain.h"
+#include "platform/media/LoudnessGain.h"
 
 #include <cmath>
 

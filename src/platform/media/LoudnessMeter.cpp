@@ -1,4 +1,4 @@
-#include "LoudnessMeter.h"
+#include "platform/media/LoudnessMeter.h"
 
 #include <ebur128.h>
 

@@ -1,7 +1,7 @@
-#include "LoudnessNormalizer.h"
+#include "platform/media/LoudnessNormalizer.h"
 
-#include "LoudnessMeter.h"
-#include "SegmentDecoder.h"
+#include "platform/media/LoudnessMeter.h"
+#include "platform/media/SegmentDecoder.h"
 
 #include <algorithm>
 #include <array>

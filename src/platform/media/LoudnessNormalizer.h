@@ -6,8 +6,8 @@
 // ceiling, so that the AAC encoder's overshoot stays below it too.
 //
 // Pure computation: callers run analyse() on a worker thread.
-#include "AssetExportJob.h"
-#include "LoudnessGain.h"
+#include "platform/media/AssetExportJob.h"
+#include "platform/media/LoudnessGain.h"
 
 #include <memory>
 #include <vector>

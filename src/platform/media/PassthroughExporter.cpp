@@ -1,6 +1,6 @@
-#include "PassthroughExporter.h"
+#include "platform/media/PassthroughExporter.h"
 
-#include "AVAssetExportSession.h"
+#include "platform/media/AVAssetExportSession.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,8 +4,8 @@
 // on the frame boundaries nearest the range that keep all of it; where the
 // container allows, an edit list hides the part of the first frame before
 // the range. PCM is cut to the sample.
-#include "AssetExportJob.h"
-#include "FFmpegHandles.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
+#include "platform/media/AssetExportJob.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "RingtoneCopyWriter.h"
+#include "platform/media/RingtoneCopyWriter.h"
 
-#include "FFmpegHandles.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
 
 extern "C" {
 #include <libavutil/base64.h>

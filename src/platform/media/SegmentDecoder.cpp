@@ -1,6 +1,6 @@
-#include "SegmentDecoder.h"
+#include "platform/media/SegmentDecoder.h"
 
-#include "GrowingFile.h"
+#include "platform/core/GrowingFile.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,8 +4,8 @@
 // on the source's timeline), any rate and layout converted, at most two
 // channels. Decoding starts a little before the range, so that the decoder
 // has settled when the first kept sample comes out.
-#include "AssetExportJob.h"
-#include "FFmpegHandles.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
+#include "platform/media/AssetExportJob.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "SongFileWriter.h"
+#include "platform/media/SongFileWriter.h"
 
-#include "FFmpegHandles.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "WaveformCache.h"
+#include "platform/media/WaveformCache.h"
 
-#include "Paths.h"
+#include "platform/core/Paths.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,7 +7,7 @@
 // Thread safety: every function may be called from any thread and from
 // several programs at once (files are written under a hidden work name and
 // renamed into place).
-#include "WaveformPeaks.h"
+#include "platform/media/WaveformPeaks.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,8 +1,8 @@
-#include "WaveformLoader.h"
+#include "platform/media/WaveformLoader.h"
 
-#include "Log.h"
-#include "MainThread.h"
-#include "WaveformCache.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/media/WaveformCache.h"
 
 #include <algorithm>
 

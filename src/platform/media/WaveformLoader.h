@@ -7,8 +7,8 @@
 // Thread safety: start(), cancel() and the destructor on the main thread;
 // completions run on the main thread. The destructor cancels and joins
 // every job it started.
-#include "WaveformPeaks.h"
-#include "WorkerThreads.h"
+#include "platform/core/WorkerThreads.h"
+#include "platform/media/WaveformPeaks.h"
 
 #include <QString>
 #include <atomic>

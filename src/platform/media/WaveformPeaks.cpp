@@ -1,7 +1,7 @@
-#include "WaveformPeaks.h"
+#include "platform/media/WaveformPeaks.h"
 
-#include "FFmpegHandles.h"
-#include "WorkerThreads.h"
+#include "platform/core/WorkerThreads.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
 
 #include <QDataStream>
 #include <QIODevice>

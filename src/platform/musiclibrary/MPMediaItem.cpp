@@ -1,7 +1,7 @@
-#include "MPMediaItem.h"
+#include "platform/musiclibrary/MPMediaItem.h"
 
-#include "AVURLAsset.h"
-#include "AudioFileDecoder.h"
+#include "platform/audiofile/AudioFileDecoder.h"
+#include "platform/media/AVURLAsset.h"
 
 #include <QFile>
 #include <QFileInfo>

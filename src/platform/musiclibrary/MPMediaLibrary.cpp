@@ -1,10 +1,10 @@
-#include "MPMediaLibrary.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
 
-#include "AVURLAsset.h"
-#include "Log.h"
-#include "MainThread.h"
-#include "Paths.h"
-#include "WorkerGroup.h"
+#include "platform/core/Log.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/Paths.h"
+#include "platform/core/WorkerGroup.h"
+#include "platform/media/AVURLAsset.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -18,9 +18,9 @@
 //
 // Thread safety: every method may be called from any thread. Scans run on
 // workers of the library's, joined before it is destroyed.
-#include "MPMediaItem.h"
-#include "SongWavCache.h"
-#include "WorkerGroup.h"
+#include "platform/core/WorkerGroup.h"
+#include "platform/musiclibrary/MPMediaItem.h"
+#include "platform/musiclibrary/SongWavCache.h"
 
 #include <QHash>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 // What the music picker tells whoever opened it. The picker itself is a
 // window (src/ui); this protocol has no widgets, so presenters adopt it.
-#include "MPMediaItem.h"
+#include "platform/musiclibrary/MPMediaItem.h"
 
 #include <vector>
 

@@ -1,10 +1,10 @@
-#include "SongWavCache.h"
+#include "platform/musiclibrary/SongWavCache.h"
 
-#include "AVURLAsset.h"
-#include "AudioFileDecoder.h"
-#include "MainThread.h"
-#include "Paths.h"
-#include "WavFileWriter.h"
+#include "platform/audiofile/AudioFileDecoder.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/Paths.h"
+#include "platform/media/AVURLAsset.h"
+#include "platform/musiclibrary/WavFileWriter.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -10,8 +10,8 @@
 // while it is being decoded is decoded once; the later caller waits for it.
 // Workers started by beginFileForItem() are cancelled and joined by the
 // destructor.
-#include "MPMediaItem.h"
-#include "WorkerGroup.h"
+#include "platform/core/WorkerGroup.h"
+#include "platform/musiclibrary/MPMediaItem.h"
 
 #include <QSet>
 #include <QString>

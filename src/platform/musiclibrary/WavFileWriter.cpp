@@ -1,4 +1,4 @@
-#include "WavFileWriter.h"
+#include "platform/musiclibrary/WavFileWriter.h"
 
 #include <QtEndian>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "NetlinkSocket.h"
+#include "platform/net/NetlinkSocket.h"
 
 #include <cerrno>
 #include <cstring>

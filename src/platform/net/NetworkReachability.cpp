@@ -1,6 +1,6 @@
-#include "NetworkReachability.h"
+#include "platform/net/NetworkReachability.h"
 
-#include "NetlinkSocket.h"
+#include "platform/net/NetlinkSocket.h"
 
 #include <QFile>
 #include <QFileInfo>

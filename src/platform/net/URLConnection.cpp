@@ -1,4 +1,4 @@
-#include "URLConnection.h"
+#include "platform/net/URLConnection.h"
 
 #include <sys/socket.h>
 #include <unistd.h>

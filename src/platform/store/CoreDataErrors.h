@@ -1,7 +1,7 @@
 #pragma once
 // Error domains, codes and details keys that the object store reports, with
 // the platform's numbering so that logs read as the system expects.
-#include "NSError.h"
+#include "platform/core/NSError.h"
 
 #include <QString>
 

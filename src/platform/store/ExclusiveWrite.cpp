@@ -1,6 +1,6 @@
-#include "ExclusiveWrite.h"
+#include "platform/store/ExclusiveWrite.h"
 
-#include "NSManagedObjectContext.h"
+#include "platform/store/NSManagedObjectContext.h"
 
 namespace quorvel {
 

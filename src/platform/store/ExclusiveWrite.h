@@ -14,7 +14,7 @@
 // When another process keeps the store busy past its timeout, isActive() is
 // false and the save takes a transaction of its own. Nested scopes leave the
 // outer one in charge. Same thread as the context.
-#include "NSError.h"
+#include "platform/core/NSError.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "NSAttributeDescription.h"
+#include "platform/store/NSAttributeDescription.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,8 +1,8 @@
-#include "NSEntityDescription.h"
+#include "platform/store/NSEntityDescription.h"
 
-#include "NSException.h"
-#include "NSManagedObjectContext.h"
-#include "NSManagedObjectModel.h"
+#include "platform/core/NSException.h"
+#include "platform/store/NSManagedObjectContext.h"
+#include "platform/store/NSManagedObjectModel.h"
 
 namespace quorvel {
 

@@ -1,7 +1,7 @@
 #pragma once
 // One entity of the object model: a name, the class its objects are made of,
 // and its attributes in declared order. Immutable once in a model.
-#include "NSAttributeDescription.h"
+#include "platform/store/NSAttributeDescription.h"
 
 #include <QHash>
 #include <QString>

@@ -1,8 +1,8 @@
 #pragma once
 // What to fetch: one entity, an optional predicate and the sort keys.
-#include "NSEntityDescription.h"
-#include "NSPredicate.h"
-#include "NSSortDescriptor.h"
+#include "platform/store/NSEntityDescription.h"
+#include "platform/store/NSPredicate.h"
+#include "platform/store/NSSortDescriptor.h"
 
 #include <memory>
 #include <vector>

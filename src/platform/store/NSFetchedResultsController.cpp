@@ -1,7 +1,7 @@
-#include "NSFetchedResultsController.h"
+#include "platform/store/NSFetchedResultsController.h"
 
-#include "CoreDataErrors.h"
-#include "NSException.h"
+#include "platform/core/NSException.h"
+#include "platform/store/CoreDataErrors.h"
 
 #include <algorithm>
 #include <unordered_map>

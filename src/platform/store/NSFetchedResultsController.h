@@ -5,10 +5,10 @@
 // section exists while there are objects).
 //
 // Main thread only, like its context.
-#include "NSError.h"
-#include "NSFetchRequest.h"
-#include "NSFetchedResultsControllerDelegate.h"
-#include "NSManagedObjectContext.h"
+#include "platform/core/NSError.h"
+#include "platform/store/NSFetchRequest.h"
+#include "platform/store/NSFetchedResultsControllerDelegate.h"
+#include "platform/store/NSManagedObjectContext.h"
 
 #include <memory>
 #include <optional>

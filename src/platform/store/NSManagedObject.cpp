@@ -1,7 +1,7 @@
-#include "NSManagedObject.h"
+#include "platform/store/NSManagedObject.h"
 
-#include "NSException.h"
-#include "NSManagedObjectContext.h"
+#include "platform/core/NSException.h"
+#include "platform/store/NSManagedObjectContext.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -3,7 +3,7 @@
 // written by attribute name; subclasses (registered by class name) expose
 // them as typed properties. Binary values are loaded from the store on first
 // access. An object belongs to one context and, like it, to one thread.
-#include "NSEntityDescription.h"
+#include "platform/store/NSEntityDescription.h"
 
 #include <QString>
 #include <QVariant>

@@ -1,7 +1,7 @@
-#include "NSManagedObjectContext.h"
+#include "platform/store/NSManagedObjectContext.h"
 
-#include "CoreDataErrors.h"
-#include "MainThread.h"
+#include "platform/core/MainThread.h"
+#include "platform/store/CoreDataErrors.h"
 
 #include <QCoreApplication>
 #include <QThread>

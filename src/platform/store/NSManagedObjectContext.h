@@ -11,11 +11,11 @@
 // A context belongs to one thread at a time (the main thread in this
 // application); lock()/unlock() is the context's own re-entrant lock for
 // callers that must keep others out while they work with it.
-#include "NSError.h"
-#include "NSFetchRequest.h"
-#include "NSManagedObject.h"
-#include "NSManagedObjectContextObserver.h"
-#include "NSPersistentStoreCoordinator.h"
+#include "platform/core/NSError.h"
+#include "platform/store/NSFetchRequest.h"
+#include "platform/store/NSManagedObject.h"
+#include "platform/store/NSManagedObjectContextObserver.h"
+#include "platform/store/NSPersistentStoreCoordinator.h"
 
 #include <QObject>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "NSManagedObjectModel.h"
+#include "platform/store/NSManagedObjectModel.h"
 
-#include "CoreDataErrors.h"
+#include "platform/store/CoreDataErrors.h"
 
 #include <QDir>
 #include <QFile>

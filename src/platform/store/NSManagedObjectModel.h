@@ -2,8 +2,8 @@
 // The object model: the entities of a store and the schema version, with the
 // upgrade steps that bring an older store file to this version.
 // A model is built once and then shared read-only (thread-safe to read).
-#include "NSEntityDescription.h"
-#include "NSError.h"
+#include "platform/core/NSError.h"
+#include "platform/store/NSEntityDescription.h"
 
 #include <QByteArray>
 #include <QStringList>

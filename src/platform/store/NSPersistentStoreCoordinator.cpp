@@ -1,8 +1,8 @@
-#include "NSPersistentStoreCoordinator.h"
+#include "platform/store/NSPersistentStoreCoordinator.h"
 
-#include "CoreDataErrors.h"
-#include "NSPredicate.h"
-#include "SqliteTransaction.h"
+#include "platform/store/CoreDataErrors.h"
+#include "platform/store/NSPredicate.h"
+#include "platform/store/SqliteTransaction.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -19,11 +19,11 @@
 //
 // Thread-safe: calls are serialised by an internal lock. A held write
 // transaction (beginWriteTransaction) belongs to the thread that began it.
-#include "NSError.h"
-#include "NSManagedObjectModel.h"
-#include "NSSortDescriptor.h"
-#include "SqliteDatabase.h"
-#include "SqliteTransaction.h"
+#include "platform/core/NSError.h"
+#include "platform/store/NSManagedObjectModel.h"
+#include "platform/store/NSSortDescriptor.h"
+#include "platform/store/SqliteDatabase.h"
+#include "platform/store/SqliteTransaction.h"
 
 #include <QUrl>
 #include <QVariantMap>

@@ -1,6 +1,6 @@
-#include "NSPersistentStoreWatcher.h"
+#include "platform/store/NSPersistentStoreWatcher.h"
 
-#include "NSPersistentStoreCoordinator.h"
+#include "platform/store/NSPersistentStoreCoordinator.h"
 
 namespace quorvel {
 

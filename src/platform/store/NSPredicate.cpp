@@ -1,8 +1,8 @@
-#include "NSPredicate.h"
+#include "platform/store/NSPredicate.h"
 
-#include "NSEntityDescription.h"
-#include "NSException.h"
-#include "NSManagedObject.h"
+#include "platform/core/NSException.h"
+#include "platform/store/NSEntityDescription.h"
+#include "platform/store/NSManagedObject.h"
 
 namespace quorvel {
 

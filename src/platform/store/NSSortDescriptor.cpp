@@ -1,6 +1,6 @@
-#include "NSSortDescriptor.h"
+#include "platform/store/NSSortDescriptor.h"
 
-#include "NSManagedObject.h"
+#include "platform/store/NSManagedObject.h"
 
 #include <algorithm>
 

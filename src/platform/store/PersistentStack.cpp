@@ -1,7 +1,7 @@
-#include "PersistentStack.h"
+#include "platform/store/PersistentStack.h"
 
-#include "CoreDataErrors.h"
-#include "Paths.h"
+#include "platform/core/Paths.h"
+#include "platform/store/CoreDataErrors.h"
 
 #include <QUrl>
 

@@ -8,10 +8,10 @@
 //   auto context = stack.managedObjectContext(&error); // nullptr: the store did not open
 //
 // Main thread only.
-#include "NSError.h"
-#include "NSManagedObjectContext.h"
-#include "NSManagedObjectModel.h"
-#include "NSPersistentStoreCoordinator.h"
+#include "platform/core/NSError.h"
+#include "platform/store/NSManagedObjectContext.h"
+#include "platform/store/NSManagedObjectModel.h"
+#include "platform/store/NSPersistentStoreCoordinator.h"
 
 #include <memory>
 

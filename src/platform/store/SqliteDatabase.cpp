@@ -1,4 +1,4 @@
-#include "SqliteDatabase.h"
+#include "platform/store/SqliteDatabase.h"
 
 #include <QFile>
 #include <algorithm>

@@ -3,7 +3,7 @@
 // Statements are always prepared (no string-built values reach SQL); the
 // connection caches prepared statements by their SQL text.
 // Not thread-safe: the owner serialises calls.
-#include "SqliteStatement.h"
+#include "platform/store/SqliteStatement.h"
 
 #include <QString>
 #include <QByteArray>

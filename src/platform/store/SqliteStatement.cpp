@@ -1,4 +1,4 @@
-#include "SqliteStatement.h"
+#include "platform/store/SqliteStatement.h"
 
 #include <sqlite3.h>
 

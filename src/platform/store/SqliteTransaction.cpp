@@ -1,4 +1,4 @@
-#include "SqliteTransaction.h"
+#include "platform/store/SqliteTransaction.h"
 
 namespace quorvel {
 

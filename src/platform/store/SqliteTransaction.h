@@ -2,7 +2,7 @@
 // A write transaction on one connection: begun (IMMEDIATE, so that a writer
 // fails at the start rather than half-way) in the constructor, rolled back in
 // the destructor unless commit() succeeded.
-#include "SqliteDatabase.h"
+#include "platform/store/SqliteDatabase.h"
 
 namespace quorvel {
 

@@ -1,4 +1,4 @@
-#include "Translations.h"
+#include "platform/translations/Translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "LinkedLibraries.h"
+#include "platform/versions/LinkedLibraries.h"
 
 #include <SDL.h>
 #include <rubberband/RubberBandStretcher.h>

@@ -1,6 +1,6 @@
-#include "ActionSheet.h"
+#include "ui/common/ActionSheet.h"
 
-#include "ScreenStack.h"
+#include "ui/common/ScreenStack.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -3,7 +3,7 @@
 // the bottom of the canvas. Button indexes as on the phone: the destructive
 // button is 0 when there is one, then the further buttons, the cancel button
 // last. Esc presses the cancel button.
-#include "ModalPanel.h"
+#include "ui/common/ModalPanel.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
-#include "AlertView.h"
+#include "ui/common/AlertView.h"
 
-#include "ActivityIndicator.h"
-#include "ScreenStack.h"
+#include "ui/common/ActivityIndicator.h"
+#include "ui/common/ScreenStack.h"
 
 #include <QBoxLayout>
 #include <QLabel>

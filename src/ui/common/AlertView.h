@@ -6,7 +6,7 @@
 //
 // Usage: AlertView::show(stack, "DRM", text, "OK", {}, [](int index) {...});
 // returns at once; the handler runs when a button is pressed.
-#include "ModalPanel.h"
+#include "ui/common/ModalPanel.h"
 
 #include <QStringList>
 

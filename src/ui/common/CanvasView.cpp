@@ -1,6 +1,6 @@
-#include "CanvasView.h"
+#include "ui/common/CanvasView.h"
 
-#include "ScreenStack.h"
+#include "ui/common/ScreenStack.h"
 
 #include <QGraphicsProxyWidget>
 #include <QGraphicsScene>

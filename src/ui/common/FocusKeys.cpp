@@ -1,4 +1,4 @@
-#include "FocusKeys.h"
+#include "ui/common/FocusKeys.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>

@@ -1,6 +1,6 @@
-#include "ModalPanel.h"
+#include "ui/common/ModalPanel.h"
 
-#include "ScreenStack.h"
+#include "ui/common/ScreenStack.h"
 
 #include <QPainter>
 #include <QPainterPath>

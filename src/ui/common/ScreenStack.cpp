@@ -1,7 +1,7 @@
-#include "ScreenStack.h"
+#include "ui/common/ScreenStack.h"
 
-#include "MainThread.h"
-#include "TransitionOverlay.h"
+#include "platform/core/MainThread.h"
+#include "ui/common/TransitionOverlay.h"
 
 #include <QLayout>
 #include <QPixmap>

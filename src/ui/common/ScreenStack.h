@@ -9,7 +9,7 @@
 // float above every screen; while one shows, the canvas takes no other input.
 //
 // Main thread only. Nothing here runs a nested event loop.
-#include "ModalTransitionStyle.h"
+#include "ui/common/ModalTransitionStyle.h"
 
 #include <QList>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "TransitionOverlay.h"
+#include "ui/common/TransitionOverlay.h"
 
 #include <QPainter>
 #include <QTransform>

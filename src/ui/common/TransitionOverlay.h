@@ -2,7 +2,7 @@
 // Plays one screen transition over the whole canvas from two snapshots (the
 // screen below and the presented one), swallowing input while it runs. The
 // real screens sit underneath and are swapped when it ends.
-#include "ModalTransitionStyle.h"
+#include "ui/common/ModalTransitionStyle.h"
 
 #include <QPixmap>
 #include <QVariantAnimation>

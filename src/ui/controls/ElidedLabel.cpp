@@ -1,4 +1,4 @@
-#include "ElidedLabel.h"
+#include "ui/controls/ElidedLabel.h"
 
 #include <QHelpEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "PDColoredProgressView.h"
+#include "ui/controls/PDColoredProgressView.h"
 
-#include "drawing.h"
+#include "ui/controls/drawing.h"
 
 #include <QLinearGradient>
 #include <QPaintEvent>

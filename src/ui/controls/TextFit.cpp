@@ -1,4 +1,4 @@
-#include "TextFit.h"
+#include "ui/controls/TextFit.h"
 
 #include <QAbstractButton>
 #include <QFontMetrics>

@@ -1,7 +1,7 @@
-#include "UICustomSwitch.h"
+#include "ui/controls/UICustomSwitch.h"
 
-#include "LocalizedStrings.h"
-#include "UIImage.h"
+#include "platform/core/LocalizedStrings.h"
+#include "ui/controls/UIImage.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "UIImage.h"
+#include "ui/controls/UIImage.h"
 
-#include "Paths.h"
+#include "platform/core/Paths.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "drawing.h"
+#include "ui/controls/drawing.h"
 
 #include <QTransform>
 #include <QtMath>

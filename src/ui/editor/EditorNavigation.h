@@ -2,7 +2,7 @@
 // What the editor screen leaves to navigation: presenting the other screens
 // and closing them. The program's navigator implements it; it alone knows
 // who presents whom.
-#include "MainView.h"
+#include "screens/MainView.h"
 
 #include <memory>
 

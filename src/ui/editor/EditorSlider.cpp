@@ -1,6 +1,6 @@
-#include "EditorSlider.h"
+#include "ui/editor/EditorSlider.h"
 
-#include "UIImage.h"
+#include "ui/controls/UIImage.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -5,7 +5,7 @@
 // navigation; alerts, the processing notice and the tick are its own.
 //
 // Main thread only.
-#include "MainView.h"
+#include "screens/MainView.h"
 
 #include <QPixmap>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "SegmentStrip.h"
+#include "ui/editor/SegmentStrip.h"
 
-#include "GenericHelper.h"
-#include "MainViewController.h"
+#include "editor/GenericHelper.h"
+#include "screens/MainViewController.h"
 
 #include <QMouseEvent>
 #include <QWheelEvent>

@@ -1,7 +1,7 @@
-#include "SongStripView.h"
+#include "ui/editor/SongStripView.h"
 
-#include "UIImage.h"
-#include "WaveformPeaks.h"
+#include "platform/media/WaveformPeaks.h"
+#include "ui/controls/UIImage.h"
 
 #include <QPaintEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "TimeEntryField.h"
+#include "ui/editor/TimeEntryField.h"
 
 #include <QKeyEvent>
 

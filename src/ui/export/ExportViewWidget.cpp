@@ -1,13 +1,13 @@
-#include "ExportViewWidget.h"
+#include "ui/export/ExportViewWidget.h"
 
-#include "ExportViewController.h"
-#include "FileDragSource.h"
-#include "WaysOutButtons.h"
-#include "HelpWebViewWidget.h"
-#include "LocalizedStrings.h"
-#include "Ringtune.h"
-#include "ScreenStack.h"
-#include "UIImage.h"
+#include "editor/Ringtune.h"
+#include "platform/core/LocalizedStrings.h"
+#include "screens/ExportViewController.h"
+#include "ui/common/ScreenStack.h"
+#include "ui/controls/UIImage.h"
+#include "ui/help/HelpWebViewWidget.h"
+#include "ui/waysout/FileDragSource.h"
+#include "ui/waysout/WaysOutButtons.h"
 #include "ui_ExportView.h"
 
 #include <QFileInfo>

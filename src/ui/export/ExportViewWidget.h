@@ -11,8 +11,8 @@
 // folder, sent to a phone and dragged out from the artwork.
 // Destroying the widget while the export still runs (the window is closing)
 // stops the export cleanly.
-#include "HelpWebViewController.h"
-#include "MFMailComposeViewController.h"
+#include "screens/HelpWebViewController.h"
+#include "ui/mail/MFMailComposeViewController.h"
 
 #include <QPixmap>
 #include <QPointer>

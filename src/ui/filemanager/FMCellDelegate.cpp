@@ -1,7 +1,7 @@
-#include "FMCellDelegate.h"
+#include "ui/filemanager/FMCellDelegate.h"
 
-#include "FMCellView.h"
-#include "FileManagerTableModel.h"
+#include "ui/filemanager/FMCellView.h"
+#include "ui/filemanager/FileManagerTableModel.h"
 
 #include <QAbstractScrollArea>
 #include <QPainter>

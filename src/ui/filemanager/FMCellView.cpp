@@ -1,7 +1,7 @@
-#include "FMCellView.h"
+#include "ui/filemanager/FMCellView.h"
 
-#include "FileManagerViewController.h"
-#include "UIImage.h"
+#include "screens/FileManagerViewController.h"
+#include "ui/controls/UIImage.h"
 
 #include <QFontMetrics>
 #include <QPainter>

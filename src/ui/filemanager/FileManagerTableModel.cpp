@@ -1,4 +1,4 @@
-#include "FileManagerTableModel.h"
+#include "ui/filemanager/FileManagerTableModel.h"
 
 #include <algorithm>
 

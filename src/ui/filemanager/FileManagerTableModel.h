@@ -4,7 +4,7 @@
 // Table updates arrive in batches as the live query reports them; a batch is
 // applied when it ends: deletions (old rows, bottom up), then insertions (new
 // rows, top down); a section change or reload resets the rows.
-#include "FileManagerViewController.h"
+#include "screens/FileManagerViewController.h"
 
 #include <QAbstractListModel>
 #include <QElapsedTimer>

@@ -7,8 +7,8 @@
 //
 // Navigation shows it with ScreenStack::present() (cross-dissolve) and sets
 // itself as controller().setDelegate(...) to hear the back button.
-#include "FileManagerViewController.h"
-#include "PlayViewWidget.h"
+#include "screens/FileManagerViewController.h"
+#include "ui/player/PlayViewWidget.h"
 
 #include <QPixmap>
 #include <QPoint>

@@ -1,8 +1,8 @@
-#include "HelpWebViewWidget.h"
+#include "ui/help/HelpWebViewWidget.h"
 
-#include "ActivityIndicator.h"
-#include "AlertView.h"
-#include "ScreenStack.h"
+#include "ui/common/ActivityIndicator.h"
+#include "ui/common/AlertView.h"
+#include "ui/common/ScreenStack.h"
 #include "ui_HelpWebView.h"
 
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // browser (`webView`) that keeps every link inside the viewer, the activity
 // indicator (`activity`) and the done button. Pages that ship with the
 // program are read from disk; remote pages are fetched over the network.
-#include "HelpWebViewController.h"
+#include "screens/HelpWebViewController.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,7 +1,7 @@
-#include "MFMailComposeViewController.h"
+#include "ui/mail/MFMailComposeViewController.h"
 
-#include "Log.h"
-#include "NSError.h"
+#include "platform/core/Log.h"
+#include "platform/core/NSError.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ArtworkLoader.h"
+#include "ui/picker/ArtworkLoader.h"
 
 #include <QMetaObject>
 

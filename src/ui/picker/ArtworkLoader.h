@@ -3,7 +3,7 @@
 // the rows on screen come before the ones scrolled past. Results come back
 // on the main thread through artworkLoaded(). The worker is joined when the
 // loader is destroyed; results still queued then are dropped.
-#include "MPMediaItem.h"
+#include "platform/musiclibrary/MPMediaItem.h"
 
 #include <QImage>
 #include <QObject>

@@ -1,8 +1,8 @@
-#include "MPMediaPickerController.h"
+#include "ui/picker/MPMediaPickerController.h"
 
-#include "ActivityIndicator.h"
-#include "MPMediaLibrary.h"
-#include "SongTableModel.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "ui/common/ActivityIndicator.h"
+#include "ui/picker/SongTableModel.h"
 
 #include <QBoxLayout>
 #include <QFileDialog>

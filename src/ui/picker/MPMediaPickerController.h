@@ -7,7 +7,7 @@
 // The choice goes to the delegate; the dialog stays open until its opener
 // calls dismiss(). Cancel, Esc and closing the window report a cancel. It
 // never runs a nested event loop.
-#include "MPMediaPickerControllerDelegate.h"
+#include "platform/musiclibrary/MPMediaPickerControllerDelegate.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
-#include "SongTableModel.h"
+#include "ui/picker/SongTableModel.h"
 
-#include "ArtworkLoader.h"
-#include "Paths.h"
+#include "platform/core/Paths.h"
+#include "ui/picker/ArtworkLoader.h"
 
 #include <QImage>
 

@@ -2,7 +2,7 @@
 // The picker's table: title, artist, length and artwork of the library's
 // songs, narrowed by a search text (title or artist containing it, ignoring
 // case). Covers are read lazily, only for rows the view asks about.
-#include "MPMediaItem.h"
+#include "platform/musiclibrary/MPMediaItem.h"
 
 #include <QAbstractTableModel>
 #include <QCache>

@@ -1,11 +1,11 @@
-#include "PlayViewWidget.h"
+#include "ui/player/PlayViewWidget.h"
 
-#include "ActionSheet.h"
-#include "FileDragSource.h"
-#include "HelpWebViewWidget.h"
-#include "WaysOutButtons.h"
-#include "ScreenStack.h"
-#include "UIImage.h"
+#include "ui/common/ActionSheet.h"
+#include "ui/common/ScreenStack.h"
+#include "ui/controls/UIImage.h"
+#include "ui/help/HelpWebViewWidget.h"
+#include "ui/waysout/FileDragSource.h"
+#include "ui/waysout/WaysOutButtons.h"
 #include "ui_PlayView.h"
 
 #include <QHideEvent>

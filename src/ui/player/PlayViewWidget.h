@@ -3,11 +3,11 @@
 // artwork, "Bells-2", the artist, the length, the play/stop button, mail and
 // delete. It owns its presenter; the mail composer and the delete
 // confirmation are shown over the window from here.
-#include "ActionSheet.h"
-#include "HelpWebViewController.h"
-#include "HelpWebViewWidget.h"
-#include "MFMailComposeViewController.h"
-#include "PlayViewController.h"
+#include "screens/HelpWebViewController.h"
+#include "screens/PlayViewController.h"
+#include "ui/common/ActionSheet.h"
+#include "ui/help/HelpWebViewWidget.h"
+#include "ui/mail/MFMailComposeViewController.h"
 
 #include <QPixmap>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "RecorderViewWidget.h"
+#include "ui/recorder/RecorderViewWidget.h"
 
-#include "LocalizedStrings.h"
-#include "UIImage.h"
+#include "platform/core/LocalizedStrings.h"
+#include "ui/controls/UIImage.h"
 #include "ui_RecorderView.h"
 
 #include <QFontDatabase>

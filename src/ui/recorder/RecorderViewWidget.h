@@ -3,7 +3,7 @@
 // record button (its image shows the state), the status label, the running
 // time in the LCD font, and the done button. It draws what its presenter
 // holds and forwards the actions to it.
-#include "RecorderViewController.h"
+#include "screens/RecorderViewController.h"
 
 #include <QFont>
 #include <QPixmap>

@@ -1,8 +1,8 @@
-#include "StartViewWidget.h"
+#include "ui/start/StartViewWidget.h"
 
-#include "MPMediaPickerController.h"
-#include "Paths.h"
-#include "ScreenStack.h"
+#include "platform/core/Paths.h"
+#include "ui/common/ScreenStack.h"
+#include "ui/picker/MPMediaPickerController.h"
 #include "ui_StartView.h"
 
 #include <QFileInfo>

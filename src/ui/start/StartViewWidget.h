@@ -3,7 +3,7 @@
 // background and the button that opens the music picker. Hiding the screen
 // closes a picker it opened. The recorder and the list need no song: their
 // keys (Ctrl+R, Ctrl+L) work here too, through whoever presents the screen.
-#include "StartViewController.h"
+#include "screens/StartViewController.h"
 
 #include <QPixmap>
 #include <QPointer>

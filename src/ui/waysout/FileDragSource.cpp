@@ -1,4 +1,4 @@
-#include "FileDragSource.h"
+#include "ui/waysout/FileDragSource.h"
 
 #include <QApplication>
 #include <QDrag>

@@ -1,6 +1,6 @@
-#include "WaysOutButtons.h"
+#include "ui/waysout/WaysOutButtons.h"
 
-#include "RingtoneWaysOut.h"
+#include "screens/RingtoneWaysOut.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

@@ -2,8 +2,8 @@
 // work runs once, exports of one title queue for the work files and each
 // keeps its own ringtone, and a store whose flags cannot be read stops the
 // start without renaming anything. Checked with sqlite3 and ffprobe.
-#include "DocumentsLock.h"
 #include "TestSupport.h"
+#include "platform/core/DocumentsLock.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // that a fault cannot come back. Each names the target and the fault.
 #include "HostileTestSupport.h"
 #include "SampleFiles.h"
-#include "TSLibraryImport.h"
+#include "pipeline/TSLibraryImport.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

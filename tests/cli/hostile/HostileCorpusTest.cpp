@@ -5,20 +5,20 @@
 // left in the documents directory and the store must stay as it was. A file
 // that ffmpeg decodes to audio makes a ringtone; one that every player plays
 // makes one as long as it is (up to the 3 s asked for).
-#include "AudioExportHelper.h"
-#include "DBHelper.h"
-#include "EAFRead.h"
 #include "HostileCorpus.h"
 #include "HostileTestSupport.h"
-#include "MPMediaLibrary.h"
-#include "NotificationCenter.h"
-#include "Paths.h"
-#include "PersistentStack.h"
 #include "SampleFiles.h"
-#include "Ringtune.h"
-#include "TSLibraryImport.h"
 #include "TestSupport.h"
-#include "WavReader.h"
+#include "editor/Ringtune.h"
+#include "pipeline/AudioExportHelper.h"
+#include "pipeline/EAFRead.h"
+#include "pipeline/TSLibraryImport.h"
+#include "pipeline/WavReader.h"
+#include "platform/core/NotificationCenter.h"
+#include "platform/core/Paths.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "platform/store/PersistentStack.h"
+#include "ringtones/DBHelper.h"
 
 #include <QDir>
 #include <QFile>

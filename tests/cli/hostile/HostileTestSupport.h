@@ -2,11 +2,11 @@
 // What the hostile-input tests share: where the corpus lives, reading a file
 // to its end through each reader, and snapshots of the documents directory
 // and the store.
-#include "DocumentsLock.h"
-#include "EAFRead.h"
-#include "Paths.h"
 #include "TestSupport.h"
-#include "WavReader.h"
+#include "pipeline/EAFRead.h"
+#include "pipeline/WavReader.h"
+#include "platform/core/DocumentsLock.h"
+#include "platform/core/Paths.h"
 
 #include <QDir>
 #include <QFile>

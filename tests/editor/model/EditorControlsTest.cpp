@@ -1,6 +1,6 @@
 // The editor's sliders on their own: snapping on release, following the
 // thumb while dragging, and the labels' texts.
-#include "EditorControls.h"
+#include "editor/EditorControls.h"
 
 #include <gtest/gtest.h>
 

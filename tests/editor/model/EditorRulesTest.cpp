@@ -1,6 +1,6 @@
-#include "EditorRules.h"
-#include "Ringtune.h"
-#include "SegmentControls.h"
+#include "editor/EditorRules.h"
+#include "editor/Ringtune.h"
+#include "editor/SegmentControls.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "AVURLAsset.h"
-#include "GenericHelper.h"
+#include "editor/GenericHelper.h"
 #include "TestSupport.h"
+#include "platform/media/AVURLAsset.h"
 
 #include <gtest/gtest.h>
 

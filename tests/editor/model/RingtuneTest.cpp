@@ -1,6 +1,6 @@
-#include "Paths.h"
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
 #include "TestSupport.h"
+#include "platform/core/Paths.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "TypedTime.h"
+#include "editor/TypedTime.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #include "TestScript.h"
 
-#include "Appirater.h"
-#include "CanvasView.h"
-#include "EditorSlider.h"
 #include "MainWindow.h"
 #include "Navigator.h"
-#include "ScreenStack.h"
+#include "rating/Appirater.h"
+#include "ui/common/CanvasView.h"
+#include "ui/common/ScreenStack.h"
+#include "ui/editor/EditorSlider.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

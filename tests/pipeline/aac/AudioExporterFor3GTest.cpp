@@ -1,9 +1,9 @@
+#include "pipeline/AudioExporterFor3G.h"
 #include "../../platform/aac/MusicSignal.h"
-#include "AudioExporterFor3G.h"
-#include "NSTimer.h"
-#include "Paths.h"
-#include "Ringtune.h"
 #include "TestSupport.h"
+#include "editor/Ringtune.h"
+#include "platform/core/NSTimer.h"
+#include "platform/core/Paths.h"
 
 #include <QElapsedTimer>
 #include <QFile>

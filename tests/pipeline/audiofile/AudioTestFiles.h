@@ -1,8 +1,8 @@
 #pragma once
 // Helpers for the reader/writer tests: making files with sox/ffmpeg and
 // decoding them with those tools as the independent reference.
-#include "EAFRead.h"
 #include "TestSupport.h"
+#include "pipeline/EAFRead.h"
 
 #include <QFile>
 #include <QStringList>

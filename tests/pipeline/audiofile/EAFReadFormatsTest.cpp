@@ -1,8 +1,8 @@
 // Files in every format the reader must take, made by sox and ffmpeg, read
 // through EAFRead and compared sample by sample with the tools' own decoding.
 #include "AudioTestFiles.h"
-#include "EAFRead.h"
 #include "TestSupport.h"
+#include "pipeline/EAFRead.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "AudioBuffers.h"
+#include "pipeline/EAFRead.h"
 #include "AudioTestFiles.h"
-#include "EAFRead.h"
-#include "Log.h"
 #include "TestSupport.h"
+#include "pipeline/AudioBuffers.h"
+#include "platform/core/Log.h"
 
 #include <QStringList>
 #include <cmath>

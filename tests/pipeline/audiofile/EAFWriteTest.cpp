@@ -1,8 +1,8 @@
-#include "AudioBuffers.h"
-#include "EAFRead.h"
-#include "EAFWrite.h"
+#include "pipeline/EAFWrite.h"
 #include "AudioTestFiles.h"
 #include "TestSupport.h"
+#include "pipeline/AudioBuffers.h"
+#include "pipeline/EAFRead.h"
 
 #include <QFile>
 #include <QFileInfo>

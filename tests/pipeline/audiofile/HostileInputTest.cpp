@@ -1,9 +1,9 @@
 // Damaged and hostile files: each must give an error status or an early end of
 // data, never a crash, a hang or an access out of bounds (run under ASan).
-#include "AudioBuffers.h"
 #include "AudioTestFiles.h"
-#include "EAFRead.h"
 #include "TestSupport.h"
+#include "pipeline/AudioBuffers.h"
+#include "pipeline/EAFRead.h"
 
 #include <QFile>
 #include <QImage>

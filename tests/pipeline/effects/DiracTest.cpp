@@ -1,6 +1,6 @@
 // The time-stretch engine driven directly from memory: lengths, pitch, level,
 // alignment, the straight copy and the pull-a-block-at-a-time contract.
-#include "Dirac.h"
+#include "pipeline/Dirac.h"
 #include "SignalMeasures.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The effects run end to end: input file -> engine -> ".processedEffect.wav",
 // checked with sox and by reading the samples back.
-#include "AudioEffectsHelper.h"
-#include "MainThread.h"
-#include "Ringtune.h"
 #include "SignalMeasures.h"
 #include "TestSupport.h"
+#include "editor/Ringtune.h"
+#include "pipeline/AudioEffectsHelper.h"
+#include "platform/core/MainThread.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The engine's own steps on their own: the resampler that shifts pitch, the
 // formant shifter that keeps voices in character and the limiter that keeps
 // peaks under full scale, fed in odd blocks.
-#include "FormantShifter.h"
-#include "PeakLimiter.h"
 #include "SignalMeasures.h"
-#include "StreamResampler.h"
+#include "pipeline/FormantShifter.h"
+#include "pipeline/PeakLimiter.h"
+#include "pipeline/StreamResampler.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 // load and a platform export are still going: every worker is stopped and
 // joined before the program is gone, nothing touches what was destroyed, and
 // no half-written file is left behind.
-#include "AVAssetExportSession.h"
-#include "AudioEffectsHelper.h"
-#include "Paths.h"
-#include "Ringtune.h"
 #include "TestSupport.h"
+#include "editor/Ringtune.h"
+#include "pipeline/AudioEffectsHelper.h"
+#include "platform/core/Paths.h"
+#include "platform/media/AVAssetExportSession.h"
 
 #include <QCoreApplication>
 #include <QDir>

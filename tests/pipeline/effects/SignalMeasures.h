@@ -1,6 +1,6 @@
 #pragma once
 // Measurements on rendered audio, shared by the engine and effects-run tests.
-#include "RealFourierTransform.h"
+#include "platform/ffmpeg/RealFourierTransform.h"
 
 #include <cmath>
 #include <complex>

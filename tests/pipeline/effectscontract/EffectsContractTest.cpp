@@ -1,9 +1,9 @@
 // What the effects run asks of the engine and how it writes what it gets,
 // seen through a recording engine.
-#include "AudioEffectsHelper.h"
 #include "FakeDirac.h"
-#include "Ringtune.h"
 #include "TestSupport.h"
+#include "editor/Ringtune.h"
+#include "pipeline/AudioEffectsHelper.h"
 
 #include <gtest/gtest.h>
 

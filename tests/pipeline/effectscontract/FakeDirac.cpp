@@ -3,7 +3,7 @@
 // exactly what the effects run asks of the engine.
 #include "FakeDirac.h"
 
-#include "Dirac.h"
+#include "pipeline/Dirac.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,5 +1,5 @@
 #pragma once
-#include "Dirac.h"
+#include "pipeline/Dirac.h"
 
 #include <cstdint>
 #include <thread>

@@ -1,11 +1,11 @@
 // The segment export helper's effects input: the work file, the notification
 // and what an importer exception does.
-#include "AudioExportHelper.h"
+#include "pipeline/AudioExportHelper.h"
 #include "ImportTestLibrary.h"
-#include "MainThread.h"
-#include "NSTimer.h"
-#include "NotificationCenter.h"
 #include "TestSupport.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/NSTimer.h"
+#include "platform/core/NotificationCenter.h"
 
 #include <QFile>
 #include <QFileInfo>

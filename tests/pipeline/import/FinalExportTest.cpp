@@ -1,12 +1,12 @@
 // The helper's final-ringtone export, followed by an observer as the export
 // screen follows it.
-#include "AudioExportHelper.h"
-#include "ImportTestLibrary.h"
-#include "MainThread.h"
-#include "NSTimer.h"
-#include "Paths.h"
-#include "TestSupport.h"
 #include "../../platform/media/MediaTestSongs.h"
+#include "ImportTestLibrary.h"
+#include "TestSupport.h"
+#include "pipeline/AudioExportHelper.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/NSTimer.h"
+#include "platform/core/Paths.h"
 
 #include <QFile>
 #include <QFileInfo>

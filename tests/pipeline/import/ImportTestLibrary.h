@@ -1,8 +1,8 @@
 #pragma once
 // The music library as the import tests see it: the generated test songs
 // only (mp3, m4a, wav, aif), scanned once.
-#include "MPMediaLibrary.h"
-#include "Ringtune.h"
+#include "editor/Ringtune.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
 
 #include <memory>
 

@@ -1,10 +1,10 @@
 // Importing library songs through the export service, end to end.
 #include "../../platform/media/MediaTestSongs.h"
-#include "MPMediaLibrary.h"
-#include "Ringtune.h"
-#include "TSLibraryImport.h"
-#include "TestSupport.h"
 #include "ImportTestLibrary.h"
+#include "TestSupport.h"
+#include "editor/Ringtune.h"
+#include "pipeline/TSLibraryImport.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 // The "mdat" walk of the library importer on hand-made movie files.
-#include "TSLibraryImport.h"
 #include "TestSupport.h"
+#include "pipeline/TSLibraryImport.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
+#include "pipeline/WavReader.h"
 #include "TestSupport.h"
-#include "WavReader.h"
 
 #include <QDir>
 #include <QFile>

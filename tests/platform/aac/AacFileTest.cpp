@@ -1,9 +1,9 @@
-#include "AacEncoder.h"
-#include "AudioFormat.h"
 #include "MusicSignal.h"
-#include "Mp4AudioWriter.h"
-#include "Mp4TagEditor.h"
 #include "TestSupport.h"
+#include "platform/aac/AacEncoder.h"
+#include "platform/aac/AudioFormat.h"
+#include "platform/aac/Mp4AudioWriter.h"
+#include "platform/aac/Mp4TagEditor.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,11 +1,11 @@
 // Two halves encoded on two threads and spliced: the file is what one encoder
 // would have made, to the sample, and the seam cannot be heard.
-#include "AacEncoder.h"
 #include "AudioCompare.h"
 #include "MusicSignal.h"
-#include "Mp4AudioWriter.h"
-#include "SplicedAacEncode.h"
 #include "TestSupport.h"
+#include "platform/aac/AacEncoder.h"
+#include "platform/aac/Mp4AudioWriter.h"
+#include "platform/aac/SplicedAacEncode.h"
 
 #include <QTemporaryDir>
 #include <algorithm>

@@ -1,7 +1,7 @@
-#include "AVAudioPlayer.h"
 #include "AudioTestSupport.h"
-#include "CoreAudioTypes.h"
-#include "MainThread.h"
+#include "platform/audio/AVAudioPlayer.h"
+#include "platform/audiofile/CoreAudioTypes.h"
+#include "platform/core/MainThread.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 // What the audio tests share: SDL's disk driver pointed at files in a fresh
 // home, and the known signals they play and record.
-#include "AVAudioSession.h"
 #include "TestSupport.h"
+#include "platform/audio/AVAudioSession.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "AVAudioMix.h"
-#include "AVPlayer.h"
 #include "AudioTestSupport.h"
-#include "MainThread.h"
-#include "NotificationCenter.h"
+#include "platform/audio/AVPlayer.h"
+#include "platform/core/MainThread.h"
+#include "platform/core/NotificationCenter.h"
+#include "platform/media/AVAudioMix.h"
 
 #include <gtest/gtest.h>
 

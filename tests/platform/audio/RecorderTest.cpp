@@ -1,8 +1,8 @@
-#include "AVAudioRecorder.h"
 #include "AudioTestSupport.h"
-#include "CoreAudioTypes.h"
-#include "MainThread.h"
-#include "RecordingSession.h"
+#include "platform/audio/AVAudioRecorder.h"
+#include "platform/audio/RecordingSession.h"
+#include "platform/audiofile/CoreAudioTypes.h"
+#include "platform/core/MainThread.h"
 
 #include <QFileInfo>
 #include <atomic>

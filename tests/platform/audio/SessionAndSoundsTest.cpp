@@ -1,9 +1,9 @@
-#include "AVPlayer.h"
-#include "AudioServices.h"
 #include "AudioTestSupport.h"
-#include "CoreAudioTypes.h"
-#include "NotificationCenter.h"
-#include "Paths.h"
+#include "platform/audio/AVPlayer.h"
+#include "platform/audio/AudioServices.h"
+#include "platform/audiofile/CoreAudioTypes.h"
+#include "platform/core/NotificationCenter.h"
+#include "platform/core/Paths.h"
 
 #include <QFileInfo>
 #include <gtest/gtest.h>

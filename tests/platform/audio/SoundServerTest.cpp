@@ -3,13 +3,13 @@
 // sine source (what the microphone hears), reached through SDL's pulseaudio
 // driver as on a desktop (PipeWire serves the same protocol through
 // pipewire-pulse).
-#include "AVAudioPlayer.h"
-#include "AVAudioRecorder.h"
-#include "AudioOutput.h"
-#include "AudioSystem.h"
-#include "CoreAudioTypes.h"
 #include "AudioTestSupport.h"
-#include "NotificationCenter.h"
+#include "platform/audio/AVAudioPlayer.h"
+#include "platform/audio/AVAudioRecorder.h"
+#include "platform/audio/AudioOutput.h"
+#include "platform/audio/AudioSystem.h"
+#include "platform/audiofile/CoreAudioTypes.h"
+#include "platform/core/NotificationCenter.h"
 
 #include <QDir>
 #include <QFile>

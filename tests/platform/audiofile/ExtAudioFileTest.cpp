@@ -1,7 +1,7 @@
-#include "AudioFile.h"
-#include "AudioStatus.h"
-#include "ExtAudioFile.h"
+#include "platform/audiofile/ExtAudioFile.h"
 #include "TestSupport.h"
+#include "platform/audiofile/AudioFile.h"
+#include "platform/audiofile/AudioStatus.h"
 
 #include <QFile>
 #include <QFileInfo>

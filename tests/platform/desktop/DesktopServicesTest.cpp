@@ -1,11 +1,11 @@
 // The desktop's services on a real session bus (the test runs under
 // dbus-run-session) with fake services behind it, and KDE Connect's command
 // found on PATH.
-#include "DesktopFileManager.h"
-#include "DesktopNotifier.h"
 #include "FakeDesktop.h"
-#include "PhoneLink.h"
 #include "TestSupport.h"
+#include "platform/desktop/DesktopFileManager.h"
+#include "platform/desktop/DesktopNotifier.h"
+#include "platform/desktop/PhoneLink.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // A WAV that another thread is still writing, read through the reader that
 // follows it: everything its writer gives comes out, and the writer's end
 // (whole or failed) and the reader's stop are what end the reading.
-#include "FFmpegHandles.h"
-#include "GrowingFile.h"
+#include "platform/core/GrowingFile.h"
+#include "platform/ffmpeg/FFmpegHandles.h"
 
 #include <gtest/gtest.h>
 

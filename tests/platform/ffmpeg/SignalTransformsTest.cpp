@@ -1,7 +1,7 @@
 // FFmpeg's Fourier transform and SoX resampler as the engine's steps use
 // them: sizes, scaling, bins, and where the resampled samples land.
-#include "RealFourierTransform.h"
-#include "SampleRateConverter.h"
+#include "platform/ffmpeg/RealFourierTransform.h"
+#include "platform/ffmpeg/SampleRateConverter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "AVURLAsset.h"
-#include "MainThread.h"
 #include "TestSupport.h"
+#include "platform/core/MainThread.h"
+#include "platform/media/AVURLAsset.h"
 
 #include <QThread>
 #include <gtest/gtest.h>

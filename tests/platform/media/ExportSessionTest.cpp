@@ -1,10 +1,10 @@
 // The export session's contract: status sequence, completion, cancellation,
 // failures that leave no file, and the AppleM4A preset's mix and format.
-#include "AVAssetExportSession.h"
 #include "AudioCompare.h"
-#include "MainThread.h"
 #include "MediaTestSongs.h"
 #include "TestSupport.h"
+#include "platform/core/MainThread.h"
+#include "platform/media/AVAssetExportSession.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
 // Loudness normalization read back by ffmpeg's own EBU R128 meter: a quiet
 // and a loud song both come out at the target, under the true-peak ceiling,
 // with the gain applied through the audio mix as every reader applies it.
-#include "AVAudioMix.h"
-#include "LoudnessNormalizer.h"
+#include "platform/media/LoudnessNormalizer.h"
 #include "LoudnessSongs.h"
-#include "SegmentDecoder.h"
 #include "TestSupport.h"
+#include "platform/media/AVAudioMix.h"
+#include "platform/media/SegmentDecoder.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

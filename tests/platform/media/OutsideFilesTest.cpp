@@ -1,8 +1,8 @@
 // Every reader of an outside file refuses playlist-type inputs, which would
 // make FFmpeg open the other local files they name.
-#include "AVAssetExportSession.h"
 #include "MediaTestSongs.h"
 #include "TestSupport.h"
+#include "platform/media/AVAssetExportSession.h"
 
 #include <QFile>
 #include <QFileInfo>

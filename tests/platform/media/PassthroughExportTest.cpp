@@ -1,6 +1,6 @@
-#include "AVAssetExportSession.h"
 #include "MediaTestSongs.h"
 #include "TestSupport.h"
+#include "platform/media/AVAssetExportSession.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Save a Copy's formats, read back by ffprobe and exiftool: the MPEG-4
 // copies are the stored bytes, the Ogg copy is Opus (or Vorbis) of the same
 // length with the title, artist and artwork; nothing is replaced or left behind.
-#include "RingtoneCopyWriter.h"
+#include "platform/media/RingtoneCopyWriter.h"
 #include "TestSupport.h"
 
 #include <QBuffer>

@@ -2,13 +2,13 @@
 // track) against the same export on one, for the sources whose second
 // decoder lands differently: an MP3 read from its start, an M4A that seeks,
 // a 48 kHz WAV that is resampled.
-#include "AVAssetExportSession.h"
-#include "AVAudioMix.h"
-#include "AppleM4AExporter.h"
 #include "AudioCompare.h"
 #include "MediaTestSongs.h"
-#include "SplicedAacEncode.h"
 #include "TestSupport.h"
+#include "platform/aac/SplicedAacEncode.h"
+#include "platform/media/AVAssetExportSession.h"
+#include "platform/media/AVAudioMix.h"
+#include "platform/media/AppleM4AExporter.h"
 
 #include <QFile>
 #include <QTemporaryDir>

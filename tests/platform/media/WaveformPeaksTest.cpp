@@ -1,10 +1,10 @@
 // The song's waveform: peaks per strip column from the decoded song, checked
 // against ffmpeg's own decode of the same file; the stored form and the cache;
 // a new job cancels the one before.
+#include "platform/media/WaveformPeaks.h"
 #include "TestSupport.h"
-#include "WaveformCache.h"
-#include "WaveformLoader.h"
-#include "WaveformPeaks.h"
+#include "platform/media/WaveformCache.h"
+#include "platform/media/WaveformLoader.h"
 
 #include <QDir>
 #include <QFile>

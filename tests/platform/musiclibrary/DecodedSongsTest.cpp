@@ -1,12 +1,12 @@
 // Songs outside the importer's formats: listed with their tags and covers,
 // offered as WAV files decoded into the song cache, and the cache itself
 // (reuse, changed and vanished songs, its bound, workers, damaged files).
-#include "AVURLAsset.h"
-#include "MPMediaLibrary.h"
-#include "MainThread.h"
-#include "SongWavCache.h"
 #include "TestSupport.h"
-#include "WavFileWriter.h"
+#include "platform/core/MainThread.h"
+#include "platform/media/AVURLAsset.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "platform/musiclibrary/SongWavCache.h"
+#include "platform/musiclibrary/WavFileWriter.h"
 
 #include <QBuffer>
 #include <QDateTime>

@@ -1,7 +1,7 @@
-#include "AVURLAsset.h"
-#include "MPMediaLibrary.h"
-#include "MainThread.h"
 #include "TestSupport.h"
+#include "platform/core/MainThread.h"
+#include "platform/media/AVURLAsset.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
-#include "CoreDataErrors.h"
 #include "StoreFixture.h"
+#include "platform/store/CoreDataErrors.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

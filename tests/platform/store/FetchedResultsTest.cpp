@@ -1,6 +1,6 @@
-#include "NSFetchedResultsController.h"
-#include "NSPersistentStoreWatcher.h"
 #include "StoreFixture.h"
+#include "platform/store/NSFetchedResultsController.h"
+#include "platform/store/NSPersistentStoreWatcher.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

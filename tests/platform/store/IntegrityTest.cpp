@@ -1,8 +1,8 @@
 // What the store file itself refuses, whatever writes to it; how a store of
 // the first version is brought up to date; and the held write transaction
 // that keeps other connections out between a choice and its row.
-#include "ExclusiveWrite.h"
 #include "StoreFixture.h"
+#include "platform/store/ExclusiveWrite.h"
 
 #include <QThread>
 #include <thread>

@@ -1,10 +1,10 @@
 #pragma once
 // A store in a temporary home, read back with the sqlite3 program.
-#include "CoreDataErrors.h"
-#include "NSException.h"
-#include "NSManagedObjectContext.h"
-#include "PersistentStack.h"
 #include "TestSupport.h"
+#include "platform/core/NSException.h"
+#include "platform/store/CoreDataErrors.h"
+#include "platform/store/NSManagedObjectContext.h"
+#include "platform/store/PersistentStack.h"
 
 #include <QByteArray>
 #include <QFile>

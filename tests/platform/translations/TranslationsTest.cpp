@@ -2,8 +2,8 @@
 // tr()/translate() and every text of the strings table has a finished German
 // translation, the built-in catalogue carries them all, and the locale picks
 // German or English as gettext programs do.
-#include "LocalizedStrings.h"
-#include "Translations.h"
+#include "platform/translations/Translations.h"
+#include "platform/core/LocalizedStrings.h"
 
 #include <QCoreApplication>
 #include <QDomDocument>

@@ -1,12 +1,12 @@
 // The rating prompt over a temporary home, a settable clock and settable
 // reachability flags: counting, the version restart, the thresholds, the
 // user's choices, and counts from many threads at once.
-#include "Appirater.h"
-#include "LocalizedStrings.h"
-#include "Log.h"
-#include "NotificationCenter.h"
+#include "rating/Appirater.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
+#include "platform/core/LocalizedStrings.h"
+#include "platform/core/Log.h"
+#include "platform/core/NotificationCenter.h"
+#include "platform/core/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QSettings>

@@ -1,9 +1,9 @@
 // Reachability: the flag mapping, and the status the kernel gives in network
 // namespaces that the test builds (bare, default route through a veth pair,
 // no carrier, a cellular modem's name), with change notification.
-#include "NotificationCenter.h"
-#include "Reachability.h"
+#include "rating/Reachability.h"
 #include "TestSupport.h"
+#include "platform/core/NotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QThread>

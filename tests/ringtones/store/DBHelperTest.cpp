@@ -1,11 +1,11 @@
-#include "CoreDataErrors.h"
-#include "DBHelper.h"
-#include "Log.h"
-#include "NSException.h"
-#include "Paths.h"
-#include "PersistentStack.h"
-#include "Ringtune.h"
+#include "ringtones/DBHelper.h"
 #include "TestSupport.h"
+#include "editor/Ringtune.h"
+#include "platform/core/Log.h"
+#include "platform/core/NSException.h"
+#include "platform/core/Paths.h"
+#include "platform/store/CoreDataErrors.h"
+#include "platform/store/PersistentStack.h"
 
 #include <QDir>
 #include <QFile>

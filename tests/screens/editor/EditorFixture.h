@@ -2,11 +2,11 @@
 // The editor's presenter with a test player and a view that records what it
 // is asked to do, over songs made by the test (mono WAV files).
 #include "FakePreviewPlayer.h"
-#include "MPMediaLibrary.h"
-#include "MainView.h"
-#include "MainViewController.h"
-#include "Ringtune.h"
 #include "TestSupport.h"
+#include "editor/Ringtune.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "screens/MainView.h"
+#include "screens/MainViewController.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 #pragma once
 // A player for tests: it records what the editor asks of it and lets the test
 // move its time and reach the end of the item.
-#include "PreviewPlayer.h"
+#include "screens/PreviewPlayer.h"
 
 #include <map>
 #include <vector>

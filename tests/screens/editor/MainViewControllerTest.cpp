@@ -1,15 +1,15 @@
 // The editor's presenter: picks and recordings make the working ringtone,
 // the song loads off the main thread, a preview plays exactly what an export
 // writes, and every closed screen reloads the song.
-#include "AVAudioMix.h"
-#include "Appirater.h"
-#include "DBHelper.h"
 #include "EditorFixture.h"
-#include "GenericHelper.h"
-#include "LocalizedStrings.h"
-#include "Paths.h"
-#include "PersistentStack.h"
-#include "UserDefaults.h"
+#include "editor/GenericHelper.h"
+#include "platform/core/LocalizedStrings.h"
+#include "platform/core/Paths.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/media/AVAudioMix.h"
+#include "platform/store/PersistentStack.h"
+#include "rating/Appirater.h"
+#include "ringtones/DBHelper.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // Which library items the pick refuses with the DRM alert.
-#include "MPMediaItem.h"
-#include "WorkingRingtuneFactory.h"
 #include "TestSupport.h"
+#include "platform/musiclibrary/MPMediaItem.h"
+#include "screens/WorkingRingtuneFactory.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,9 +2,9 @@
 // land on tenths, the notice for sources shorter than a ringtone, and the
 // song's own waveform readied off the main thread and cached.
 #include "EditorFixture.h"
-#include "GenericHelper.h"
-#include "LocalizedStrings.h"
-#include "WaveformCache.h"
+#include "editor/GenericHelper.h"
+#include "platform/core/LocalizedStrings.h"
+#include "platform/media/WaveformCache.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,15 +2,15 @@
 // export holds the work files (telling the view once), gives up after its
 // timeout without touching them, and lets them go when its ringtone is
 // stored or when it stops.
-#include "Appirater.h"
-#include "DBHelper.h"
-#include "DocumentsLock.h"
-#include "EditorControls.h"
-#include "EditorFlows.h"
-#include "Paths.h"
-#include "PersistentStack.h"
-#include "Ringtune.h"
 #include "TestSupport.h"
+#include "editor/EditorControls.h"
+#include "editor/Ringtune.h"
+#include "platform/core/DocumentsLock.h"
+#include "platform/core/Paths.h"
+#include "platform/store/PersistentStack.h"
+#include "rating/Appirater.h"
+#include "ringtones/DBHelper.h"
+#include "screens/EditorFlows.h"
 
 #include <QDir>
 #include <QFileInfo>

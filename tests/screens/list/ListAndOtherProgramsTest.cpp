@@ -1,13 +1,13 @@
 // The ringtone list while quorvel-cli processes store and delete ringtones in
 // the same documents folder: the list follows them, and a row that is stale
 // (another program deleted it) never takes another ringtone with it.
-#include "DBHelper.h"
-#include "FileManagerViewController.h"
-#include "Paths.h"
-#include "PersistentStack.h"
-#include "PlayViewController.h"
-#include "Ringtone.h"
 #include "TestSupport.h"
+#include "platform/core/Paths.h"
+#include "platform/store/PersistentStack.h"
+#include "ringtones/DBHelper.h"
+#include "ringtones/Ringtone.h"
+#include "screens/FileManagerViewController.h"
+#include "screens/PlayViewController.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,12 +1,12 @@
-#include "AVAudioFilePlayer.h"
-#include "DBHelper.h"
-#include "Log.h"
-#include "NSEntityDescription.h"
-#include "Paths.h"
-#include "PersistentStack.h"
-#include "PlayViewController.h"
-#include "Ringtone.h"
+#include "screens/PlayViewController.h"
 #include "TestSupport.h"
+#include "platform/core/Log.h"
+#include "platform/core/Paths.h"
+#include "platform/store/NSEntityDescription.h"
+#include "platform/store/PersistentStack.h"
+#include "ringtones/DBHelper.h"
+#include "ringtones/Ringtone.h"
+#include "screens/AVAudioFilePlayer.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "AVAudioSession.h"
-#include "RecorderViewController.h"
+#include "screens/RecorderViewController.h"
 #include "TestSupport.h"
+#include "platform/audio/AVAudioSession.h"
 
 #include <QFile>
 #include <QFileInfo>

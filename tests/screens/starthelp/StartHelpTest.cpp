@@ -1,8 +1,8 @@
-#include "HelpWebViewController.h"
-#include "LocalizedStrings.h"
-#include "Paths.h"
-#include "StartViewController.h"
 #include "TestSupport.h"
+#include "platform/core/LocalizedStrings.h"
+#include "platform/core/Paths.h"
+#include "screens/HelpWebViewController.h"
+#include "screens/StartViewController.h"
 
 #include <QDir>
 #include <QFile>

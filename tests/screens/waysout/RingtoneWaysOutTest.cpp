@@ -1,11 +1,11 @@
 // The ways out of a stored ringtone, on a session bus of this test's own
 // (dbus-run-session) with fake desktop services behind it, and a fake
 // "kdeconnect-cli" on PATH.
-#include "DesktopFileManager.h"
+#include "screens/RingtoneWaysOut.h"
 #include "FakeDesktop.h"
-#include "RingtoneWaysOut.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/desktop/DesktopFileManager.h"
 
 #include <QDir>
 #include <QFile>

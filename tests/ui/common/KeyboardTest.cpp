@@ -1,7 +1,7 @@
-#include "AlertView.h"
-#include "CanvasView.h"
-#include "FocusKeys.h"
-#include "ScreenStack.h"
+#include "ui/common/AlertView.h"
+#include "ui/common/CanvasView.h"
+#include "ui/common/FocusKeys.h"
+#include "ui/common/ScreenStack.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -1,8 +1,8 @@
-#include "ActionSheet.h"
-#include "ActivityIndicator.h"
-#include "AlertView.h"
-#include "ScreenStack.h"
+#include "ui/common/ScreenStack.h"
 #include "TestSupport.h"
+#include "ui/common/ActionSheet.h"
+#include "ui/common/ActivityIndicator.h"
+#include "ui/common/AlertView.h"
 
 #include <QImage>
 #include <QLabel>

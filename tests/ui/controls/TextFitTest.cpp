@@ -1,6 +1,6 @@
 // A text too wide for its fixed place gets a smaller font, never below the
 // smallest size; one that fits keeps the style sheet's font.
-#include "TextFit.h"
+#include "ui/controls/TextFit.h"
 
 #include <QFontMetrics>
 #include <QLabel>

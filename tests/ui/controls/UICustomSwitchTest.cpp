@@ -1,6 +1,6 @@
-#include "LocalizedStrings.h"
-#include "UICustomSwitch.h"
+#include "ui/controls/UICustomSwitch.h"
 #include "TestSupport.h"
+#include "platform/core/LocalizedStrings.h"
 
 #include <QAbstractAnimation>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "UIImage.h"
+#include "ui/controls/UIImage.h"
 
 #include <QDir>
 #include <QImage>

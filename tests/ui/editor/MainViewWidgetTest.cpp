@@ -2,22 +2,22 @@
 // the labels and the marker, the processing notice shows only while the
 // segment is being prepared, and exports made from the screen land in the
 // store as ringtones.
-#include "AlertView.h"
-#include "Appirater.h"
-#include "AudioExporterFor3G.h"
-#include "DBHelper.h"
-#include "EditorNavigation.h"
-#include "EditorSlider.h"
-#include "ExportViewController.h"
-#include "MPMediaLibrary.h"
-#include "MainViewController.h"
-#include "MainViewWidget.h"
-#include "Paths.h"
-#include "PersistentStack.h"
-#include "Ringtune.h"
-#include "ScreenStack.h"
+#include "ui/editor/MainViewWidget.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
+#include "editor/Ringtune.h"
+#include "pipeline/AudioExporterFor3G.h"
+#include "platform/core/Paths.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "platform/store/PersistentStack.h"
+#include "rating/Appirater.h"
+#include "ringtones/DBHelper.h"
+#include "screens/ExportViewController.h"
+#include "screens/MainViewController.h"
+#include "ui/common/AlertView.h"
+#include "ui/common/ScreenStack.h"
+#include "ui/editor/EditorNavigation.h"
+#include "ui/editor/EditorSlider.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,16 +1,16 @@
 // The editor's "Normalize Loudness" switch: its place under the vertical
 // sliders, off by default, a tap feeds the presenter, kept for the next song
 // like the fades, and a second preview without changes measures nothing again.
-#include "Appirater.h"
-#include "EditorNavigation.h"
-#include "MPMediaLibrary.h"
-#include "MainViewController.h"
-#include "MainViewWidget.h"
-#include "Ringtune.h"
-#include "ScreenStack.h"
 #include "TestSupport.h"
-#include "UICustomSwitch.h"
-#include "UserDefaults.h"
+#include "editor/Ringtune.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "rating/Appirater.h"
+#include "screens/MainViewController.h"
+#include "ui/common/ScreenStack.h"
+#include "ui/controls/UICustomSwitch.h"
+#include "ui/editor/EditorNavigation.h"
+#include "ui/editor/MainViewWidget.h"
 
 #include <QLabel>
 #include <QPushButton>

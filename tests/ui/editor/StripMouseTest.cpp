@@ -3,17 +3,17 @@
 // edge the length, a click outside it moves the start there, the wheel
 // scrolls; the limits hold at both ends. Typed times through the labels, and
 // the song's own waveform fading in.
-#include "EditorNavigation.h"
-#include "MPMediaLibrary.h"
-#include "MainViewController.h"
-#include "MainViewWidget.h"
-#include "Ringtune.h"
-#include "ScreenStack.h"
-#include "SegmentStrip.h"
-#include "SongStripView.h"
 #include "TestSupport.h"
-#include "TimeEntryField.h"
-#include "UserDefaults.h"
+#include "editor/Ringtune.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "screens/MainViewController.h"
+#include "ui/common/ScreenStack.h"
+#include "ui/editor/EditorNavigation.h"
+#include "ui/editor/MainViewWidget.h"
+#include "ui/editor/SegmentStrip.h"
+#include "ui/editor/SongStripView.h"
+#include "ui/editor/TimeEntryField.h"
 
 #include <QLabel>
 #include <QTemporaryDir>

@@ -2,20 +2,20 @@
 // called, the Save a Copy dialog, Show in Folder on the session bus (a fake
 // file manager behind it), Send to Phone only with a phone, and the artwork
 // dragged out as the file.
-#include "AudioExporterFor3G.h"
-#include "Appirater.h"
-#include "DBHelper.h"
-#include "DesktopFileManager.h"
-#include "ExportViewController.h"
-#include "ExportViewWidget.h"
 #include "FakeDesktop.h"
-#include "FileDragSource.h"
-#include "Paths.h"
-#include "PersistentStack.h"
-#include "Ringtune.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
-#include "WaysOutButtons.h"
+#include "editor/Ringtune.h"
+#include "pipeline/AudioExporterFor3G.h"
+#include "platform/core/Paths.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/desktop/DesktopFileManager.h"
+#include "platform/store/PersistentStack.h"
+#include "rating/Appirater.h"
+#include "ringtones/DBHelper.h"
+#include "screens/ExportViewController.h"
+#include "ui/export/ExportViewWidget.h"
+#include "ui/waysout/FileDragSource.h"
+#include "ui/waysout/WaysOutButtons.h"
 
 #include <QFileDialog>
 #include <QLabel>

@@ -1,16 +1,16 @@
 // The player's ways out and the list's rows dragged out: where the new
 // buttons sit and what they are called, and the data a drag carries.
-#include "DBHelper.h"
 #include "FakeDesktop.h"
-#include "FileDragSource.h"
-#include "FileManagerTableModel.h"
-#include "FileManagerViewWidget.h"
-#include "NSEntityDescription.h"
-#include "Paths.h"
-#include "PersistentStack.h"
-#include "PlayViewWidget.h"
-#include "Ringtone.h"
 #include "TestSupport.h"
+#include "platform/core/Paths.h"
+#include "platform/store/NSEntityDescription.h"
+#include "platform/store/PersistentStack.h"
+#include "ringtones/DBHelper.h"
+#include "ringtones/Ringtone.h"
+#include "ui/filemanager/FileManagerTableModel.h"
+#include "ui/filemanager/FileManagerViewWidget.h"
+#include "ui/player/PlayViewWidget.h"
+#include "ui/waysout/FileDragSource.h"
 
 #include <QFile>
 #include <QLabel>

@@ -2,9 +2,9 @@
 // fake mail client behind it (the desktop's mailto: handler, or a client
 // named thunderbird, which xdg-email drives with -compose) writes down what
 // it was given.
-#include "MFMailComposeViewController.h"
-#include "NSError.h"
 #include "TestSupport.h"
+#include "platform/core/NSError.h"
+#include "ui/mail/MFMailComposeViewController.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "SongTableModel.h"
+#include "ui/picker/SongTableModel.h"
 #include "TestSupport.h"
 
 #include <QColor>

@@ -1,7 +1,7 @@
-#include "AVAudioSession.h"
-#include "LocalizedStrings.h"
-#include "RecorderViewWidget.h"
+#include "ui/recorder/RecorderViewWidget.h"
 #include "TestSupport.h"
+#include "platform/audio/AVAudioSession.h"
+#include "platform/core/LocalizedStrings.h"
 
 #include <QFontInfo>
 #include <QLabel>

@@ -1,12 +1,12 @@
 // An export that ends while the window is not active: a notification on the
 // session bus (a fake notification service behind it) with the ringtone's
 // title and artwork; nothing while the window is active.
-#include "DesktopNotifier.h"
 #include "ExportEndNotice.h"
-#include "ExportViewController.h"
 #include "FakeDesktop.h"
-#include "Ringtune.h"
 #include "TestSupport.h"
+#include "editor/Ringtune.h"
+#include "platform/desktop/DesktopNotifier.h"
+#include "screens/ExportViewController.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,12 +1,12 @@
-#include "AlertView.h"
-#include "Appirater.h"
-#include "LocalizedStrings.h"
-#include "MPMediaLibrary.h"
 #include "MainWindow.h"
 #include "RatingAlertPresenter.h"
-#include "ScreenStack.h"
 #include "TestSupport.h"
-#include "UserDefaults.h"
+#include "platform/core/LocalizedStrings.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "rating/Appirater.h"
+#include "ui/common/AlertView.h"
+#include "ui/common/ScreenStack.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 // The program's start on a store it cannot open: a window says what happened
 // and where the file is; a damaged store is moved aside (kept byte for byte)
 // and a new, empty store starts that works.
-#include "QuorvelAppDelegate.h"
 #include "StoreTroubleDialog.h"
 #include "TestSupport.h"
+#include "app/QuorvelAppDelegate.h"
 
 #include <QApplication>
 #include <QDate>

@@ -2,19 +2,19 @@
 // installed as the program's main installs it, before the window is made, and
 // the start screen, the editor, the list and the menus speak German; under
 // LANG=C the same controls keep their English texts.
-#include "DBHelper.h"
-#include "MPMediaLibrary.h"
-#include "MainViewController.h"
-#include "MainViewWidget.h"
 #include "MainWindow.h"
 #include "Navigator.h"
-#include "Paths.h"
-#include "PersistentStack.h"
-#include "ScreenStack.h"
-#include "StartViewWidget.h"
 #include "TestSupport.h"
-#include "Translations.h"
-#include "UserDefaults.h"
+#include "platform/core/Paths.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/musiclibrary/MPMediaLibrary.h"
+#include "platform/store/PersistentStack.h"
+#include "platform/translations/Translations.h"
+#include "ringtones/DBHelper.h"
+#include "screens/MainViewController.h"
+#include "ui/common/ScreenStack.h"
+#include "ui/editor/MainViewWidget.h"
+#include "ui/start/StartViewWidget.h"
 
 #include <QCoreApplication>
 #include <QDir>
