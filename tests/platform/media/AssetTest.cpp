@@ -1,3 +1,4 @@
+#include "AVAudioMix.h"
 #include "AVURLAsset.h"
 #include "MainThread.h"
 #include "TestSupport.h"
@@ -55,4 +56,36 @@ TEST(AVPlayerItem, WithoutAPlayerItKeepsItsSeekPositionAndEndTime) {
     EXPECT_EQ(CMTimeCompare(item->currentTime(), kCMTimeZero), 0);
     item->setForwardPlaybackEndTime(CMTimeMake(399, 10));
     EXPECT_EQ(CMTimeCompare(item->forwardPlaybackEndTime(), CMTimeMake(399, 10)), 0);
+}
+
+// The export applies one gain to a block when the mix says it is steady there:
+// every sample of such a block must have that gain, and no fade may pass as steady.
+TEST(AVAudioMix, ASteadyGainIsTheGainOfEverySampleItCovers) {
+    auto params = AVMutableAudioMixInputParameters::audioMixInputParametersWithTrack(0);
+    params->setVolumeRamp(0, 1, CMTimeRangeMake(CMTimeMakeWithSeconds(60, 44100), CMTimeMakeWithSeconds(1.5, 44100)));
+    params->setVolume(0.5f, CMTimeMakeWithSeconds(80, 44100));
+    params->setVolumeRamp(0.5f, 0, CMTimeRangeMake(CMTimeMakeWithSeconds(96.9, 44100), CMTimeMakeWithSeconds(3, 44100)));
+    auto mix = AVAudioMix::audioMix();
+    mix->setInputParameters({params});
+
+    int steady = 0, varying = 0;
+    for (double from = 55; from < 105; from += 0.0131) {
+        const double to = from + 1023.0 / 44100;
+        const std::optional<float> gain = mix->steadyGainBetween(from, to);
+        if (!gain) {
+            ++varying;
+            continue;
+        }
+        ++steady;
+        for (int i = 0; i <= 64; ++i) ASSERT_FLOAT_EQ(mix->gainAt(from + (to - from) * i / 64), *gain) << from;
+    }
+    EXPECT_GT(steady, 3000);
+    EXPECT_GT(varying, 300); // both fades and the volume step
+    EXPECT_FALSE(mix->steadyGainBetween(79.99, 80.01));
+    EXPECT_EQ(mix->steadyGainBetween(70, 71), std::optional<float>(1.0f));
+    EXPECT_EQ(mix->steadyGainBetween(100, 101), std::optional<float>(0.0f));
+
+    // A loudness gain that follows a limiter varies everywhere.
+    mix->setLoudnessGain(std::make_shared<LoudnessGain>(60.0, 44100, 4410, std::vector<float>{1.0f, 0.8f, 0.9f}));
+    EXPECT_FALSE(mix->steadyGainBetween(70, 71));
 }
