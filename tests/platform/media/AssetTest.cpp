@@ -89,3 +89,20 @@ TEST(AVAudioMix, ASteadyGainIsTheGainOfEverySampleItCovers) {
     mix->setLoudnessGain(std::make_shared<LoudnessGain>(60.0, 44100, 4410, std::vector<float>{1.0f, 0.8f, 0.9f}));
     EXPECT_FALSE(mix->steadyGainBetween(70, 71));
 }
+
+// Loads of one file share what the first found; a file rewritten since, even
+// in place with the same size within one tick of the clock, is measured again.
+TEST(AVURLAsset, AFileRewrittenAtTheSamePathIsMeasuredAgain) {
+    test::TempHome home;
+    const QString path = home.documents() + QStringLiteral("/tone.wav");
+    const auto lengthOf = [&] { return CMTimeGetSeconds(AVURLAsset::URLAssetWithURL(QUrl::fromLocalFile(path))->duration()); };
+    ASSERT_TRUE(test::writeWav16(path, test::sine(440, 2.0, 44100), 44100, 1));
+    EXPECT_NEAR(lengthOf(), 2.0, 1e-3);
+    EXPECT_NEAR(lengthOf(), 2.0, 1e-3);
+    // The same bytes of samples at half the rate: the same size, twice as long.
+    ASSERT_TRUE(test::writeWav16(path, test::sine(440, 4.0, 22050), 22050, 1));
+    EXPECT_EQ(QFileInfo(path).size(), 44 + 2 * 88200);
+    EXPECT_NEAR(lengthOf(), 4.0, 1e-3);
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_FALSE(std::isfinite(lengthOf()));
+}
