@@ -36,16 +36,38 @@ float AVMutableAudioMixInputParameters::gainAt(double seconds) const {
     return gain;
 }
 
+bool AVMutableAudioMixInputParameters::isSteadyBetween(double from, double to) const {
+    for (const Ramp& r : ramps_) {
+        if (r.start > to) break;
+        // A setting changes the volume at its start; a ramp all along it.
+        const bool changesInside = r.duration > 0 ? r.start + r.duration > from : r.start > from;
+        if (changesInside) return false;
+    }
+    return true;
+}
+
 float AVAudioMix::gainAt(double seconds, int trackID) const {
     const float ramps = rampGainAt(seconds, trackID);
     return loudness_ ? ramps * loudness_->gainAt(seconds) : ramps;
 }
 
-float AVAudioMix::rampGainAt(double seconds, int trackID) const {
-    if (inputParameters_.empty()) return 1.0f;
+std::optional<float> AVAudioMix::steadyGainBetween(double from, double to, int trackID) const {
+    if (loudness_ && loudness_->isLimited()) return std::nullopt;
+    const AVMutableAudioMixInputParameters* p = parametersFor(trackID);
+    if (p && !p->isSteadyBetween(from, to)) return std::nullopt;
+    return gainAt(from, trackID);
+}
+
+const AVMutableAudioMixInputParameters* AVAudioMix::parametersFor(int trackID) const {
+    if (inputParameters_.empty()) return nullptr;
     for (const auto& p : inputParameters_)
-        if (p && p->trackID() == trackID) return p->gainAt(seconds);
-    return inputParameters_.front() ? inputParameters_.front()->gainAt(seconds) : 1.0f;
+        if (p && p->trackID() == trackID) return p.get();
+    return inputParameters_.front().get();
+}
+
+float AVAudioMix::rampGainAt(double seconds, int trackID) const {
+    const AVMutableAudioMixInputParameters* p = parametersFor(trackID);
+    return p ? p->gainAt(seconds) : 1.0f;
 }
 
 QString AVAudioMix::description() const {

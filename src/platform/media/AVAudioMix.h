@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quorvel {
@@ -22,6 +23,8 @@ public:
     // Volume at `seconds` of media time: 1.0 before the first setting, linear
     // inside a ramp, the last value reached after it.
     float gainAt(double seconds) const;
+    // Whether the volume stays what it is at `from` up to and including `to`.
+    bool isSteadyBetween(double from, double to) const;
 
     struct Ramp {
         double start = 0;
@@ -48,6 +51,9 @@ public:
     // Gain for a track (the first parameters when none names it), 1.0 without
     // parameters, times the loudness gain when there is one.
     float gainAt(double seconds, int trackID = -1) const;
+    // The gain when it stays the same from `from` to `to` (both included):
+    // most of a segment lies between its fades, where no sample needs its own.
+    std::optional<float> steadyGainBetween(double from, double to, int trackID = -1) const;
     // The level that normalizes the mixed segment's loudness (null: none).
     // Every reader of the mix (the exports, the preview) applies it with the ramps.
     void setLoudnessGain(std::shared_ptr<const LoudnessGain> gain) { loudness_ = std::move(gain); }
@@ -56,6 +62,7 @@ public:
 
 private:
     float rampGainAt(double seconds, int trackID) const;
+    const AVMutableAudioMixInputParameters* parametersFor(int trackID) const;
 
     std::vector<InputParameters> inputParameters_;
     std::shared_ptr<const LoudnessGain> loudness_;

@@ -1,15 +1,21 @@
 #include "platform/media/AVURLAsset.h"
 
+#include "platform/core/GrowingFile.h"
 #include "platform/core/MainThread.h"
 #include "platform/core/WorkerThreads.h"
 #include "platform/ffmpeg/FFmpegHandles.h"
 #include "platform/media/AVAssetExportSession.h"
 #include "platform/media/AVAudioMix.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <optional>
+#include <sys/stat.h>
 
 extern "C" {
 #include <libavutil/intreadwrite.h>
@@ -69,6 +75,75 @@ double audioSeconds(AVFormatContext* format, const QString& path) {
     if (!guessed && fits) return stated;
     return countedSeconds(format, index);
 }
+// What tells one version of a file from another: its inode, size and times,
+// and (as a file's times tick coarsely, and a file rewritten in place within
+// one tick keeps them) a digest of its head and tail, where every container
+// keeps what it says about its length.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+    QByteArray ends;
+    bool operator==(const FileStamp& o) const {
+        return device == o.device && inode == o.inode && size == o.size && modified.tv_sec == o.modified.tv_sec &&
+               modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
+               changed.tv_nsec == o.changed.tv_nsec && ends == o.ends;
+    }
+};
+
+std::optional<FileStamp> stampOf(const QString& path) {
+    constexpr qint64 kEndBytes = 8192;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    struct stat st {};
+    if (::fstat(file.handle(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    QCryptographicHash digest(QCryptographicHash::Sha1);
+    digest.addData(file.read(kEndBytes));
+    if (st.st_size > kEndBytes && file.seek(std::max<qint64>(kEndBytes, st.st_size - kEndBytes)))
+        digest.addData(file.read(kEndBytes));
+    return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, digest.result()};
+}
+
+// The tracks and length of files loaded lately. One export loads the same
+// song and the same cut several times (the library, the editor, the export
+// session); a headerless MP3 is read to its end each time to be measured.
+class LoadedFiles {
+public:
+    struct Facts {
+        std::vector<AVAssetTrack> tracks;
+        CMTime duration = kCMTimeInvalid;
+    };
+    std::optional<Facts> find(const QString& path, const FileStamp& stamp) {
+        std::lock_guard lock(mutex_);
+        for (const Entry& e : entries_)
+            if (e.path == path && e.stamp == stamp) return e.facts;
+        return std::nullopt;
+    }
+    void remember(const QString& path, const FileStamp& stamp, Facts facts) {
+        std::lock_guard lock(mutex_);
+        std::erase_if(entries_, [&](const Entry& e) { return e.path == path; });
+        entries_.push_front({path, stamp, std::move(facts)});
+        if (entries_.size() > kKept) entries_.pop_back();
+    }
+
+private:
+    static constexpr size_t kKept = 16;
+    struct Entry {
+        QString path;
+        FileStamp stamp;
+        Facts facts;
+    };
+    std::mutex mutex_;
+    std::deque<Entry> entries_;
+};
+
+LoadedFiles& loadedFiles() {
+    static LoadedFiles files;
+    return files;
+}
+
 QHash<QString, AVURLAsset::URLResolver>& resolvers() {
     static QHash<QString, AVURLAsset::URLResolver> table;
     return table;
@@ -104,7 +179,18 @@ void AVURLAsset::loadNow() {
         if (status_ == AVKeyValueStatusLoaded || status_ == AVKeyValueStatusFailed) return;
         status_ = AVKeyValueStatusLoading;
     }
-    NSError error;
+    // A file still being written is measured afresh every time.
+    const std::optional<FileStamp> stamp =
+        path_.isEmpty() || GrowingFile::state(path_) != GrowingFile::State::NotGrowing ? std::nullopt : stampOf(path_);
+    if (stamp) {
+        if (std::optional<LoadedFiles::Facts> known = loadedFiles().find(path_, *stamp)) {
+            std::lock_guard lock(mutex_);
+            status_ = AVKeyValueStatusLoaded;
+            tracks_ = std::move(known->tracks);
+            duration_ = known->duration;
+            return;
+        }
+    }
     std::vector<AVAssetTrack> tracks;
     CMTime duration = kCMTimeInvalid;
     int rc = 0;
@@ -140,6 +226,8 @@ void AVURLAsset::loadNow() {
         return;
     }
     status_ = AVKeyValueStatusLoaded;
+    // Remembered only when the file is still the one that was opened.
+    if (stamp && stampOf(path_) == stamp) loadedFiles().remember(path_, *stamp, {tracks, duration});
     tracks_ = std::move(tracks);
     duration_ = duration;
 }

@@ -94,10 +94,16 @@ bool SegmentDecoder::convert(const uint8_t** planes, int count, std::vector<floa
     // Float sources can hold anything; the encoder refuses what is not a
     // number or near infinity. Played, anything past full scale clips anyway.
     for (int i = 0; i < got * channels_; ++i) p[i] = std::isfinite(p[i]) ? std::clamp(p[i], -1.0f, 1.0f) : 0.0f;
-    if (job_.mix) {
-        for (int i = 0; i < got; ++i) {
-            const float gain = job_.mix->gainAt(start_ + double(written_ + i) / kOutputRate);
-            for (int c = 0; c < channels_; ++c) p[i * channels_ + c] *= gain;
+    if (job_.mix && got > 0) {
+        const auto timeOf = [this](int i) { return start_ + double(written_ + i) / kOutputRate; };
+        if (const std::optional<float> steady = job_.mix->steadyGainBetween(timeOf(0), timeOf(got - 1))) {
+            if (*steady != 1.0f)
+                for (int i = 0; i < got * channels_; ++i) p[i] *= *steady;
+        } else {
+            for (int i = 0; i < got; ++i) {
+                const float gain = job_.mix->gainAt(timeOf(i));
+                for (int c = 0; c < channels_; ++c) p[i * channels_ + c] *= gain;
+            }
         }
     }
     written_ += got;
