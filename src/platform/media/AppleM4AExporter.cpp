@@ -76,7 +76,7 @@ AssetExportResult AppleM4AExporter::run(const AssetExportJob& job, NSError* erro
     const int64_t split = SplicedAacEncode::splitPoint(expected, kOutputRate, source.alignment());
     std::unique_ptr<Mp4AudioWriter> writer;
     int64_t written = 0; // output samples (per channel)
-    const AssetExportResult encoded = split > 0 ? encodeHalves(job, source, split, &writer, &written, error)
+    const AssetExportResult encoded = split > 0 ? encodeHalves(job, source, split, cores, &writer, &written, error)
                                                 : encodeWhole(job, source, &writer, &written, error);
     if (encoded != AssetExportResult::Completed) return encoded;
     writer->setEditDuration(written);
@@ -163,9 +163,18 @@ AssetExportResult AppleM4AExporter::encodeWhole(const AssetExportJob& job, Segme
     return AssetExportResult::Completed;
 }
 
+std::unique_ptr<BlockSource> AppleM4AExporter::blocksFor(SegmentDecoder& half, unsigned cores) {
+    // With a core to spare for each half's decoder, it runs ahead on a thread
+    // of its own. On two or three cores the two encoders fill them: a third
+    // and fourth thread would only take turns with them, and on the encoder's
+    // own thread each block is encoded while it is still in the cache.
+    if (cores >= 4) return std::make_unique<DecodeAhead>(half, kBlockSamples, kBlocksAhead);
+    return std::make_unique<SegmentBlocks>(half, kBlockSamples);
+}
+
 AssetExportResult AppleM4AExporter::encodeHalves(const AssetExportJob& job, SegmentDecoder& first, int64_t split,
-                                                 std::unique_ptr<Mp4AudioWriter>* output, int64_t* written,
-                                                 NSError* error) {
+                                                 unsigned cores, std::unique_ptr<Mp4AudioWriter>* output,
+                                                 int64_t* written, NSError* error) {
     SegmentDecoder second(job, split - SplicedAacEncode::kPreroll);
     if (!second.open(error)) return AssetExportResult::Failed;
     first.endAfter(split + SplicedAacEncode::kPostroll);
@@ -179,14 +188,12 @@ AssetExportResult AppleM4AExporter::encodeHalves(const AssetExportJob& job, Segm
     if (!*output) return AssetExportResult::Failed;
     Mp4AudioWriter& writer = **output;
 
-    // Each half decodes ahead on a thread of its own while its encoder takes
-    // from it; both are stopped and joined when they go, however this ends.
     const int channels = first.channels();
     // Progress counts what both encoders take in, rolls included.
     const double work =
         first.totalSeconds() * kOutputRate + double(SplicedAacEncode::kPreroll + SplicedAacEncode::kPostroll);
     std::atomic<int64_t> taken{0};
-    auto pullFrom = [&job, &taken, channels, work](DecodeAhead* decoding) {
+    auto pullFrom = [&job, &taken, channels, work](BlockSource* decoding) {
         return [&job, &taken, channels, work, decoding](std::vector<float>& block) {
             if (job.isCancelled() || !decoding->next(block)) return false;
             const int64_t frames = int64_t(block.size()) / channels;
@@ -194,13 +201,12 @@ AssetExportResult AppleM4AExporter::encodeHalves(const AssetExportJob& job, Segm
             return true;
         };
     };
-    DecodeAhead firstAhead(first, kBlockSamples, kBlocksAhead);
-    DecodeAhead secondAhead(second, kBlockSamples, kBlocksAhead);
+    const std::unique_ptr<BlockSource> firstBlocks = blocksFor(first, cores), secondBlocks = blocksFor(second, cores);
     const bool encoded =
-        encode.run(pullFrom(&firstAhead), pullFrom(&secondAhead),
+        encode.run(pullFrom(firstBlocks.get()), pullFrom(secondBlocks.get()),
                    [&](const uint8_t* data, size_t size) { return writer.writeSample(data, size); }, &reason);
     if (job.isCancelled()) return AssetExportResult::Cancelled;
-    if (firstAhead.failed(error) || secondAhead.failed(error)) return AssetExportResult::Failed;
+    if (firstBlocks->failed(error) || secondBlocks->failed(error)) return AssetExportResult::Failed;
     if (!encoded) {
         *error = writeError(job, writer);
         return AssetExportResult::Failed;

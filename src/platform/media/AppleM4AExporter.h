@@ -6,8 +6,9 @@
 // edit list makes its length the range's.
 //
 // A segment of 6 s or more is encoded as two halves at once, on both cores:
-// each half has its own decoder, running ahead on a thread of its own, and
-// its own encoder, and the two packet streams are spliced into one track.
+// each half has its own decoder (running ahead on a thread of its own where
+// there are cores to spare) and its own encoder, and the two packet streams
+// are spliced into one track.
 #include "platform/aac/AacEncoder.h"
 #include "platform/media/AssetExportJob.h"
 
@@ -18,6 +19,7 @@
 
 namespace quorvel {
 
+class BlockSource;
 class Mp4AudioWriter;
 class SegmentDecoder;
 
@@ -37,12 +39,15 @@ private:
     static std::unique_ptr<Mp4AudioWriter> openOutput(const AssetExportJob& job,
                                                       const std::vector<uint8_t>& audioSpecificConfig,
                                                       int primingSamples, NSError* error);
-    // Decode ahead and encode the segment, with one encoder or as two halves
+    // Decode and encode the segment, with one encoder or as two halves
     // split at `split`, into *output; `written` counts the samples per channel.
     static AssetExportResult encodeWhole(const AssetExportJob& job, SegmentDecoder& source,
                                          std::unique_ptr<Mp4AudioWriter>* output, int64_t* written, NSError* error);
     static AssetExportResult encodeHalves(const AssetExportJob& job, SegmentDecoder& first, int64_t split,
-                                          std::unique_ptr<Mp4AudioWriter>* output, int64_t* written, NSError* error);
+                                          unsigned cores, std::unique_ptr<Mp4AudioWriter>* output, int64_t* written,
+                                          NSError* error);
+    // Where a half's encoder takes its blocks from, on a machine of `cores`.
+    static std::unique_ptr<BlockSource> blocksFor(SegmentDecoder& half, unsigned cores);
 };
 
 } // namespace quorvel

@@ -1,29 +1,16 @@
 #include "platform/media/DecodeAhead.h"
 
-#include "platform/media/SegmentDecoder.h"
-
 namespace quorvel {
 
 DecodeAhead::DecodeAhead(SegmentDecoder& source, size_t blockSamples, size_t blocksAhead)
-    : source_(source), blocks_(blocksAhead), thread_([this, blockSamples] { run(blockSamples); }) {}
+    : reader_(source, blockSamples), blocks_(blocksAhead), thread_([this] { run(); }) {}
 
 DecodeAhead::~DecodeAhead() { stop(); }
 
-void DecodeAhead::run(size_t blockSamples) {
-    std::vector<float> frame, block;
-    for (;;) {
-        const SegmentDecoder::Read read = source_.next(frame, &error_);
-        if (read == SegmentDecoder::Read::Samples) {
-            block.insert(block.end(), frame.begin(), frame.end());
-            if (block.size() < blockSamples) continue;
-        }
-        if (!block.empty() && !blocks_.push(std::move(block))) break; // the consumer stopped
-        block = {};
-        if (read != SegmentDecoder::Read::Samples) {
-            failed_ = read == SegmentDecoder::Read::Failed;
-            break;
-        }
-    }
+void DecodeAhead::run() {
+    std::vector<float> block;
+    while (reader_.next(block))
+        if (!blocks_.push(std::move(block))) break; // the consumer stopped
     blocks_.close();
 }
 
@@ -31,8 +18,7 @@ bool DecodeAhead::next(std::vector<float>& block) { return blocks_.pop(block); }
 
 bool DecodeAhead::failed(NSError* error) {
     stop(); // the thread has ended: what it wrote can be read
-    if (failed_ && error) *error = error_;
-    return failed_;
+    return reader_.failed(error);
 }
 
 void DecodeAhead::stop() {

@@ -4,7 +4,7 @@
 // object owns its thread: however the consumer stops (the end, a failure, a
 // cancel), destroying it stops the decoding and joins the thread.
 #include "platform/core/BoundedQueue.h"
-#include "platform/core/NSError.h"
+#include "platform/media/SegmentBlocks.h"
 
 #include <cstddef>
 #include <thread>
@@ -12,31 +12,24 @@
 
 namespace quorvel {
 
-class SegmentDecoder;
-
-class DecodeAhead {
+class DecodeAhead : public BlockSource {
 public:
     // Starts decoding `source` (opened) into blocks of about `blockSamples`
     // samples, at most `blocksAhead` of them waiting.
     DecodeAhead(SegmentDecoder& source, size_t blockSamples, size_t blocksAhead);
-    ~DecodeAhead();
+    ~DecodeAhead() override;
     DecodeAhead(const DecodeAhead&) = delete;
     DecodeAhead& operator=(const DecodeAhead&) = delete;
 
-    // The next block (interleaved samples); false once there is none, at the
-    // end of the segment or after a failure.
-    bool next(std::vector<float>& block);
-    // After next() returned false: whether decoding failed, with its reason in `error`.
-    bool failed(NSError* error);
+    bool next(std::vector<float>& block) override;
+    bool failed(NSError* error) override;
 
 private:
-    void run(size_t blockSamples);
+    void run();
     void stop();
 
-    SegmentDecoder& source_;
+    SegmentBlocks reader_;   // used by the thread until it closes the queue
     BoundedQueue<std::vector<float>> blocks_;
-    NSError error_;          // written by the thread before it closes the queue
-    bool failed_ = false;
     std::thread thread_;     // last: it starts once everything above exists
 };
 

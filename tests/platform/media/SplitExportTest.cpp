@@ -1,7 +1,8 @@
 // The AppleM4A export on both cores (two decoders, two encoders, one spliced
 // track) against the same export on one, for the sources whose second
 // decoder lands differently: an MP3 read from its start, an M4A that seeks,
-// a 48 kHz WAV that is resampled.
+// a 48 kHz WAV that is resampled; and on four cores, where each half's
+// decoder runs ahead on a thread of its own.
 #include "AudioCompare.h"
 #include "MediaTestSongs.h"
 #include "TestSupport.h"
@@ -19,6 +20,11 @@ using namespace quorvel;
 using namespace quorvel::test;
 
 namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 // 50 s of stereo music-like sound at 48 kHz: gliding tones, a tremolo and noise.
 QString musicAt48k(const QString& folder) {
@@ -72,6 +78,13 @@ TEST(SplitExport, BothCoresWriteWhatOneEncoderWritesToTheSample) {
         ASSERT_EQ(AppleM4AExporter::run(job, &error, 1), AssetExportResult::Completed) << error.description().toStdString();
         job.outputPath = two;
         ASSERT_EQ(AppleM4AExporter::run(job, &error, 2), AssetExportResult::Completed) << error.description().toStdString();
+        // On four cores each half decodes ahead on a thread of its own; the
+        // encoders take the same samples, so the file is the same.
+        const QString four = dir.filePath(QStringLiteral("four.m4r"));
+        QFile::remove(four);
+        job.outputPath = four;
+        ASSERT_EQ(AppleM4AExporter::run(job, &error, 4), AssetExportResult::Completed) << error.description().toStdString();
+        EXPECT_TRUE(readAll(four) == readAll(two));
 
         const int64_t frames = llround(length * 44100);
         EXPECT_NEAR(probeDuration(two), length, 0.5 / 44100);
