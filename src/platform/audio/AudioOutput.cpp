@@ -2,12 +2,12 @@
 
 #include "platform/audio/AudioRenderer.h"
 #include "platform/audio/AudioSystem.h"
+#include "platform/audio/SdlLibrary.h"
 #include "platform/core/Log.h"
 #include "platform/core/NotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QTimer>
-#include <SDL.h>
 #include <algorithm>
 #include <cstring>
 
@@ -35,11 +35,11 @@ AudioOutput::~AudioOutput() = default;
 // SDL holds this lock around each callback. The main thread takes it only to
 // change a slot, so the callback never waits more than a moment for it.
 void AudioOutput::lock() const {
-    if (device_) SDL_LockAudioDevice(device_);
+    if (device_) SdlLibrary::get().LockAudioDevice(device_);
 }
 
 void AudioOutput::unlock() const {
-    if (device_) SDL_UnlockAudioDevice(device_);
+    if (device_) SdlLibrary::get().UnlockAudioDevice(device_);
 }
 
 bool AudioOutput::open(QString* error) {
@@ -58,13 +58,13 @@ bool AudioOutput::open(QString* error) {
     want.userdata = this;
     SDL_AudioSpec have{};
     // No format changes allowed: SDL converts to whatever the device takes.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    device_ = SdlLibrary::get().OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (!device_ && !system.isFallback() && system.openDevices() == 0) {
-        NSLog("audio: no output device (%@); sound goes nowhere", QString::fromUtf8(SDL_GetError()));
-        if (system.fallBackToDummy(error)) device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        NSLog("audio: no output device (%@); sound goes nowhere", QString::fromUtf8(SdlLibrary::get().GetError()));
+        if (system.fallBackToDummy(error)) device_ = SdlLibrary::get().OpenAudioDevice(nullptr, 0, &want, &have, 0);
     }
     if (!device_) {
-        if (error) *error = QStringLiteral("Cannot open the audio output: %1").arg(QString::fromUtf8(SDL_GetError()));
+        if (error) *error = QStringLiteral("Cannot open the audio output: %1").arg(QString::fromUtf8(SdlLibrary::get().GetError()));
         return false;
     }
     system.deviceOpened();
@@ -76,14 +76,14 @@ bool AudioOutput::open(QString* error) {
     }
     timer_->start();
     idle_.invalidate();
-    SDL_PauseAudioDevice(device_, 0);
+    SdlLibrary::get().PauseAudioDevice(device_, 0);
     return true;
 }
 
 void AudioOutput::closeDevice() {
     if (!device_) return;
     // Joins SDL's audio thread; it is in a short wait or a callback.
-    SDL_CloseAudioDevice(device_);
+    SdlLibrary::get().CloseAudioDevice(device_);
     device_ = 0;
     AudioSystem::sharedInstance().deviceClosed();
     if (timer_) timer_->stop();
@@ -147,7 +147,7 @@ void AudioOutput::deviceLost() {
 }
 
 void AudioOutput::housekeeping() {
-    if (device_ && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
+    if (device_ && SdlLibrary::get().GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED) {
         deviceLost();
         return;
     }

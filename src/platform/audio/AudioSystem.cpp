@@ -1,8 +1,8 @@
 #include "platform/audio/AudioSystem.h"
 
+#include "platform/audio/SdlLibrary.h"
 #include "platform/core/Log.h"
 
-#include <SDL.h>
 
 namespace quorvel {
 
@@ -13,7 +13,7 @@ AudioSystem& AudioSystem::sharedInstance() {
 
 void AudioSystem::stop() {
     if (!running_) return;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    SdlLibrary::get().QuitSubSystem(SDL_INIT_AUDIO);
     running_ = false;
     fallback_ = false;
 }
@@ -24,18 +24,24 @@ bool AudioSystem::start(QString* error) {
         if (requested == requestedDriver_ || openDevices_ > 0) return true;
         stop();
     }
+    QString why;
+    if (!SdlLibrary::open(&why)) {
+        NSLog("audio: %@; sound goes nowhere", why);
+        if (error) *error = why;
+        return false;
+    }
     requestedDriver_ = requested;
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Quorvel");
+    SdlLibrary::get().SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Quorvel");
     // SIGTERM and SIGINT are the program's (TerminationSignals): SDL would
     // turn them into quit events nobody reads, and the program would ignore them.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    SdlLibrary::get().SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    SdlLibrary::get().ResetHint(SDL_HINT_AUDIODRIVER);
+    if (SdlLibrary::get().InitSubSystem(SDL_INIT_AUDIO) == 0) {
         running_ = true;
         fallback_ = false;
         return true;
     }
-    NSLog("audio: %@; sound goes nowhere", QString::fromUtf8(SDL_GetError()));
+    NSLog("audio: %@; sound goes nowhere", QString::fromUtf8(SdlLibrary::get().GetError()));
     return fallBackToDummy(error);
 }
 
@@ -45,9 +51,10 @@ bool AudioSystem::fallBackToDummy(QString* error) {
         return false;
     }
     stop();
-    SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        if (error) *error = QString::fromUtf8(SDL_GetError());
+    if (!SdlLibrary::open(error)) return false;
+    SdlLibrary::get().SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
+    if (SdlLibrary::get().InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        if (error) *error = QString::fromUtf8(SdlLibrary::get().GetError());
         return false;
     }
     running_ = true;
@@ -65,7 +72,7 @@ bool AudioSystem::restart(QString* error) {
 }
 
 QString AudioSystem::driverName() const {
-    const char* name = running_ ? SDL_GetCurrentAudioDriver() : nullptr;
+    const char* name = running_ ? SdlLibrary::get().GetCurrentAudioDriver() : nullptr;
     return name ? QString::fromUtf8(name) : QString();
 }
 
@@ -73,7 +80,7 @@ bool AudioSystem::hasCaptureDevice() {
     if (!start(nullptr) || fallback_) return false;
     // The dummy driver lists a capture device that only ever hears silence.
     if (driverName() == QLatin1String("dummy")) return false;
-    return SDL_GetNumAudioDevices(1) > 0;
+    return SdlLibrary::get().GetNumAudioDevices(1) > 0;
 }
 
 } // namespace quorvel

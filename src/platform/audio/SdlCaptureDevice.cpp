@@ -2,8 +2,8 @@
 
 #include "platform/audio/AudioErrors.h"
 #include "platform/audio/AudioSystem.h"
+#include "platform/audio/SdlLibrary.h"
 
-#include <SDL.h>
 
 namespace quorvel {
 
@@ -28,27 +28,27 @@ std::unique_ptr<SdlCaptureDevice> SdlCaptureDevice::open(CaptureSink& sink, NSEr
     want.callback = &SdlCaptureDevice::callback;
     want.userdata = device.get();
     SDL_AudioSpec have{};
-    device->device_ = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
+    device->device_ = SdlLibrary::get().OpenAudioDevice(nullptr, 1, &want, &have, 0);
     if (!device->device_) {
         if (error)
             *error = osStatusError(kNoInputError, QStringLiteral("Cannot open the audio input: %1")
-                                                      .arg(QString::fromUtf8(SDL_GetError())));
+                                                      .arg(QString::fromUtf8(SdlLibrary::get().GetError())));
         return nullptr;
     }
     system.deviceOpened();
     system.captureOpened();
-    SDL_PauseAudioDevice(device->device_, 0);
+    SdlLibrary::get().PauseAudioDevice(device->device_, 0);
     return device;
 }
 
 SdlCaptureDevice::~SdlCaptureDevice() {
     if (!device_) return;
-    SDL_CloseAudioDevice(device_);
+    SdlLibrary::get().CloseAudioDevice(device_);
     AudioSystem::sharedInstance().deviceClosed();
     AudioSystem::sharedInstance().captureClosed();
 }
 
-bool SdlCaptureDevice::isLost() const { return device_ && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED; }
+bool SdlCaptureDevice::isLost() const { return device_ && SdlLibrary::get().GetAudioDeviceStatus(device_) == SDL_AUDIO_STOPPED; }
 
 void SdlCaptureDevice::callback(void* self, uint8_t* stream, int bytes) {
     auto* device = static_cast<SdlCaptureDevice*>(self);

@@ -3,15 +3,13 @@
 // which never blocks or allocates; the worker waits with a time-out, so a
 // lost wake-up only costs a short delay.
 #include <cstdint>
-
-struct SDL_semaphore;
+#include <semaphore>
 
 namespace quorvel {
 
 class WakeSignal {
 public:
-    WakeSignal();
-    ~WakeSignal();
+    WakeSignal() = default;
     WakeSignal(const WakeSignal&) = delete;
     WakeSignal& operator=(const WakeSignal&) = delete;
 
@@ -20,7 +18,7 @@ public:
     void wait(uint32_t ms);
 
 private:
-    SDL_semaphore* sem_;
+    std::counting_semaphore<> sem_{0};
 };
 
 } // namespace quorvel

@@ -1,6 +1,7 @@
 #include "platform/versions/LinkedLibraries.h"
 
-#include <SDL.h>
+#include "platform/audio/SdlLibrary.h"
+
 #include <rubberband/RubberBandStretcher.h>
 #include <sqlite3.h>
 #include <taglib/taglib.h>
@@ -19,8 +20,15 @@ QString dotted(unsigned packed) {
 } // namespace
 
 QList<LinkedLibraries::Library> LinkedLibraries::all() {
-    SDL_version sdl{};
-    SDL_GetVersion(&sdl);
+    // The SDL the program would play through, loaded here if nothing has played yet.
+    QString sdlVersion, why;
+    if (const SdlLibrary* sdl = SdlLibrary::open(&why)) {
+        SDL_version v{};
+        sdl->GetVersion(&v);
+        sdlVersion = QStringLiteral("%1.%2.%3").arg(v.major).arg(v.minor).arg(v.patch);
+    } else {
+        sdlVersion = why;
+    }
     return {
         {QStringLiteral("Qt"), QString::fromLatin1(qVersion())},
         {QStringLiteral("FFmpeg"), QStringLiteral("%1 (libavformat %2, libavcodec %3)")
@@ -30,7 +38,7 @@ QList<LinkedLibraries::Library> LinkedLibraries::all() {
         {QStringLiteral("TagLib"),
          QStringLiteral("%1.%2.%3").arg(TAGLIB_MAJOR_VERSION).arg(TAGLIB_MINOR_VERSION).arg(TAGLIB_PATCH_VERSION)},
         {QStringLiteral("SQLite"), QString::fromLatin1(sqlite3_libversion())},
-        {QStringLiteral("SDL"), QStringLiteral("%1.%2.%3").arg(sdl.major).arg(sdl.minor).arg(sdl.patch)},
+        {QStringLiteral("SDL"), sdlVersion},
     };
 }
 

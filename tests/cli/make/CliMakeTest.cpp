@@ -183,6 +183,17 @@ TEST_F(CliMake, RepeatedExportsCountUpAndTheListShowsThemNewestFirst) {
     EXPECT_EQ(list.out, QStringLiteral("Tune mp3-2.m4r\tTune mp3-2\tThe Band\t3\nTune mp3-1.m4r\tTune mp3-1\tThe Band\t3\n"));
 }
 
+// Sound is loaded when something plays: a make, which plays nothing, starts
+// without SDL2 and the twenty libraries it brings.
+TEST_F(CliMake, AMakeStartsWithoutTheSoundLibrary) {
+    QProcessEnvironment env = cliEnvironment(home.path(), media->path(), true);
+    env.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+    const ToolResult r = runTool(QStringLiteral(QUORVEL_CLI), {QStringLiteral("make"), source(QStringLiteral("song.mp3"))}, 300000, env);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    ASSERT_TRUE(r.err.contains(QStringLiteral("libavcodec"))); // the loader did report what it loaded
+    EXPECT_FALSE(r.err.contains(QStringLiteral("libSDL2")));
+}
+
 TEST_F(CliMake, ATitleWithASlashIsStoredDirectlyInsideTheDocuments) {
     CliResult r = cli({QStringLiteral("make"), source(QStringLiteral("acdc.mp3"))});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();

@@ -280,6 +280,9 @@ TEST_F(Window, TheAboutBoxNamesVersionLicenceLibrariesAndHomePage) {
     // SQLite's version as the sqlite3 program of the same library reports it.
     const QString sqlite = test::runTool(QStringLiteral("sqlite3"), {QStringLiteral("-version")}).out.section(QLatin1Char(' '), 0, 0);
     EXPECT_TRUE(libraries.contains(QStringLiteral("<td>SQLite</td><td>&nbsp;&nbsp;%1</td>").arg(sqlite))) << libraries.toStdString();
+    // SDL, opened when first needed, is the one its development files describe.
+    const QString sdl = test::runTool(QStringLiteral("pkg-config"), {QStringLiteral("--modversion"), QStringLiteral("sdl2")}).out.trimmed();
+    EXPECT_TRUE(libraries.contains(QStringLiteral("<td>SDL</td><td>&nbsp;&nbsp;%1</td>").arg(sdl))) << libraries.toStdString();
     EXPECT_TRUE(about->findChild<QLabel*>(QStringLiteral("homePageLabel"))->text().contains(QStringLiteral("https://quorvel.org/")));
     about->close();
 }
