@@ -6,6 +6,7 @@ extern "C" {
 #include <libavutil/log.h>
 #include <libavutil/opt.h>
 }
+#include <algorithm>
 #include <deque>
 #include <mutex>
 
@@ -131,8 +132,17 @@ int AacEncoder::encode(const float* input, int samples, uint8_t* out, int outSiz
         if (d->flushing) return -1; // no input after the end of input
         const int frames = samples / channels;
         const float scale = d->settings.inputScale;
-        for (int f = 0; f < frames; ++f) {
-            for (int ch = 0; ch < channels; ++ch) d->pending[ch].push_back(input[f * channels + ch] * scale);
+        // Up to the end of the pending frame at a time, one channel after the other.
+        for (int at = 0; at < frames;) {
+            const int n = std::min(kFrameSize - int(d->pending[0].size()), frames - at);
+            for (int ch = 0; ch < channels; ++ch) {
+                std::vector<float>& plane = d->pending[ch];
+                const size_t old = plane.size();
+                plane.resize(old + size_t(n));
+                const float* from = input + size_t(at) * size_t(channels) + size_t(ch);
+                for (int i = 0; i < n; ++i) plane[old + size_t(i)] = from[size_t(i) * size_t(channels)] * scale;
+            }
+            at += n;
             if (int(d->pending[0].size()) == kFrameSize) {
                 int rc = d->sendPending(kFrameSize);
                 if (rc < 0) return rc;
