@@ -4,6 +4,7 @@
 #include "StoreTroubleDialog.h"
 #include "TestSupport.h"
 #include "app/QuorvelAppDelegate.h"
+#include "rating/Appirater.h"
 
 #include <QApplication>
 #include <QDate>
@@ -19,6 +20,10 @@ namespace {
 
 class StoreTroubleWindow : public ::testing::Test {
 protected:
+    // A launch starts the rating counter on a worker; it writes the user
+    // defaults, which live in the home that goes with the test.
+    void TearDown() override { Appirater::waitForPendingCounts(); }
+
     QString store() const { return home.documents() + QStringLiteral("/.Quorvel.sqlite"); }
     QString query(const QString& path, const QString& sql) const {
         const test::ToolResult r = test::runTool(QStringLiteral("sqlite3"), {path, sql});
