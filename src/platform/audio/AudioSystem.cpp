@@ -3,7 +3,6 @@
 #include "platform/audio/SdlLibrary.h"
 #include "platform/core/Log.h"
 
-
 namespace quorvel {
 
 AudioSystem& AudioSystem::sharedInstance() {

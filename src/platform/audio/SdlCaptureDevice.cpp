@@ -4,7 +4,6 @@
 #include "platform/audio/AudioSystem.h"
 #include "platform/audio/SdlLibrary.h"
 
-
 namespace quorvel {
 
 namespace {
