@@ -2,14 +2,19 @@
 // Wakes a worker from a real-time thread: notify() is a semaphore post,
 // which never blocks or allocates; the worker waits with a time-out, so a
 // lost wake-up only costs a short delay.
+//
+// A POSIX semaphore, not std::counting_semaphore: the timed wait of GCC 12's
+// libstdc++ (Debian bookworm's) can miss every later post and its own
+// time-out, and a recording's writer then never ends.
 #include <cstdint>
-#include <semaphore>
+#include <semaphore.h>
 
 namespace quorvel {
 
 class WakeSignal {
 public:
-    WakeSignal() = default;
+    WakeSignal();
+    ~WakeSignal();
     WakeSignal(const WakeSignal&) = delete;
     WakeSignal& operator=(const WakeSignal&) = delete;
 
@@ -18,7 +23,7 @@ public:
     void wait(uint32_t ms);
 
 private:
-    std::counting_semaphore<> sem_{0};
+    sem_t sem_;
 };
 
 } // namespace quorvel

@@ -226,8 +226,10 @@ bool NSPersistentStoreCoordinator::checkHeader(const QString& path, NSError* err
 }
 
 bool NSPersistentStoreCoordinator::openExisting(const QString& path, NSError* error) {
+    // The time-out comes first: even setting the sync mode reads the schema,
+    // which waits for another program that is just closing the store.
     if (!db_.open(path, SqliteDatabase::OpenMode::ReadWrite) ||
-        !db_.exec(QStringLiteral("PRAGMA synchronous = FULL; PRAGMA busy_timeout = %1; PRAGMA cache_size = -8192")
+        !db_.exec(QStringLiteral("PRAGMA busy_timeout = %1; PRAGMA synchronous = FULL; PRAGMA cache_size = -8192")
                       .arg(kBusyTimeoutMs))) {
         fillError(error, NSPersistentStoreOpenError, QStringLiteral("The store could not be opened."), db_.errorMessage());
         return false;

@@ -1,11 +1,14 @@
 #include "AudioTestSupport.h"
 #include "platform/audio/AVAudioRecorder.h"
 #include "platform/audio/RecordingSession.h"
+#include "platform/audio/WakeSignal.h"
 #include "platform/audiofile/CoreAudioTypes.h"
 #include "platform/core/MainThread.h"
 
 #include <QFileInfo>
 #include <atomic>
+#include <chrono>
+#include <random>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -205,4 +208,41 @@ TEST(RecordingSession, AFileThatCannotBeCreatedIsAnError) {
     NSError error;
     EXPECT_FALSE(RecordingSession::start(home.path() + QStringLiteral("/no/such/folder/r.wav"), 100, &error));
     EXPECT_FALSE(error.localizedDescription.isEmpty());
+}
+
+// The writer's wait must end on a post or at its time-out, however the
+// capture's posts fall: a waiter that misses them sleeps for good, and the
+// recording never ends.
+TEST(WakeSignal, AWaiterKeepsWakingWhilePostsArriveAtAnyMoment) {
+    WakeSignal signal;
+    std::atomic<bool> stop{false};
+    std::atomic<long> wakes{0};
+    std::thread waiter([&] {
+        while (!stop.load()) {
+            signal.wait(20);
+            ++wakes;
+        }
+    });
+    std::thread poster([&] {
+        std::minstd_rand random(7);
+        while (!stop.load()) {
+            signal.notify();
+            std::this_thread::sleep_for(std::chrono::microseconds(random() % 300));
+        }
+    });
+    // A waiter woken every 20 ms at the latest; a whole second without one is
+    // a waiter that no longer wakes.
+    long longestStill = 0, still = 0, last = -1;
+    for (int tick = 0; tick < 60; ++tick) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const long now = wakes.load();
+        still = now == last ? still + 1 : 0;
+        longestStill = std::max(longestStill, still);
+        last = now;
+    }
+    stop = true;
+    poster.join();
+    signal.notify();
+    waiter.join();
+    EXPECT_LT(longestStill, 20) << wakes.load() << " wakes in 3 s";
 }
