@@ -127,6 +127,15 @@ private:
     QByteArray previous_;
 };
 
+struct RecordingFinished : AVAudioRecorderDelegate {
+    void audioRecorderDidFinishRecording(AVAudioRecorder*, bool ok) override {
+        ++calls;
+        successfully = ok;
+    }
+    int calls = 0;
+    bool successfully = false;
+};
+
 struct Finished : AVAudioPlayerDelegate {
     void audioPlayerDidFinishPlaying(AVAudioPlayer*, bool) override { ++calls; }
     int calls = 0;
@@ -248,8 +257,14 @@ TEST_F(SoundServer, TheRecorderHearsTheServersSource) {
          {AVLinearPCMBitDepthKey, 16}, {AVLinearPCMIsBigEndianKey, false}, {AVLinearPCMIsFloatKey, false}}, &error);
     ASSERT_TRUE(recorder) << error.localizedDescription.toStdString();
     ASSERT_TRUE(AVAudioSession::sharedInstance().inputIsAvailable());
+    RecordingFinished finished;
+    recorder->setDelegate(&finished);
     ASSERT_TRUE(recorder->recordForDuration(1.5));
-    ASSERT_TRUE(test::waitUntil([&] { return !recorder->isRecording(); }, 15000));
+    // The file is whole when the delegate hears so (the limit is reached a
+    // little before the last of the sound is written).
+    ASSERT_TRUE(test::waitUntil([&] { return finished.calls > 0; }, 15000));
+    EXPECT_TRUE(finished.successfully);
+    recorder->setDelegate(nullptr);
 
     // The tone's frequency, from the rising zero crossings of the last second
     // (sox's own estimate beside it).
