@@ -7,6 +7,7 @@
 // QUORVEL_HOME should point at a scratch folder (the output goes to its Documents).
 #include "editor/Ringtune.h"
 #include "pipeline/AudioEffectsHelper.h"
+#include "platform/core/WorkerThreads.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -94,5 +95,6 @@ int main(int argc, char** argv) {
         std::printf("speed %.4f pitch %.4f wall %.3f s cpu %.3f s\n", speed, pitch, t.wall, t.cpu);
     }
     std::printf("peak resident memory: %ld kB\n", usageNow().ru_maxrss);
+    WorkerThreads::joinAll(); // before the statics the workers use go
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "editor/Ringtune.h"
 #include "pipeline/AudioEffectsHelper.h"
 #include "pipeline/EAFRead.h"
+#include "platform/core/WorkerThreads.h"
 #include "platform/ffmpeg/RealFourierTransform.h"
 
 #include <QCoreApplication>
@@ -219,5 +220,6 @@ int main(int argc, char** argv) {
                 "full-scale samples %d, 1.6 s or slower %d (slowest %.3f s wall, %.3f s cpu)\n",
                 hnrMisses, levelMisses, clipMisses, slowMisses, slowest, slowestCpu);
     std::printf("level furthest from the input's: ours %+.2f dB, rubberband %+.2f dB\n", worstFromInput, worstRbFromInput);
+    WorkerThreads::joinAll(); // before the statics the workers use go
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "platform/aac/Mp4AudioWriter.h"
 #include "platform/aac/Mp4TagEditor.h"
 #include "platform/aac/SplicedAacEncode.h"
+#include "platform/core/WorkerThreads.h"
 #include "platform/media/AVAssetExportSession.h"
 #include "platform/media/AVAudioMix.h"
 #include "platform/media/AppleM4AExporter.h"
@@ -193,5 +194,6 @@ int main(int argc, char** argv) {
     std::printf("export service run (all)   %7.1f ms\n", wholeTime * 1e3);
     QFile::remove(cut);
     QFile::remove(out);
+    WorkerThreads::joinAll(); // before the statics the workers use go
     return 0;
 }

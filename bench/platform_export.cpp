@@ -6,6 +6,7 @@
 //   platform_export <song file> <output .m4r>
 #include "editor/Ringtune.h"
 #include "pipeline/TSLibraryImport.h"
+#include "platform/core/WorkerThreads.h"
 #include "platform/media/AVAssetExportSession.h"
 #include "platform/musiclibrary/MPMediaLibrary.h"
 
@@ -86,5 +87,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("import=%.6f\nseconds=%.6f\n", importSeconds, seconds);
+    WorkerThreads::joinAll(); // before the statics the workers use go
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "platform/core/MainThread.h"
 #include "platform/core/OSStatus.h"
 #include "platform/core/Paths.h"
+#include "platform/core/VectorState.h"
 #include "platform/core/WorkerThreads.h"
 
 #include <QFile>
@@ -160,6 +161,7 @@ void AudioEffectsHelper::State::processThread() {
                 failure = QStringLiteral("The effects run was stopped: the program is ending.");
                 break;
             }
+            clearUpperVectorState(); // the file registry hashes its path
             ret = DiracProcess(audio, kBlockFrames, dirac);
             // Whole blocks up to total, then the remainder, then nothing:
             // output past total is dropped.

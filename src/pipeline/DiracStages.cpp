@@ -1,5 +1,7 @@
 #include "pipeline/DiracStages.h"
 
+#include "platform/core/VectorState.h"
+
 #include <algorithm>
 
 namespace quorvel {
@@ -24,6 +26,7 @@ StretchStage::StretchStage(long channels, double sampleRate, RubberBand::RubberB
 }
 
 void StretchStage::push(float* const* in, long frames) {
+    clearUpperVectorState();
     // In the portions the stretcher asks for, so its buffers never grow.
     long from = 0;
     while (from < frames) {

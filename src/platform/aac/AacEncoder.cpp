@@ -1,5 +1,6 @@
 #include "platform/aac/AacEncoder.h"
 
+#include "platform/core/VectorState.h"
 #include "platform/ffmpeg/FFmpegHandles.h"
 
 extern "C" {
@@ -126,6 +127,7 @@ int AacEncoder::Impl::receiveAll() {
 }
 
 int AacEncoder::encode(const float* input, int samples, uint8_t* out, int outSize) {
+    clearUpperVectorState();
     if (!d->codec || samples < 0 || (samples > 0 && !input)) return -1;
     const int channels = d->settings.channels;
     if (samples > 0) {

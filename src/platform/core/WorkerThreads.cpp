@@ -1,5 +1,7 @@
 #include "platform/core/WorkerThreads.h"
 
+#include "platform/core/VectorState.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -64,6 +66,7 @@ WorkerThreads::Id WorkerThreads::start(std::function<void()> work) {
         // The lock is held until the thread is in the map: its own end,
         // which takes the lock, cannot come first.
         r.threads.emplace(id, std::thread([id, work = std::move(work)]() mutable {
+            clearUpperVectorState(); // not the starter's stale state
             work();
             work = nullptr; // what the work captured goes while it is still counted
             Registry& reg = registry();
