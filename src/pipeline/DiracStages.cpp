@@ -123,6 +123,7 @@ void ThreadedStage::finish() {
 }
 
 void ThreadedStage::run() {
+    clearUpperVectorState(); // not the starter's stale state
     constexpr long kChunk = 4096;
     Block block;
     auto pointers = std::vector<float*>(size_t(channels_));

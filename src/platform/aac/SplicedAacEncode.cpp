@@ -1,5 +1,7 @@
 #include "platform/aac/SplicedAacEncode.h"
 
+#include "platform/core/VectorState.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -66,7 +68,10 @@ bool SplicedAacEncode::run(const Pull& first, const Pull& second, const Sink& si
         if (error) *error = why;
         return false;
     };
-    std::thread secondThread([&] { encodeHalf(second_, second, INT64_MAX); });
+    std::thread secondThread([&] {
+        clearUpperVectorState(); // not the starter's stale state
+        encodeHalf(second_, second, INT64_MAX);
+    });
     encodeHalf(first_, first, split_ + kPostroll);
     secondThread.join();
     if (first_.failed || second_.failed) return fail(QStringLiteral("the AAC encoder failed"));

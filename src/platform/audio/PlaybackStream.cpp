@@ -4,6 +4,7 @@
 #include "platform/audio/AudioOutput.h"
 #include "platform/audio/SpscRingBuffer.h"
 #include "platform/audio/WakeSignal.h"
+#include "platform/core/VectorState.h"
 #include "platform/media/AssetExportJob.h"
 #include "platform/media/SegmentDecoder.h"
 
@@ -83,6 +84,7 @@ public:
 
     void start() {
         thread_ = std::thread([this] {
+            clearUpperVectorState(); // not the starter's stale state
             while (!stop_.load(std::memory_order_acquire)) {
                 if (step() == Step::Done) break;
                 if (pendingPos_ < pending_.size() || produced_ >= endFrames_.load(std::memory_order_acquire)) {

@@ -2,6 +2,7 @@
 
 #include "platform/audio/AudioErrors.h"
 #include "platform/audiofile/CoreAudioTypes.h"
+#include "platform/core/VectorState.h"
 
 #include <algorithm>
 
@@ -65,6 +66,7 @@ bool RecordingSession::drain() {
 }
 
 void RecordingSession::writerLoop() {
+    clearUpperVectorState(); // not the starter's stale state
     uint64_t headerAt = 0;
     while (true) {
         // Everything pushed before the stop mark was set is drained below.

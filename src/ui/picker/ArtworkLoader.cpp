@@ -1,5 +1,7 @@
 #include "ui/picker/ArtworkLoader.h"
 
+#include "platform/core/VectorState.h"
+
 #include <QMetaObject>
 
 namespace quorvel {
@@ -39,6 +41,7 @@ void ArtworkLoader::clear() {
 }
 
 void ArtworkLoader::run() {
+    clearUpperVectorState(); // not the starter's stale state
     for (;;) {
         MPMediaItem item;
         {
